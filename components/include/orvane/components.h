@@ -1,0 +1,60 @@
+// The two external components the wizard creates at start-up: their class
+// identifiers and their dual interfaces. The vtable order is the contract:
+// the program calls the operations by slot, after the seven IDispatch slots.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+namespace orvane {
+
+// {6C1E2F7A-3B54-4D7E-9A21-0F5C8B3D9E01}
+inline constexpr CLSID CLSID_Styleman = {
+    0x6c1e2f7a, 0x3b54, 0x4d7e, {0x9a, 0x21, 0x0f, 0x5c, 0x8b, 0x3d, 0x9e, 0x01}};
+// {6C1E2F7A-3B54-4D7E-9A21-0F5C8B3D9E02}
+inline constexpr IID IID_IStyleman = {
+    0x6c1e2f7a, 0x3b54, 0x4d7e, {0x9a, 0x21, 0x0f, 0x5c, 0x8b, 0x3d, 0x9e, 0x02}};
+// {8F4A0D62-91C7-4B3E-B5D8-2E7A6C104F11}
+inline constexpr CLSID CLSID_AnalysisEngine = {
+    0x8f4a0d62, 0x91c7, 0x4b3e, {0xb5, 0xd8, 0x2e, 0x7a, 0x6c, 0x10, 0x4f, 0x11}};
+// {8F4A0D62-91C7-4B3E-B5D8-2E7A6C104F12}
+inline constexpr IID IID_IAnalysisEngine = {
+    0x8f4a0d62, 0x91c7, 0x4b3e, {0xb5, 0xd8, 0x2e, 0x7a, 0x6c, 0x10, 0x4f, 0x12}};
+
+// The same identifiers as text, for the registration-free manifests.
+#define ORVANE_CLSID_STYLEMAN_TEXT "{6C1E2F7A-3B54-4D7E-9A21-0F5C8B3D9E01}"
+#define ORVANE_CLSID_ANALYSISENGINE_TEXT "{8F4A0D62-91C7-4B3E-B5D8-2E7A6C104F11}"
+
+// Visual style manager. Status values are opaque to the caller.
+struct IStyleman : public IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE Create(long* plStatus) = 0;      // slot 1
+    virtual HRESULT STDMETHODCALLTYPE Activate(long* plStatus) = 0;    // slot 2
+    virtual HRESULT STDMETHODCALLTYPE Deactivate(long* plStatus) = 0;  // slot 3
+    virtual HRESULT STDMETHODCALLTYPE Destroy() = 0;                   // slot 4
+};
+
+// Analysis engine. Only slots 2, 4, 17, 18 and 19 are called; the others are
+// reserved and answer E_NOTIMPL.
+struct IAnalysisEngine : public IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE Reserved1() = 0;                      // slot 1
+    virtual HRESULT STDMETHODCALLTYPE FinishDrive() = 0;                    // slot 2
+    virtual HRESULT STDMETHODCALLTYPE Reserved3() = 0;                      // slot 3
+    virtual HRESULT STDMETHODCALLTYPE AnalyzeDrive(BSTR bstrDrive) = 0;     // slot 4
+    virtual HRESULT STDMETHODCALLTYPE Reserved5() = 0;                      // slot 5
+    virtual HRESULT STDMETHODCALLTYPE Reserved6() = 0;                      // slot 6
+    virtual HRESULT STDMETHODCALLTYPE Reserved7() = 0;                      // slot 7
+    virtual HRESULT STDMETHODCALLTYPE Reserved8() = 0;                      // slot 8
+    virtual HRESULT STDMETHODCALLTYPE Reserved9() = 0;                      // slot 9
+    virtual HRESULT STDMETHODCALLTYPE Reserved10() = 0;                     // slot 10
+    virtual HRESULT STDMETHODCALLTYPE Reserved11() = 0;                     // slot 11
+    virtual HRESULT STDMETHODCALLTYPE Reserved12() = 0;                     // slot 12
+    virtual HRESULT STDMETHODCALLTYPE Reserved13() = 0;                     // slot 13
+    virtual HRESULT STDMETHODCALLTYPE Reserved14() = 0;                     // slot 14
+    virtual HRESULT STDMETHODCALLTYPE Reserved15() = 0;                     // slot 15
+    virtual HRESULT STDMETHODCALLTYPE Reserved16() = 0;                     // slot 16
+    virtual HRESULT STDMETHODCALLTYPE GetStatusText(BSTR* pbstrStatus) = 0;  // slot 17
+    virtual HRESULT STDMETHODCALLTYPE Cancel() = 0;                         // slot 18
+    virtual HRESULT STDMETHODCALLTYPE GetBytesScanned(BSTR* pbstrBytes) = 0;  // slot 19
+};
+
+}  // namespace orvane

@@ -1,0 +1,69 @@
+#include "support/app_error.h"
+
+#include <cstdio>
+
+namespace orvane {
+
+AppError::AppError(long number, std::wstring description)
+    : number_(number), description_(std::move(description)) {
+    what_ = "error " + std::to_string(number_);
+}
+
+std::wstring DescribeErrorNumber(long number) {
+    switch (number) {
+        case kErrInvalidCall: return L"Invalid procedure call or argument";
+        case kErrOverflow: return L"Overflow";
+        case kErrOutOfMemory: return L"Out of memory";
+        case kErrSubscriptOutOfRange: return L"Subscript out of range";
+        case kErrDivisionByZero: return L"Division by zero";
+        case kErrTypeMismatch: return L"Type mismatch";
+        case kErrBadFileNameOrNumber: return L"Bad file name or number";
+        default: return L"Application-defined or object-defined error";
+    }
+}
+
+std::wstring DescribeHresult(HRESULT hr) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text;
+    if (length && buffer) {
+        text.assign(buffer, length);
+        while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+            text.pop_back();
+    }
+    if (buffer) ::LocalFree(buffer);
+    if (text.empty()) text = L"Automation error";
+    return text;
+}
+
+void RaiseError(long number) { throw AppError(number, DescribeErrorNumber(number)); }
+
+void RaiseHresult(HRESULT hr) { throw AppError(static_cast<long>(hr), DescribeHresult(hr)); }
+
+void RaiseLastError() {
+    const DWORD code = ::GetLastError();
+    RaiseHresult(code ? HRESULT_FROM_WIN32(code) : E_FAIL);
+}
+
+std::wstring ErrorReportText(long number, const std::wstring& description) {
+    wchar_t head[64];
+    if (number < 0) {
+        // Failure codes read best with their hexadecimal form beside them.
+        std::swprintf(head, 64, L"Run-time error '%ld (%08lX)':", number,
+                      static_cast<unsigned long>(number));
+    } else {
+        std::swprintf(head, 64, L"Run-time error '%ld':", number);
+    }
+    return std::wstring(head) + L"\r\n\r\n" + description;
+}
+
+void ReportAndEnd(long number, const std::wstring& description) noexcept {
+    const std::wstring text = ErrorReportText(number, description);
+    ::MessageBoxW(nullptr, text.c_str(), L"Orvane Analyzer", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    const UINT exitCode = number > 0 && number < 0x10000 ? static_cast<UINT>(number) : 1u;
+    ::ExitProcess(exitCode);
+}
+
+}  // namespace orvane

@@ -1,0 +1,40 @@
+// "From here on, errors are ignored": once armed, each step that fails is
+// skipped, its error number kept as the last error, and the next step runs.
+// Before arming, a failing step's error travels on to the caller.
+#pragma once
+
+#include "support/app_error.h"
+
+namespace orvane {
+
+class ErrorMode {
+public:
+    // Switches to ignore-and-continue; also clears the last error number.
+    void ArmResumeNext() noexcept {
+        armed_ = true;
+        lastError_ = 0;
+    }
+    bool armed() const noexcept { return armed_; }
+    long LastError() const noexcept { return lastError_; }
+
+    template <class Step>
+    void Run(Step&& step) {
+        if (!armed_) {
+            step();
+            return;
+        }
+        try {
+            step();
+        } catch (const AppError& e) {
+            lastError_ = e.number();
+        } catch (const std::bad_alloc&) {
+            lastError_ = kErrOutOfMemory;
+        }
+    }
+
+private:
+    bool armed_ = false;
+    long lastError_ = 0;
+};
+
+}  // namespace orvane
