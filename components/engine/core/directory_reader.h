@@ -1,0 +1,99 @@
+// The small interface a file system backend implements for the scanner.
+//
+// The scanner opens every folder relative to its already open parent, so no
+// full path is ever handed to the operating system: depth and path length are
+// unlimited. A backend reads a folder in large batches and reports, for every
+// entry, what the counting rules need, without opening the entry itself.
+//
+// Threading: one DirectoryReader is shared by all worker threads, so OpenRoot
+// and OpenChild must be callable concurrently. A DirectoryHandle is used by
+// one thread at a time (ReadBatch), but OpenChild may be called on the same
+// parent handle from several threads at once while no ReadBatch runs on it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/native_string.h"
+
+namespace orvane::engine {
+
+enum class EntryKind : std::uint8_t {
+    kDirectory,  // descended into, unless it is on another file system
+    kFile,
+    kLink,   // symbolic link, junction, any reparse point: counted, never followed
+    kOther,  // device, socket, pipe...: counted as a file
+};
+
+// Sizes and identity of one entry (or of the starting folder itself).
+struct EntryStats {
+    std::uint64_t allocated_bytes = 0;  // POSIX st_blocks * 512, Windows AllocationSize
+    std::uint64_t apparent_bytes = 0;   // POSIX st_size, Windows EndOfFile
+    std::uint64_t file_id = 0;          // POSIX inode, Windows FileId; 0 when unknown
+    // Number of names the data has: 1 for an ordinary file, above 1 for hard
+    // links, 0 when the backend cannot tell (Windows directory listings).
+    std::uint32_t link_count = 0;
+};
+
+struct DirEntry {
+    // Points into storage owned by the handle; valid until the next ReadBatch
+    // on that handle or until the handle is destroyed. Never "." or "..".
+    NativeStringView name;
+    EntryKind kind = EntryKind::kFile;
+    // A directory that is the root of another file system (mount point, or a
+    // different st_dev): counted as a folder with its own sizes, not entered.
+    bool other_file_system = false;
+    EntryStats stats;
+};
+
+enum class OpenError : std::uint8_t {
+    kNone,
+    kAccessDenied,
+    kNotFound,
+    kNotDirectory,
+    kOther,
+};
+
+enum class ReadStatus : std::uint8_t {
+    kEntries,  // the batch holds at least one entry; call again
+    kEnd,      // no more entries; the batch is empty
+    kFailed,   // listing broke off; entries already returned stay counted
+};
+
+// One open folder. Destroying it closes the folder.
+class DirectoryHandle {
+public:
+    virtual ~DirectoryHandle() = default;
+    // Replaces the contents of `batch` with the next entries. Backends should
+    // return a few thousand entries at most per call: the scanner checks for
+    // cancellation between batches.
+    virtual ReadStatus ReadBatch(std::vector<DirEntry>& batch) = 0;
+};
+
+struct OpenResult {
+    std::unique_ptr<DirectoryHandle> handle;  // null on failure
+    OpenError error = OpenError::kNone;
+    EntryStats self;  // filled by OpenRoot only: the starting folder's own sizes
+};
+
+class DirectoryReader {
+public:
+    virtual ~DirectoryReader() = default;
+    // Opens the starting folder. `path` is as the user gave it (a drive root
+    // like L"C:\\" or a POSIX path); the backend decides how to open it. A
+    // root that is a symbolic link is followed; nothing below it is.
+    virtual OpenResult OpenRoot(const NativeString& path) = 0;
+    // Opens folder `name`, listed by `parent`, without following links and
+    // without leaving the starting file system.
+    virtual OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name) = 0;
+    // The separator used to build full paths for progress and reports.
+    virtual NativeChar Separator() const = 0;
+};
+
+// The backend of the platform being built. Implemented once per platform
+// (components/engine/posix on POSIX, components/engine/win on Windows), so
+// front ends can link whichever exists.
+std::unique_ptr<DirectoryReader> CreatePlatformDirectoryReader();
+
+}  // namespace orvane::engine

@@ -1,0 +1,34 @@
+// The JSON analysis report shared by every front end (format in
+// docs/report-format.md).
+//
+// Names become UTF-8. A path that is not valid in its native encoding (bytes
+// that are not UTF-8 on POSIX, unpaired surrogates on Windows) is written with
+// U+FFFD in place of each bad unit, and the exact native units follow in a
+// sibling field "<field>_raw" as lowercase hex (bytes on POSIX, 4 hex digits
+// per UTF-16 unit on Windows), so the report stays valid JSON and the name can
+// be recovered.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "core/native_string.h"
+#include "core/scanner.h"
+
+namespace orvane::engine {
+
+void WriteReportJson(const ScanResult& result, std::ostream& out);
+std::string ReportJson(const ScanResult& result);
+
+// Whether `text` is valid in its native encoding (UTF-8 / UTF-16).
+bool IsValidNativeText(NativeStringView text);
+// UTF-8 with U+FFFD for each unit that is not valid.
+std::string ToUtf8Lossy(NativeStringView text);
+// Lowercase hex of the native units (2 digits per byte, 4 per UTF-16 unit).
+std::string NativeHex(NativeStringView text);
+
+// Short stable words for the report and messages: "access_denied",
+// "not_found", "not_directory", "other".
+const char* OpenErrorName(OpenError error);
+
+}  // namespace orvane::engine

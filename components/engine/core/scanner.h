@@ -1,0 +1,156 @@
+// A parallel, iterative walk over a DirectoryReader that totals what a folder
+// tree occupies. Memory grows with the number of folders being worked on and
+// with bounded top-N lists, never with the number of files (apart from the
+// identities of hard-linked files, which must be remembered to count them once).
+//
+// Counting rules (docs/report-format.md has the full story):
+// - files: every entry that is not a folder (files, links, others), each hard
+//   link an entry; folders: every folder including the starting one;
+// - allocated and apparent bytes: every entry's own sizes, folders included,
+//   the data of a hard-linked file once;
+// - links and other file systems are counted as entries and never followed;
+// - a folder that cannot be opened is counted (with its own sizes), listed as
+//   unreadable and skipped.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/directory_reader.h"
+#include "core/native_string.h"
+
+namespace orvane::engine {
+
+// What to do with files whose link count the backend cannot tell (0).
+enum class UnknownLinkCount : std::uint8_t {
+    kCountEach,       // assume one name each: no memory per file, may count hard links twice
+    kRememberFileId,  // remember every such file's id: exact, memory per file
+};
+
+struct ScanOptions {
+    unsigned threads = 0;  // 0: DefaultThreadCount()
+    std::size_t top_count = 20;
+    std::size_t unreadable_list_limit = 100;
+    UnknownLinkCount unknown_link_count = UnknownLinkCount::kCountEach;
+    // Called once, from a worker thread, when the scan has ended (completed or
+    // cancelled) and the result can be taken. It must not call back into the
+    // scanner except Progress() and the counters; signalling an event is the
+    // intended use.
+    std::function<void()> on_finished;
+};
+
+// The thread count measured to be fastest for a warm scan on this kind of
+// machine; never more than the hardware runs at once.
+unsigned DefaultThreadCount();
+
+struct ScanTotals {
+    std::uint64_t files = 0;
+    std::uint64_t folders = 0;
+    std::uint64_t allocated_bytes = 0;
+    std::uint64_t apparent_bytes = 0;
+    std::uint64_t unreadable_folders = 0;
+    std::chrono::nanoseconds duration{0};
+};
+
+struct FolderSize {
+    NativeString path;
+    std::uint64_t allocated_bytes = 0;  // the whole subtree, the folder's own size included
+    std::uint64_t apparent_bytes = 0;
+    std::uint64_t files = 0;    // in the whole subtree
+    std::uint64_t folders = 0;  // in the whole subtree, the folder itself included
+};
+
+struct FileSize {
+    NativeString path;
+    std::uint64_t allocated_bytes = 0;
+    std::uint64_t apparent_bytes = 0;
+};
+
+struct FileTypeSize {
+    NativeString extension;  // ASCII letters folded to lower case; empty: no extension
+    std::uint64_t files = 0;
+    std::uint64_t allocated_bytes = 0;
+    std::uint64_t apparent_bytes = 0;
+};
+
+struct UnreadableFolder {
+    NativeString path;
+    OpenError reason = OpenError::kOther;
+};
+
+enum class ScanStatus : std::uint8_t {
+    kCompleted,
+    kCancelled,       // totals cover what was scanned before the cancel
+    kRootUnreadable,  // the starting folder itself could not be opened
+};
+
+struct ScanResult {
+    NativeString root;
+    ScanStatus status = ScanStatus::kCompleted;
+    OpenError root_error = OpenError::kNone;
+    std::chrono::system_clock::time_point started_at;
+    unsigned threads = 0;
+    ScanTotals totals;
+    // Each sorted largest first by allocated bytes (then by path), at most
+    // top_count long.
+    std::vector<FolderSize> largest_folders;
+    std::vector<FileSize> largest_files;
+    std::vector<FileTypeSize> largest_types;
+    // The first unreadable_list_limit found (in no particular order); the count
+    // is totals.unreadable_folders.
+    std::vector<UnreadableFolder> unreadable;
+};
+
+// A consistent-enough picture for a progress display, taken without waiting
+// on any worker.
+struct ScanProgress {
+    NativeString current_folder;  // full path of a folder being read; empty before the start
+    std::uint64_t entries = 0;    // files + folders counted so far
+    std::uint64_t allocated_bytes = 0;
+    bool running = false;
+};
+
+class Scanner {
+public:
+    // `reader` must outlive the scanner.
+    explicit Scanner(DirectoryReader& reader, ScanOptions options = {});
+    ~Scanner();  // cancels and waits for the workers
+    Scanner(const Scanner&) = delete;
+    Scanner& operator=(const Scanner&) = delete;
+
+    // Opens the root and starts the workers, then returns. False when the root
+    // cannot be opened (the scan has then already finished with
+    // kRootUnreadable and on_finished has been called) or a scan is running.
+    bool Start(const NativeString& root);
+    // Waits up to `timeout` for the scan to end; true when it has ended.
+    bool Wait(std::chrono::milliseconds timeout);
+    bool Finished() const;
+    // Ends a running scan promptly: workers stop after their current batch.
+    // Harmless when nothing runs. Callable from any thread.
+    void Cancel();
+    // Waits for the end and hands over the result (once per Start).
+    ScanResult TakeResult();
+
+    // Start + TakeResult.
+    ScanResult Run(const NativeString& root);
+
+    // Lock-free counters and a progress snapshot, callable from any thread at
+    // any time, also during on_finished and after the end.
+    std::uint64_t EntriesScanned() const;
+    std::uint64_t AllocatedBytesScanned() const;
+    ScanProgress Progress() const;
+
+    class Walk;  // the state of one scan
+
+private:
+    DirectoryReader& reader_;
+    ScanOptions options_;
+    std::unique_ptr<Walk> walk_;
+};
+
+}  // namespace orvane::engine
