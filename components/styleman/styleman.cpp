@@ -1,0 +1,64 @@
+// Styleman.dll: the style manager component. The host creates it before its
+// first window and calls Create and Activate, so that its windows get the
+// version 6 (themed) common controls; Deactivate and Destroy undo that when
+// its window goes away.
+#include <windows.h>
+#include <objbase.h>
+
+#include "orvane/com_server.h"
+#include "orvane/components.h"
+#include "style_context.h"
+#include "styleman_resource.h"
+
+namespace orvane::styleman {
+namespace {
+
+HMODULE ThisModule() noexcept {
+    static const char anchor = 0;
+    HMODULE module = nullptr;
+    ::GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(&anchor), &module);
+    return module;
+}
+
+// A step that cannot be done is reported in the status value, never as a
+// failing HRESULT: the host ends on a failing HRESULT, and a machine without
+// the themed controls must still run, with the classic ones.
+class Styleman final : public com::DispatchObject<IStyleman, IID_IStyleman> {
+public:
+    HRESULT STDMETHODCALLTYPE Create(long* plStatus) override {
+        if (!plStatus) return E_POINTER;
+        *plStatus = ToStatus(context_.Create(ThisModule(), IDR_STYLEMAN_MANIFEST));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Activate(long* plStatus) override {
+        if (!plStatus) return E_POINTER;
+        *plStatus = ToStatus(context_.Activate());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Deactivate(long* plStatus) override {
+        if (!plStatus) return E_POINTER;
+        *plStatus = ToStatus(context_.Deactivate());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Destroy() override {
+        context_.Destroy();
+        return S_OK;
+    }
+
+private:
+    static long ToStatus(DWORD error) noexcept { return static_cast<long>(error); }
+
+    StyleContext context_;
+};
+
+}  // namespace
+}  // namespace orvane::styleman
+
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+    return orvane::com::GetClassObject<orvane::styleman::Styleman>(orvane::CLSID_Styleman, rclsid,
+                                                                   riid, ppv);
+}
+
+STDAPI DllCanUnloadNow() { return orvane::com::CanUnloadNow(); }
