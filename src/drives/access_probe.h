@@ -1,0 +1,35 @@
+// The access probe: whether a drive's root can be opened for listing.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace orvane {
+
+// Whether a Win32 error from listing a drive's root means "not accessible":
+// no medium, a path or drive that does not exist, an unreachable network
+// path, an unrecognised volume, access denied. The one place that decides it.
+bool IsNotAccessibleError(DWORD win32Error) noexcept;
+
+// Lists the entries of root (a drive root such as "C:\") that match "*.*".
+// Returns normally when the listing works or the root is empty; raises the
+// bad-file-name error (52) when the drive is not accessible, and the error's
+// HRESULT for any other failure.
+void ProbeDriveRoot(const std::wstring& root);
+
+// While alive, the calling thread gets error codes instead of the system's
+// "insert a disk" boxes for drives without a medium.
+class ScopedNoDriveErrorBoxes {
+  public:
+    ScopedNoDriveErrorBoxes() noexcept;
+    ~ScopedNoDriveErrorBoxes();
+    ScopedNoDriveErrorBoxes(const ScopedNoDriveErrorBoxes&) = delete;
+    ScopedNoDriveErrorBoxes& operator=(const ScopedNoDriveErrorBoxes&) = delete;
+
+  private:
+    DWORD previous_ = 0;
+    bool changed_ = false;
+};
+
+}  // namespace orvane

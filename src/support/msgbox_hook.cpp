@@ -1,0 +1,79 @@
+#include "support/msgbox_hook.h"
+
+#include "support/unique_any.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr wchar_t kDefaultCaption[] = L"Ostrel Messagebox Demo";
+
+// Only one box is up at a time (all boxes are modal on the one UI thread), so
+// one hook handle serves every call.
+unique_hhook g_hook;
+CenteringTargetProvider g_targetProvider = nullptr;
+
+CenteringTarget CurrentTarget() noexcept {
+    return g_targetProvider ? g_targetProvider() : CenteringTarget{};
+}
+
+HINSTANCE InstanceOf(HWND hwnd) noexcept {
+    return reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd, GWLP_HINSTANCE));
+}
+
+}  // namespace
+
+void SetCenteringTargetProvider(CenteringTargetProvider provider) noexcept {
+    g_targetProvider = provider;
+}
+
+POINT CenteredBoxPosition(const CenteringTarget& target, long boxWidth, long boxHeight) noexcept {
+    const long left = TwipsToPixelsX(target.left, target.scale);
+    const long top = TwipsToPixelsY(target.top, target.scale);
+    const long width = TwipsToPixelsX(target.width, target.scale);
+    const long height = TwipsToPixelsY(target.height, target.scale);
+    // Integer division truncates toward zero: a box larger than its target
+    // is placed by the same rule (-5 / 2 == -2) and never clamped to the
+    // screen.
+    return POINT{left + (width - boxWidth) / 2, top + (height - boxHeight) / 2};
+}
+
+LRESULT CALLBACK MsgBoxHookProc(int nCode, WPARAM wParam, LPARAM /*lParam*/) {
+    // Deliberately answers every code itself: the hook lives only from the
+    // box's creation to its first activation, and nothing of the program
+    // relies on a further CBT hook on this thread during that time.
+    if (nCode != HCBT_ACTIVATE) return 0;
+
+    const HWND box = reinterpret_cast<HWND>(wParam);
+    RECT rect{};
+    ::GetWindowRect(box, &rect);
+    const long boxWidth = rect.right - rect.left;
+    const long boxHeight = rect.bottom - rect.top;
+    const POINT position = CenteredBoxPosition(CurrentTarget(), boxWidth, boxHeight);
+    ::MoveWindow(box, position.x, position.y, boxWidth, boxHeight, TRUE);
+    g_hook.reset();
+    return 0;
+}
+
+int MsgBoxCentered(std::wstring& sPrompt, long lType, std::wstring& sTitle) {
+    if (sTitle.empty()) sTitle = kDefaultCaption;
+
+    const HWND owner = CurrentTarget().hwnd;
+    // Without a registered target there is nothing to centre over: the box
+    // stays where the system puts it.
+    if (g_targetProvider) {
+        g_hook.reset(
+            ::SetWindowsHookExW(WH_CBT, MsgBoxHookProc, InstanceOf(owner), ::GetCurrentThreadId()));
+    }
+    const int result =
+        ::MessageBoxW(owner, sPrompt.c_str(), sTitle.c_str(), static_cast<UINT>(lType));
+    // The hook belongs to this box alone. Left behind (the box could not be
+    // shown, so it never activated), it would move the next window that
+    // activates on this thread.
+    g_hook.reset();
+    return result;
+}
+
+bool MsgBoxHookInstalled() noexcept { return static_cast<bool>(g_hook); }
+
+}  // namespace orvane
