@@ -6,9 +6,11 @@
 // entry, what the counting rules need, without opening the entry itself.
 //
 // Threading: one DirectoryReader is shared by all worker threads, so OpenRoot
-// and OpenChild must be callable concurrently. A DirectoryHandle is used by
-// one thread at a time (ReadBatch), but OpenChild may be called on the same
-// parent handle from several threads at once while no ReadBatch runs on it.
+// and OpenChild must be callable concurrently. ReadBatch on one handle is
+// called by one thread at a time, but OpenChild may be called with the same
+// parent handle from several threads at once, also while another thread is
+// still in ReadBatch on that parent: subfolders are handed out per batch so
+// other workers can start on them while a huge folder is still being read.
 #pragma once
 
 #include <cstdint>
@@ -37,8 +39,9 @@ struct EntryStats {
 };
 
 struct DirEntry {
-    // Points into storage owned by the handle; valid until the next ReadBatch
-    // on that handle or until the handle is destroyed. Never "." or "..".
+    // Points into storage owned by the backend; the scanner uses it only until
+    // the same thread's next ReadBatch call (on any handle) or until the handle
+    // is destroyed, so a backend may share one buffer per thread. Never "." or "..".
     NativeStringView name;
     EntryKind kind = EntryKind::kFile;
     // A directory that is the root of another file system (mount point, or a

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,9 @@ public:
     Scanner(const Scanner&) = delete;
     Scanner& operator=(const Scanner&) = delete;
 
+    // Start, Wait, TakeResult and Run belong to one controlling thread; Cancel,
+    // Finished, the counters and Progress may come from any thread.
+    //
     // Opens the root and starts the workers, then returns. False when the root
     // cannot be opened (the scan has then already finished with
     // kRootUnreadable and on_finished has been called) or a scan is running.
@@ -145,11 +149,14 @@ public:
     std::uint64_t AllocatedBytesScanned() const;
     ScanProgress Progress() const;
 
-    class Walk;  // the state of one scan
-
 private:
+    class Walk;  // the state of one scan
+    struct ProgressState;
+
     DirectoryReader& reader_;
     ScanOptions options_;
+    std::unique_ptr<ProgressState> progress_;
+    mutable std::mutex walk_mutex_;  // guards walk_ against Cancel from another thread
     std::unique_ptr<Walk> walk_;
 };
 

@@ -1,0 +1,370 @@
+#include "core/report_json.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <sstream>
+
+namespace orvane::engine {
+namespace {
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+void AppendUtf8(std::string& out, char32_t code) {
+    if (code < 0x80) {
+        out.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+}
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Decodes the character at `i`; returns the units it took, or 0 when the unit
+// at `i` does not start a valid character.
+std::size_t DecodeAt(NativeStringView text, std::size_t i, char32_t& code) {
+    if constexpr (sizeof(NativeChar) == 1) {
+        auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+        unsigned char lead = byte(i);
+        if (lead < 0x80) {
+            code = lead;
+            return 1;
+        }
+        std::size_t length;
+        char32_t min;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2, min = 0x80, code = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3, min = 0x800, code = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4, min = 0x10000, code = lead & 0x07;
+        } else {
+            return 0;
+        }
+        if (i + length > text.size()) return 0;
+        for (std::size_t k = 1; k < length; ++k) {
+            unsigned char next = byte(i + k);
+            if ((next & 0xC0) != 0x80) return 0;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+        return length;
+    } else {
+        char32_t unit = static_cast<std::uint16_t>(text[i]);
+        if (unit < 0xD800 || unit > 0xDFFF) {
+            code = unit;
+            return 1;
+        }
+        if (unit >= 0xDC00 || i + 1 == text.size()) return 0;
+        char32_t low = static_cast<std::uint16_t>(text[i + 1]);
+        if (low < 0xDC00 || low > 0xDFFF) return 0;
+        code = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+        return 2;
+    }
+}
+
+void AppendJsonString(std::string& out, std::string_view utf8) {
+    out.push_back('"');
+    for (char c : utf8) {
+        auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (byte < 0x20) {
+                    out += "\\u00";
+                    out.push_back(kHexDigits[byte >> 4]);
+                    out.push_back(kHexDigits[byte & 0xF]);
+                } else {
+                    out.push_back(c);
+                }
+        }
+    }
+    out.push_back('"');
+}
+
+// Writes a JSON object's members one after the other with the right commas.
+class JsonWriter {
+public:
+    explicit JsonWriter(std::string& out) : out_(out) {}
+
+    void BeginObject() { Open('{'); }
+    void EndObject() { Close('}'); }
+    void BeginArray() { Open('['); }
+    void EndArray() { Close(']'); }
+    void Key(std::string_view key) {
+        Separate();
+        AppendJsonString(out_, key);
+        out_ += ": ";
+        after_key_ = true;
+    }
+    void String(std::string_view utf8) {
+        Separate();
+        AppendJsonString(out_, utf8);
+    }
+    void Number(std::uint64_t value) {
+        Separate();
+        out_ += std::to_string(value);
+    }
+    void Raw(std::string_view text) {
+        Separate();
+        out_ += text;
+    }
+    // A native name as "field": UTF-8, and "field_raw": hex when it was not valid.
+    void NativeField(std::string_view field, NativeStringView text) {
+        Key(field);
+        String(ToUtf8Lossy(text));
+        if (!IsValidNativeText(text)) {
+            Key(std::string(field) + "_raw");
+            String(NativeHex(text));
+        }
+    }
+
+private:
+    void Separate() {
+        if (after_key_) {
+            after_key_ = false;
+            return;
+        }
+        if (!first_) out_ += ",";
+        if (depth_ > 0) {
+            out_ += "\n";
+            out_.append(depth_ * 2, ' ');
+        }
+        first_ = false;
+    }
+    void Open(char bracket) {
+        Separate();
+        out_.push_back(bracket);
+        depth_++;
+        first_ = true;
+    }
+    void Close(char bracket) {
+        depth_--;
+        if (!first_) {
+            out_ += "\n";
+            out_.append(depth_ * 2, ' ');
+        }
+        out_.push_back(bracket);
+        first_ = false;
+    }
+
+    std::string& out_;
+    int depth_ = 0;
+    bool first_ = true;
+    bool after_key_ = false;
+};
+
+// "2026-12-07T20:22:34Z", computed without the C library's time zone state so
+// it is the same on every platform and thread-safe.
+std::string Iso8601Utc(std::chrono::system_clock::time_point when) {
+    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(when.time_since_epoch()).count();
+    std::int64_t days = seconds / 86400;
+    std::int64_t rest = seconds % 86400;
+    if (rest < 0) rest += 86400, days -= 1;
+    // Civil date from days since 1970-01-01 (proleptic Gregorian).
+    std::int64_t z = days + 719468;
+    std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    std::int64_t doe = z - era * 146097;
+    std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    std::int64_t year = yoe + era * 400;
+    std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    std::int64_t mp = (5 * doy + 2) / 153;
+    std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
+    std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    if (month <= 2) year++;
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ",
+                  static_cast<long long>(year), static_cast<long long>(month),
+                  static_cast<long long>(day), static_cast<long long>(rest / 3600),
+                  static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
+    return buffer;
+}
+
+std::string Seconds(std::chrono::nanoseconds duration) {
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(duration).count();
+    if (ms < 0) ms = 0;
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%lld.%03lld", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000));
+    return buffer;
+}
+
+const char* StatusName(ScanStatus status) {
+    switch (status) {
+        case ScanStatus::kCompleted: return "completed";
+        case ScanStatus::kCancelled: return "cancelled";
+        case ScanStatus::kRootUnreadable: return "root_unreadable";
+    }
+    return "completed";
+}
+
+void WriteTotals(JsonWriter& json, const ScanTotals& totals) {
+    json.Key("totals");
+    json.BeginObject();
+    json.Key("files");
+    json.Number(totals.files);
+    json.Key("folders");
+    json.Number(totals.folders);
+    json.Key("entries");
+    json.Number(totals.files + totals.folders);
+    json.Key("allocated_bytes");
+    json.Number(totals.allocated_bytes);
+    json.Key("apparent_bytes");
+    json.Number(totals.apparent_bytes);
+    json.Key("unreadable_folders");
+    json.Number(totals.unreadable_folders);
+    json.Key("duration_seconds");
+    json.Raw(Seconds(totals.duration));
+    json.EndObject();
+}
+
+void WriteSizes(JsonWriter& json, std::uint64_t allocated, std::uint64_t apparent) {
+    json.Key("allocated_bytes");
+    json.Number(allocated);
+    json.Key("apparent_bytes");
+    json.Number(apparent);
+}
+
+void WriteLists(JsonWriter& json, const ScanResult& result) {
+    json.Key("largest_folders");
+    json.BeginArray();
+    for (const FolderSize& folder : result.largest_folders) {
+        json.BeginObject();
+        json.NativeField("path", folder.path);
+        WriteSizes(json, folder.allocated_bytes, folder.apparent_bytes);
+        json.Key("files");
+        json.Number(folder.files);
+        json.Key("folders");
+        json.Number(folder.folders);
+        json.EndObject();
+    }
+    json.EndArray();
+
+    json.Key("largest_files");
+    json.BeginArray();
+    for (const FileSize& file : result.largest_files) {
+        json.BeginObject();
+        json.NativeField("path", file.path);
+        WriteSizes(json, file.allocated_bytes, file.apparent_bytes);
+        json.EndObject();
+    }
+    json.EndArray();
+
+    json.Key("largest_types");
+    json.BeginArray();
+    for (const FileTypeSize& type : result.largest_types) {
+        json.BeginObject();
+        json.NativeField("extension", type.extension);
+        json.Key("files");
+        json.Number(type.files);
+        WriteSizes(json, type.allocated_bytes, type.apparent_bytes);
+        json.EndObject();
+    }
+    json.EndArray();
+
+    json.Key("unreadable_folders");
+    json.BeginArray();
+    for (const UnreadableFolder& folder : result.unreadable) {
+        json.BeginObject();
+        json.NativeField("path", folder.path);
+        json.Key("reason");
+        json.String(OpenErrorName(folder.reason));
+        json.EndObject();
+    }
+    json.EndArray();
+}
+
+}  // namespace
+
+bool IsValidNativeText(NativeStringView text) {
+    char32_t code;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t used = DecodeAt(text, i, code);
+        if (used == 0) return false;
+        i += used;
+    }
+    return true;
+}
+
+std::string ToUtf8Lossy(NativeStringView text) {
+    std::string out;
+    out.reserve(text.size());
+    char32_t code;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t used = DecodeAt(text, i, code);
+        if (used == 0) {
+            AppendUtf8(out, kReplacement);
+            i += 1;
+        } else {
+            AppendUtf8(out, code);
+            i += used;
+        }
+    }
+    return out;
+}
+
+std::string NativeHex(NativeStringView text) {
+    std::string out;
+    out.reserve(text.size() * sizeof(NativeChar) * 2);
+    for (NativeChar c : text) {
+        auto unit = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<NativeChar>>(c));
+        for (int shift = static_cast<int>(sizeof(NativeChar) == 1 ? 4 : 12); shift >= 0; shift -= 4) {
+            out.push_back(kHexDigits[(unit >> shift) & 0xF]);
+        }
+    }
+    return out;
+}
+
+const char* OpenErrorName(OpenError error) {
+    switch (error) {
+        case OpenError::kNone: return "none";
+        case OpenError::kAccessDenied: return "access_denied";
+        case OpenError::kNotFound: return "not_found";
+        case OpenError::kNotDirectory: return "not_directory";
+        case OpenError::kOther: return "other";
+    }
+    return "other";
+}
+
+std::string ReportJson(const ScanResult& result) {
+    std::string out;
+    JsonWriter json(out);
+    json.BeginObject();
+    json.Key("format");
+    json.String("orvane-analysis-report");
+    json.Key("version");
+    json.Number(1);
+    json.NativeField("root", result.root);
+    json.Key("status");
+    json.String(StatusName(result.status));
+    if (result.status == ScanStatus::kRootUnreadable) {
+        json.Key("root_error");
+        json.String(OpenErrorName(result.root_error));
+    }
+    json.Key("started_at");
+    json.String(Iso8601Utc(result.started_at));
+    json.Key("threads");
+    json.Number(result.threads);
+    WriteTotals(json, result.totals);
+    WriteLists(json, result);
+    json.EndObject();
+    out.push_back('\n');
+    return out;
+}
+
+void WriteReportJson(const ScanResult& result, std::ostream& out) { out << ReportJson(result); }
+
+}  // namespace orvane::engine
