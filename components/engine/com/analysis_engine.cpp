@@ -1,0 +1,246 @@
+#include "analysis_engine.h"
+
+#include <chrono>
+#include <new>
+#include <string>
+#include <system_error>
+
+#include "core/report_json.h"
+#include "message_pump.h"
+#include "report_store.h"
+#include "status_text.h"
+
+namespace orvane::engine::com {
+
+namespace {
+
+OwnedHandle ManualResetEvent() {
+    OwnedHandle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!event) throw std::bad_alloc();
+    return event;
+}
+
+// "C:" as the wizard passes it; "c:" and "C:\" are taken too. 0 otherwise.
+wchar_t DriveLetterOf(BSTR drive) {
+    if (!drive) return 0;
+    const std::wstring_view text(drive, ::SysStringLen(drive));
+    if (text.size() < 2 || text.size() > 3 || text[1] != L':') return 0;
+    if (text.size() == 3 && text[2] != L'\\') return 0;
+    wchar_t letter = text[0];
+    if (letter >= L'a' && letter <= L'z') letter = static_cast<wchar_t>(letter - L'a' + L'A');
+    return letter >= L'A' && letter <= L'Z' ? letter : 0;
+}
+
+// Makes the object outlive a call during which a nested window handler
+// releases the last outside reference.
+class KeepAlive {
+public:
+    explicit KeepAlive(IUnknown* object) : object_(object) { object_->AddRef(); }
+    KeepAlive(const KeepAlive&) = delete;
+    KeepAlive& operator=(const KeepAlive&) = delete;
+    ~KeepAlive() { object_->Release(); }
+
+private:
+    IUnknown* object_;
+};
+
+class CallScope {
+public:
+    explicit CallScope(std::atomic<bool>& flag) : flag_(flag) { flag_ = true; }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+    ~CallScope() { flag_ = false; }
+
+private:
+    std::atomic<bool>& flag_;
+};
+
+// COM methods never let an exception out.
+template <class Body>
+HRESULT Guarded(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::system_error& e) {
+        return HRESULT_FROM_WIN32(static_cast<DWORD>(e.code().value()));
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+constexpr HRESULT kBusy = HRESULT_FROM_WIN32(ERROR_BUSY);
+
+}  // namespace
+
+AnalysisEngine::AnalysisEngine()
+    : reader_(CreatePlatformDirectoryReader()),
+      scan_done_(ManualResetEvent()),
+      report_done_(ManualResetEvent()),
+      cancel_(ManualResetEvent()) {}
+
+AnalysisEngine::~AnalysisEngine() {
+    abandon_report_ = true;
+    JoinReportWriter();
+    std::lock_guard lock(mutex_);
+    scanner_.reset();  // cancels and waits for the workers
+}
+
+HRESULT AnalysisEngine::AnalyzeDrive(BSTR bstrDrive) {
+    return Guarded([&] { return Analyze(bstrDrive); });
+}
+
+HRESULT AnalysisEngine::FinishDrive() {
+    return Guarded([&] { return Finish(); });
+}
+
+HRESULT AnalysisEngine::Analyze(BSTR drive) {
+    const wchar_t letter = DriveLetterOf(drive);
+    if (!letter) return E_INVALIDARG;
+    if (in_call_) return kBusy;
+    KeepAlive keep_alive(static_cast<IAnalysisEngine*>(this));
+    CallScope call(in_call_);
+    ::ResetEvent(cancel_.get());
+    JoinReportWriter();
+    StartScanner(letter);
+    switch (PumpMessagesUntil(scan_done_.get(), cancel_.get())) {
+        case PumpOutcome::kDone:
+            break;
+        case PumpOutcome::kCancelled:
+        case PumpOutcome::kQuit: {
+            // The workers stop after their current batch; nobody waits for
+            // them here, so the call returns at once.
+            std::lock_guard lock(mutex_);
+            scanner_->Cancel();
+            break;
+        }
+    }
+    return S_OK;
+}
+
+void AnalysisEngine::StartScanner(wchar_t drive_letter) {
+    ::ResetEvent(scan_done_.get());
+    ScanOptions options;
+    // Listings do not give link counts; remembering file ids counts hard
+    // links once, which is what the drive's used space does.
+    options.unknown_link_count = UnknownLinkCount::kRememberFileId;
+    options.on_finished = [done = scan_done_.get()] { ::SetEvent(done); };
+    auto scanner = std::make_unique<Scanner>(*reader_, std::move(options));
+    std::unique_ptr<Scanner> previous;
+    {
+        std::lock_guard lock(mutex_);
+        previous = std::move(scanner_);
+        scanner_ = std::move(scanner);
+        drive_letter_ = drive_letter;
+        drive_root_ = std::wstring{drive_letter, L':', L'\\'};
+        result_taken_ = false;
+    }
+    previous.reset();  // a cancelled walk winds down here
+    // A root that cannot be opened ends the walk at once (and signals it);
+    // FinishDrive then reports the drive as unreadable.
+    scanner_->Start(drive_root_);
+}
+
+HRESULT AnalysisEngine::Finish() {
+    if (in_call_) return kBusy;
+    if (!scanner_ || result_taken_) return S_OK;  // nothing analysed since the last report
+    KeepAlive keep_alive(static_cast<IAnalysisEngine*>(this));
+    CallScope call(in_call_);
+    ::ResetEvent(cancel_.get());
+    JoinReportWriter();
+    result_taken_ = true;
+    abandon_report_ = false;
+    ::ResetEvent(report_done_.get());
+    report_writer_ = std::thread([this] { WriteReport(); });
+    if (PumpMessagesUntil(report_done_.get(), cancel_.get()) != PumpOutcome::kDone) {
+        // A cancelled drive gets no report; the writer drops its temporary
+        // file and is joined by the next call or the destructor.
+        abandon_report_ = true;
+        return S_OK;
+    }
+    JoinReportWriter();
+    return report_result_;
+}
+
+void AnalysisEngine::WriteReport() {
+    HRESULT hr = S_OK;
+    try {
+        const ScanResult result = scanner_->TakeResult();
+        const std::string json = ReportJson(result);
+        std::wstring folder;
+        hr = EnsureReportsFolder(folder);
+        if (SUCCEEDED(hr)) {
+            SYSTEMTIME started{};
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                result.started_at.time_since_epoch());
+            // Unix seconds to FILETIME (100 ns since 1601), then local time.
+            const ULONGLONG ticks =
+                (static_cast<ULONGLONG>(seconds.count()) + 11644473600ULL) * 10000000ULL;
+            FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+            SYSTEMTIME utc_time{};
+            if (!::FileTimeToSystemTime(&utc, &utc_time) ||
+                !::SystemTimeToTzSpecificLocalTime(nullptr, &utc_time, &started)) {
+                ::GetLocalTime(&started);
+            }
+            const std::wstring path =
+                UnusedReportPath(folder, ReportFileName(drive_letter_, started));
+            hr = WriteFileAtomically(path, json, &abandon_report_);
+        }
+    } catch (const std::bad_alloc&) {
+        hr = E_OUTOFMEMORY;
+    } catch (...) {
+        hr = E_UNEXPECTED;
+    }
+    report_result_ = hr;
+    ::SetEvent(report_done_.get());
+}
+
+void AnalysisEngine::JoinReportWriter() {
+    if (report_writer_.joinable()) report_writer_.join();
+}
+
+HRESULT AnalysisEngine::GetStatusText(BSTR* pbstrStatus) {
+    return Guarded([&] {
+        if (!pbstrStatus) return E_POINTER;
+        std::wstring text;
+        {
+            std::lock_guard lock(mutex_);
+            if (!scanner_) {
+                // Nothing scanned yet: a root-less folder field that still
+                // has the one character the wizard drops.
+                text = FormatStatusText(L"", 0);
+            } else {
+                const ScanProgress progress = scanner_->Progress();
+                const bool has_folder = progress.running && !progress.current_folder.empty();
+                text = FormatStatusText(has_folder ? std::wstring_view(progress.current_folder)
+                                                   : std::wstring_view(drive_root_),
+                                        progress.entries);
+            }
+        }
+        return orvane::com::ReturnBstr(text.c_str(), static_cast<UINT>(text.size()), pbstrStatus);
+    });
+}
+
+HRESULT AnalysisEngine::GetBytesScanned(BSTR* pbstrBytes) {
+    return Guarded([&] {
+        if (!pbstrBytes) return E_POINTER;
+        std::uint64_t bytes = 0;
+        {
+            std::lock_guard lock(mutex_);
+            if (scanner_) bytes = scanner_->AllocatedBytesScanned();
+        }
+        const std::wstring text = FormatByteCount(bytes);
+        return orvane::com::ReturnBstr(text.c_str(), static_cast<UINT>(text.size()), pbstrBytes);
+    });
+}
+
+HRESULT AnalysisEngine::Cancel() {
+    return Guarded([&] {
+        // Only a waiting call is cancelled: a Cancel while nothing runs must
+        // not spoil the next drive.
+        if (in_call_) ::SetEvent(cancel_.get());
+        return S_OK;
+    });
+}
+
+}  // namespace orvane::engine::com

@@ -1,0 +1,75 @@
+// The analysis engine component: scans one drive at a time on worker
+// threads while the calling user-interface thread keeps dispatching its
+// window messages, and writes one report per drive.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "core/directory_reader.h"
+#include "core/scanner.h"
+#include "orvane/com_server.h"
+#include "orvane/components.h"
+#include "handle_owner.h"
+
+namespace orvane::engine::com {
+
+using win::OwnedHandle;
+
+class AnalysisEngine final
+    : public orvane::com::DispatchObject<IAnalysisEngine, IID_IAnalysisEngine> {
+public:
+    AnalysisEngine();
+    ~AnalysisEngine() override;
+
+    HRESULT STDMETHODCALLTYPE Reserved1() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE FinishDrive() override;
+    HRESULT STDMETHODCALLTYPE Reserved3() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AnalyzeDrive(BSTR bstrDrive) override;
+    HRESULT STDMETHODCALLTYPE Reserved5() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved6() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved7() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved8() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved9() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved10() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved11() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved12() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved13() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved14() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved15() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved16() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetStatusText(BSTR* pbstrStatus) override;
+    HRESULT STDMETHODCALLTYPE Cancel() override;
+    HRESULT STDMETHODCALLTYPE GetBytesScanned(BSTR* pbstrBytes) override;
+
+private:
+    HRESULT Analyze(BSTR drive);
+    HRESULT Finish();
+    void StartScanner(wchar_t drive_letter);
+    void WriteReport();
+    void JoinReportWriter();
+
+    // Declared before the scanner: it refers to them until it is gone.
+    std::unique_ptr<DirectoryReader> reader_;
+    OwnedHandle scan_done_;  // set by the scanner when its walk has ended
+    OwnedHandle report_done_;
+    OwnedHandle cancel_;  // set by Cancel while a call waits
+
+    std::mutex mutex_;  // guards scanner_ against a Cancel from another thread
+    std::unique_ptr<Scanner> scanner_;
+    std::wstring drive_root_;  // "C:\" of the current drive; empty before the first
+    wchar_t drive_letter_ = 0;
+    bool result_taken_ = false;
+
+    std::atomic<bool> in_call_{false};  // an AnalyzeDrive or FinishDrive is waiting
+    std::thread report_writer_;
+    std::atomic<bool> abandon_report_{false};
+    HRESULT report_result_ = S_OK;
+};
+
+}  // namespace orvane::engine::com

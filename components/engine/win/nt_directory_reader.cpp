@@ -1,0 +1,300 @@
+#include "nt_directory_reader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "nt_api.h"
+#include "handle_owner.h"
+
+namespace orvane::engine::win {
+
+namespace nt {
+
+static_assert(offsetof(FileIdFullDirInformation, end_of_file) == 40);
+static_assert(offsetof(FileIdFullDirInformation, allocation_size) == 48);
+static_assert(offsetof(FileIdFullDirInformation, ea_size) == 64);
+static_assert(offsetof(FileIdFullDirInformation, file_id) == 72);
+static_assert(offsetof(FileIdFullDirInformation, file_name) == 80);
+
+template <class Fn>
+Fn Bind(HMODULE module, const char* name) {
+    return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)))
+                  : nullptr;
+}
+
+const Api& GetApi() {
+    static const Api api = [] {
+        const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+        Api loaded;
+        loaded.query_directory_file = Bind<NtQueryDirectoryFileFn>(ntdll, "NtQueryDirectoryFile");
+        loaded.open_file = Bind<NtOpenFileFn>(ntdll, "NtOpenFile");
+        return loaded;
+    }();
+    return api;
+}
+
+}  // namespace nt
+
+namespace {
+
+constexpr std::size_t kBufferBytes = 64 * 1024;
+constexpr DWORD kNameSurrogateBit = 0x20000000;
+constexpr ACCESS_MASK kListAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Listing buffers are large, and a walk may hold thousands of folders open
+// at once (a deep chain): a folder borrows a buffer only while it is being
+// read, from a spare kept per thread.
+class ListingBuffer {
+public:
+    ListingBuffer() = default;
+    ListingBuffer(const ListingBuffer&) = delete;
+    ListingBuffer& operator=(const ListingBuffer&) = delete;
+    ~ListingBuffer() { Release(); }
+
+    std::uint64_t* Acquire() {
+        if (!data_) {
+            data_ = std::move(Spare());
+            if (!data_) data_.reset(new std::uint64_t[kBufferBytes / sizeof(std::uint64_t)]);
+        }
+        return data_.get();
+    }
+    void Release() {
+        if (data_ && !Spare()) Spare() = std::move(data_);
+        data_.reset();
+    }
+
+private:
+    static std::unique_ptr<std::uint64_t[]>& Spare() {
+        thread_local std::unique_ptr<std::uint64_t[]> spare;
+        return spare;
+    }
+    std::unique_ptr<std::uint64_t[]> data_;  // 64-bit units: the entries need 8-byte alignment
+};
+
+std::uint64_t FileIdOf(const LARGE_INTEGER& id) {
+    // Some file systems answer 0 or -1 for "no id": both mean unknown.
+    const auto value = static_cast<std::uint64_t>(id.QuadPart);
+    return value == ~std::uint64_t{0} ? 0 : value;
+}
+
+DirEntry ToDirEntry(const nt::FileIdFullDirInformation& info) {
+    DirEntry entry;
+    entry.name = NativeStringView(info.file_name, info.file_name_length / sizeof(WCHAR));
+    const DWORD tag = (info.file_attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? info.ea_size : 0;
+    entry.kind = KindOf(info.file_attributes, tag);
+    entry.stats.allocated_bytes = static_cast<std::uint64_t>(info.allocation_size.QuadPart);
+    entry.stats.apparent_bytes = static_cast<std::uint64_t>(info.end_of_file.QuadPart);
+    entry.stats.file_id = FileIdOf(info.file_id);
+    entry.stats.link_count = 0;  // listings do not tell
+    return entry;
+}
+
+bool IsDotOrDotDot(NativeStringView name) { return name == L"." || name == L".."; }
+
+class NtDirectoryHandle final : public DirectoryHandle {
+public:
+    explicit NtDirectoryHandle(HANDLE handle) : handle_(handle) {}
+
+    HANDLE get() const { return handle_.get(); }
+
+    ReadStatus ReadBatch(std::vector<DirEntry>& batch) override {
+        batch.clear();
+        if (ended_) return ReadStatus::kEnd;
+        // A batch of only "." and ".." is followed by the next one at once.
+        while (batch.empty()) {
+            const ReadStatus status = ReadOnce(batch);
+            if (status != ReadStatus::kEntries) {
+                ended_ = true;
+                buffer_.Release();
+                return status;
+            }
+        }
+        return ReadStatus::kEntries;
+    }
+
+private:
+    ReadStatus ReadOnce(std::vector<DirEntry>& batch) {
+        std::uint64_t* data = buffer_.Acquire();
+        nt::IoStatusBlock io{};
+        const nt::Status status = nt::GetApi().query_directory_file(
+            handle_.get(), nullptr, nullptr, nullptr, &io, data, static_cast<ULONG>(kBufferBytes),
+            nt::kFileIdFullDirectoryInformation, FALSE, nullptr, first_ ? TRUE : FALSE);
+        first_ = false;
+        if (status == nt::kStatusNoMoreFiles || status == nt::kStatusNoSuchFile) {
+            return ReadStatus::kEnd;
+        }
+        // An overflow would mean one name larger than the whole buffer.
+        if (!nt::Succeeded(status) || status == nt::kStatusBufferOverflow) {
+            return ReadStatus::kFailed;
+        }
+        const std::size_t bytes = static_cast<std::size_t>(io.information);
+        if (bytes == 0) return ReadStatus::kEnd;
+        const auto* base = reinterpret_cast<const std::byte*>(data);
+        for (std::size_t offset = 0; offset < bytes;) {
+            const auto& info = *reinterpret_cast<const nt::FileIdFullDirInformation*>(base + offset);
+            DirEntry entry = ToDirEntry(info);
+            if (!IsDotOrDotDot(entry.name)) batch.push_back(entry);
+            if (info.next_entry_offset == 0) break;
+            offset += info.next_entry_offset;
+        }
+        return ReadStatus::kEntries;
+    }
+
+    OwnedHandle handle_;
+    ListingBuffer buffer_;
+    bool first_ = true;
+    bool ended_ = false;
+};
+
+EntryStats RootStats(HANDLE handle) {
+    EntryStats stats;
+    FILE_STANDARD_INFO standard{};
+    if (::GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof(standard))) {
+        stats.allocated_bytes = static_cast<std::uint64_t>(standard.AllocationSize.QuadPart);
+        stats.apparent_bytes = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandle(handle, &info)) {
+        stats.file_id = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    }
+    return stats;
+}
+
+class NtDirectoryReader final : public DirectoryReader {
+public:
+    OpenResult OpenRoot(const NativeString& path) override {
+        OpenResult result;
+        if (!nt::GetApi().query_directory_file || !nt::GetApi().open_file) {
+            result.error = OpenError::kOther;
+            return result;
+        }
+        // The root is followed if it is a link: the user named it.
+        OwnedHandle handle(::CreateFileW(ToExtendedPath(path).c_str(), kListAccess, kShareAll,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                         nullptr));
+        if (!handle) {
+            result.error = OpenErrorFromWin32(::GetLastError());
+            return result;
+        }
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (::GetFileInformationByHandle(handle.get(), &info) &&
+            !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            result.error = OpenError::kNotDirectory;
+            return result;
+        }
+        result.self = RootStats(handle.get());
+        result.handle = std::make_unique<NtDirectoryHandle>(handle.release());
+        return result;
+    }
+
+    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name) override {
+        OpenResult result;
+        if (name.size() * sizeof(wchar_t) > 0xFFFE) {
+            result.error = OpenError::kOther;
+            return result;
+        }
+        nt::UnicodeString object_name{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                                      static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                                      name.data()};
+        // No OBJ_CASE_INSENSITIVE: the name is exactly as the listing gave it,
+        // and a case-sensitive folder may hold names differing only in case.
+        nt::ObjectAttributes attributes{sizeof(nt::ObjectAttributes),
+                                        static_cast<NtDirectoryHandle&>(parent).get(),
+                                        &object_name, 0, nullptr, nullptr};
+        nt::IoStatusBlock io{};
+        HANDLE opened = nullptr;
+        const nt::Status status = nt::GetApi().open_file(
+            &opened, kListAccess, &attributes, &io, kShareAll,
+            nt::kOpenDirectoryFile | nt::kOpenSynchronousIoNonAlert | nt::kOpenForBackupIntent |
+                nt::kOpenReparsePoint);
+        if (!nt::Succeeded(status) || !opened) {
+            result.error = OpenErrorFromStatus(status);
+            return result;
+        }
+        result.handle = std::make_unique<NtDirectoryHandle>(opened);
+        return result;
+    }
+
+    NativeChar Separator() const override { return L'\\'; }
+};
+
+}  // namespace
+
+EntryKind KindOf(DWORD attributes, DWORD reparse_tag) {
+    const bool directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        const bool link = reparse_tag == 0 || (reparse_tag & kNameSurrogateBit) != 0;
+        if (link) return EntryKind::kLink;
+    }
+    if (directory) return EntryKind::kDirectory;
+    if (attributes & FILE_ATTRIBUTE_DEVICE) return EntryKind::kOther;
+    return EntryKind::kFile;
+}
+
+std::wstring ToExtendedPath(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0) return path;
+    // "C:" alone means the current folder of drive C to GetFullPathName; a
+    // drive given this way means its root.
+    std::wstring absolute = path;
+    if (absolute.size() == 2 && absolute[1] == L':') absolute += L'\\';
+    const DWORD needed = ::GetFullPathNameW(absolute.c_str(), 0, nullptr, nullptr);
+    if (needed != 0) {
+        std::wstring full(needed, L'\0');
+        const DWORD length = ::GetFullPathNameW(absolute.c_str(), needed, full.data(), nullptr);
+        if (length != 0 && length < needed) {
+            full.resize(length);
+            absolute = std::move(full);
+        }
+    }
+    if (absolute.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + absolute.substr(2);
+    return L"\\\\?\\" + absolute;
+}
+
+OpenError OpenErrorFromWin32(DWORD error) {
+    switch (error) {
+        case ERROR_ACCESS_DENIED:
+            return OpenError::kAccessDenied;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_NOT_READY:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+            return OpenError::kNotFound;
+        case ERROR_DIRECTORY:
+            return OpenError::kNotDirectory;
+        default:
+            return OpenError::kOther;
+    }
+}
+
+OpenError OpenErrorFromStatus(LONG status) {
+    switch (status) {
+        case nt::kStatusAccessDenied:
+            return OpenError::kAccessDenied;
+        case nt::kStatusObjectNameNotFound:
+        case nt::kStatusObjectPathNotFound:
+        case nt::kStatusNoSuchFile:
+            return OpenError::kNotFound;
+        case nt::kStatusNotADirectory:
+            return OpenError::kNotDirectory;
+        default:
+            return OpenError::kOther;
+    }
+}
+
+std::unique_ptr<DirectoryReader> CreateNtDirectoryReader() {
+    return std::make_unique<NtDirectoryReader>();
+}
+
+}  // namespace orvane::engine::win
+
+namespace orvane::engine {
+
+std::unique_ptr<DirectoryReader> CreatePlatformDirectoryReader() {
+    return win::CreateNtDirectoryReader();
+}
+
+}  // namespace orvane::engine
