@@ -7,12 +7,24 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <type_traits>
 #include <utility>
 
 namespace orvane {
 
-template <class Handle, auto Close, Handle Invalid = Handle{}>
+// Handles whose "none" value is INVALID_HANDLE_VALUE rather than null.
+struct minus_one_is_none {};
+
+template <class Handle, auto Close, class NoneValue = void>
 class unique_any {
+    static Handle None() noexcept {
+        if constexpr (std::is_same_v<NoneValue, minus_one_is_none>) {
+            return reinterpret_cast<Handle>(static_cast<INT_PTR>(-1));
+        } else {
+            return Handle{};
+        }
+    }
+
 public:
     unique_any() noexcept = default;
     explicit unique_any(Handle h) noexcept : handle_(h) {}
@@ -26,11 +38,11 @@ public:
     ~unique_any() { reset(); }
 
     Handle get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return handle_ != Invalid; }
-    Handle release() noexcept { return std::exchange(handle_, Invalid); }
-    void reset(Handle h = Invalid) noexcept {
+    explicit operator bool() const noexcept { return handle_ != None(); }
+    Handle release() noexcept { return std::exchange(handle_, None()); }
+    void reset(Handle h = None()) noexcept {
         const Handle old = std::exchange(handle_, h);
-        if (old != Invalid) Close(old);
+        if (old != None()) Close(old);
     }
     // For APIs that return the handle through an out pointer.
     Handle* put() noexcept {
@@ -39,7 +51,7 @@ public:
     }
 
 private:
-    Handle handle_ = Invalid;
+    Handle handle_ = None();
 };
 
 namespace detail {
@@ -60,15 +72,15 @@ inline void CloseWindowFn(HWND h) noexcept { ::DestroyWindow(h); }
 
 using unique_hkey = unique_any<HKEY, detail::CloseKey>;
 using unique_handle = unique_any<HANDLE, detail::CloseHandleFn>;
-using unique_file = unique_any<HANDLE, detail::CloseHandleFn, INVALID_HANDLE_VALUE>;
-using unique_find = unique_any<HANDLE, detail::CloseFind, INVALID_HANDLE_VALUE>;
+using unique_file = unique_any<HANDLE, detail::CloseHandleFn, minus_one_is_none>;
+using unique_find = unique_any<HANDLE, detail::CloseFind, minus_one_is_none>;
 using unique_hhook = unique_any<HHOOK, detail::CloseHook>;
 using unique_hicon = unique_any<HICON, detail::CloseIcon>;
 using unique_hfont = unique_any<HFONT, detail::CloseFont>;
 using unique_hbitmap = unique_any<HBITMAP, detail::CloseBitmap>;
 using unique_hbrush = unique_any<HBRUSH, detail::CloseBrush>;
 using unique_mem_dc = unique_any<HDC, detail::CloseMemDc>;
-using unique_actctx = unique_any<HANDLE, detail::CloseActCtx, INVALID_HANDLE_VALUE>;
+using unique_actctx = unique_any<HANDLE, detail::CloseActCtx, minus_one_is_none>;
 using unique_hmodule = unique_any<HMODULE, detail::CloseModule>;
 using unique_hwnd = unique_any<HWND, detail::CloseWindowFn>;
 

@@ -1,0 +1,20 @@
+// The process: a single-threaded apartment running Main, then the message
+// loop until the wizard has been unloaded.
+#include <windows.h>
+
+#include "app/mMain.h"
+#include "support/app_error.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    using namespace orvane;
+    return GuardBoundary([]() -> int {
+        scoped_com_apartment apartment(COINIT_APARTMENTTHREADED);
+        ThrowIfFailed(apartment.result());
+        Main();
+        const int exitCode = RunMessageLoop();
+        // The components go before the apartment that created them.
+        objStyleman.reset();
+        objEngine.reset();
+        return exitCode;
+    });
+}

@@ -1,0 +1,116 @@
+#include "wizard/artwork.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orvane {
+
+namespace {
+
+std::uint32_t Rgb(int r, int g, int b) noexcept {
+    auto clamp = [](int v) { return static_cast<std::uint32_t>(std::clamp(v, 0, 255)); };
+    return clamp(r) << 16 | clamp(g) << 8 | clamp(b);
+}
+
+std::uint32_t Mix(std::uint32_t a, std::uint32_t b, double t) noexcept {
+    auto channel = [&](int shift) {
+        const double ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
+        return static_cast<int>(std::lround(ca + (cb - ca) * t));
+    };
+    return Rgb(channel(16), channel(8), channel(0));
+}
+
+// A 32-bit top-down DIB section filled from 0x00RRGGBB pixels.
+HBITMAP CreateDib(int width, int height, const std::uint32_t* pixels) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap) return nullptr;
+    auto* out = static_cast<std::uint32_t*>(bits);
+    std::copy(pixels, pixels + width * height, out);
+    return bitmap;
+}
+
+}  // namespace
+
+int BannerArtworkStart(int row) noexcept {
+    // From column 261 on row 15 to column 216 on row 69: inside the window
+    // (which shows the picture from column 43) the edge runs from 218 to 173.
+    return 261 - (45 * (row - 15)) / 54;
+}
+
+std::vector<std::uint32_t> BannerPixels() {
+    std::vector<std::uint32_t> pixels(kBannerWidth * kBannerHeight, Rgb(255, 255, 255));
+    const std::uint32_t deep = Rgb(16, 52, 120), light = Rgb(40, 150, 190);
+    const double cx = 430, cy = 44;  // centre of the platter
+    for (int y = 0; y < kBannerHeight; ++y) {
+        const int start = BannerArtworkStart(y);
+        for (int x = std::max(start, 0); x < kBannerWidth; ++x) {
+            const double t = double(x - start) / double(kBannerWidth - start);
+            std::uint32_t c = Mix(deep, light, std::clamp(t * 1.2, 0.0, 1.0));
+            // A soft highlight along the slanted edge.
+            if (x - start < 3) c = Mix(c, Rgb(255, 255, 255), 0.55 - 0.15 * (x - start));
+            // Concentric tracks of a disk platter.
+            const double r = std::hypot((x - cx) * 0.9, (y - cy) * 1.6);
+            if (r < 58) {
+                const bool track = static_cast<int>(r) % 9 < 2;
+                c = Mix(c, Rgb(230, 240, 250), track ? 0.45 : 0.12);
+                if (r < 6) c = Rgb(250, 250, 255);
+            }
+            pixels[static_cast<size_t>(y * kBannerWidth + x)] = c;
+        }
+    }
+    // A small bar chart left of the platter: used space, drive by drive.
+    const int heights[] = {18, 30, 24, 38, 14};
+    for (int i = 0; i < 5; ++i) {
+        const int left = 300 + i * 12, bottom = 62;
+        for (int y = bottom - heights[i]; y < bottom; ++y)
+            for (int x = left; x < left + 8; ++x)
+                pixels[static_cast<size_t>(y * kBannerWidth + x)] =
+                    Mix(Rgb(255, 196, 64), Rgb(255, 140, 32), double(bottom - y) / 40.0);
+    }
+    return pixels;
+}
+
+unique_hbitmap CreateBannerBitmap() {
+    const auto pixels = BannerPixels();
+    return unique_hbitmap(CreateDib(kBannerWidth, kBannerHeight, pixels.data()));
+}
+
+unique_hicon CreateWizardIcon() {
+    // A drive platter with a pie slice of used space.
+    constexpr int n = 16;
+    std::uint32_t pixels[n * n];
+    std::uint8_t mask[n * n / 8] = {};
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            const double dx = x - 7.5, dy = y - 7.5, r = std::hypot(dx, dy);
+            std::uint32_t c = 0;
+            bool opaque = r <= 7.6;
+            if (opaque) {
+                const double angle = std::atan2(dy, dx);
+                const bool slice = angle > -1.6 && angle < 0.4;
+                c = r > 6.6 ? Rgb(16, 52, 120) : slice ? Rgb(255, 160, 40) : Rgb(40, 150, 190);
+                if (r < 1.6) c = Rgb(255, 255, 255);
+            } else {
+                mask[(y * n + x) / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+            }
+            pixels[y * n + x] = opaque ? (0xFF000000u | c) : 0u;
+        }
+    }
+    unique_hbitmap color(CreateDib(n, n, pixels));
+    unique_hbitmap monochrome(::CreateBitmap(n, n, 1, 1, mask));
+    ICONINFO info{};
+    info.fIcon = TRUE;
+    info.hbmColor = color.get();
+    info.hbmMask = monochrome.get();
+    return unique_hicon(::CreateIconIndirect(&info));
+}
+
+}  // namespace orvane

@@ -1,0 +1,175 @@
+// frmWizard: the program's one window, a fixed-size wizard with a banner, a
+// button row and two pages (drive selection, analysis progress). The controls
+// are named members; the handlers are member functions defined by the
+// subsystem each belongs to (wizard/, drives/, analysis/).
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+// The program's own wrappers carry the names of these commctrl macros.
+#undef ListView_SetImageList
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/currency.h"
+#include "support/twips.h"
+#include "support/unique_any.h"
+#include "wizard/control_ids.h"
+#include "wizard/controls.h"
+#include "wizard/window_base.h"
+
+namespace orvane {
+
+inline constexpr COLORREF kWhite = RGB(255, 255, 255);
+// Client area of the window, in twips.
+inline constexpr double kClientWidthTwips = 6420;
+inline constexpr double kClientHeightTwips = 5085;
+
+class frmWizard final : public WindowBase {
+public:
+    frmWizard();
+    ~frmWizard() override;
+
+    // --- Controls, front to back within each container -----------------------
+    Timer tmrProgress{ids::kProgressTimerId, 200, true};
+    CommandButton cmdNext{ids::cmdNext, {5040, 4500, 1095, 350}, 5, L"Next >"};
+    CommandButton cmdCancel{ids::cmdCancel, {3840, 4500, 1095, 350}, 4, L"Cancel"};
+    Frame frmTop{ids::frmTop, {-90, -120, 8775, 975}, 0, L"", kWhite};
+    Label lblTitle{ids::lblTitle, {270, 315, 2895, 255}, 2, L"Select drives to analyze",
+                   Label::Align::Left, true};
+    Label lblDesc{ids::lblDesc, {390, 555, 3975, 255}, 1,
+                  L"Select drives from the following list, and click on Next >", Label::Align::Left,
+                  true};
+    Picture Image1{{-555, -105, 7500, 1050}};
+    Frame frmBar{ids::frmBar, {-120, 4200, 7335, 1815}, 3, L"", ::GetSysColor(COLOR_BTNFACE)};
+    Frame frmDrives{ids::frmDrives, {-120, 480, 6720, 4500}, 6, L"Frame3",
+                    ::GetSysColor(COLOR_BTNFACE)};
+    TextBox txtLoading{ids::txtLoading, {360, 480, 5940, 3165}, 17,
+                       L"Loading local disks...please wait..."};
+    ListView lvwDrives{ids::lvwDrives, {360, 480, 5940, 3165}, 7};
+    Frame frmProgress{ids::frmProgress, {-120, 480, 6975, 4500}, 8, L"Frame4",
+                      ::GetSysColor(COLOR_BTNFACE)};
+    CheckBox chkCloseWhenDone{ids::chkCloseWhenDone, {315, 3345, 4650, 255}, 18,
+                              L"Close this dialog box when disk analysis is complete"};
+    ProgressBar pbOverallProgress{ids::pbOverallProgress, {315, 2760, 5940, 255}, 13};
+    ProgressBar pbDiskProgress{ids::pbDiskProgress, {315, 1920, 5940, 255}, 9};
+    Label lblDiskCount{ids::lblDiskCount, {3600, 2490, 2655, 255}, 16, L"", Label::Align::Right};
+    Label lblOverallProgress{ids::lblOverallProgress, {315, 2505, 3255, 210}, 15,
+                             L"Overall progress"};
+    Label lblDiskProgStatus{ids::lblDiskProgStatus, {315, 1650, 3375, 255}, 14,
+                            L"Analyzing drive "};
+    Label lblFileFldCount{ids::lblFileFldCount, {3600, 1650, 2655, 255}, 12, L"",
+                          Label::Align::Right};
+    Label lblFolderName{ids::lblFolderName, {315, 1080, 5940, 195}, 11, L""};
+    Label Label3{ids::Label3, {315, 840, 825, 210}, 10, L"Analyzing"};
+
+    // --- Run state ------------------------------------------------------------
+    bool bCancelled = false;
+    bool bCloseWhenDone = false;
+    bool bNoDriveSelected = false;
+    std::vector<std::wstring> sSelectedDrives;
+    Currency cyTotalUsedBytes;
+    Currency cyDriveUsedBytes;
+    Currency cyDriveScanned;
+    Currency cyBytesDone;
+    std::int16_t iDiskPercent = 0;
+    std::int16_t iOverallPercent = 0;
+
+    // --- Lifetime ---------------------------------------------------------------
+    // Creates the window and its controls and runs the load handler.
+    void Load();
+    bool IsLoaded() const noexcept { return loaded_; }
+    // Runs the unload handler and destroys the window; nothing when unloaded.
+    void Unload();
+    // Shows the window modeless, without an owner.
+    void Show();
+    void SetFocus();
+    // Called once the window is gone (the program ends its message loop here).
+    void SetUnloadedCallback(std::function<void()> callback) { onUnloaded_ = std::move(callback); }
+
+    // Outer geometry of the window in twips (screen coordinates).
+    double Left() const noexcept;
+    double Top() const noexcept;
+    double Width() const noexcept;
+    double Height() const noexcept;
+    const TwipsScale& Scale() const noexcept { return scale_; }
+    HFONT Font() const noexcept { return font_.get(); }
+    // Whether the run driver is between the start of a run and its end.
+    bool RunInProgress() const noexcept { return runInProgress_; }
+
+    // --- Wizard pages and commands ----------------------------------------------
+    void ShowPage(Frame& pageToShow, Frame& pageToHide);
+    void StopProgressTimer();
+    void Form_Initialize();
+    void Form_Load();
+    void Form_Unload(int& cancel);
+    void cmdCancel_Click();
+    void chkCloseWhenDone_Click();
+
+    // --- Drive list ---------------------------------------------------------------
+    void LoadDriveList(ListView& lvw, bool bLargeIcons);
+    HIMAGELIST GetSystemImagelist(UINT uFlags);
+    LRESULT ListView_SetImageList(HWND hwnd, HIMAGELIST himl, int iImageList);
+    void SetCheck(HWND hwnd, long lItemIndex, bool bState);
+    bool CollectSelectedDrives();
+    Currency GetDriveUsedBytes(const std::wstring& drive);
+
+    // --- Analysis run ---------------------------------------------------------------
+    void cmdNext_Click();
+    void tmrProgress_Timer();
+
+    // The wizard currently loaded, if any (message boxes centre over it).
+    static frmWizard* Active() noexcept { return active_; }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnNcDestroy() override;
+
+private:
+    void CreateFonts();
+    void CreateControls();
+    void OnCommand(int id, int code, HWND control);
+    void OnClose();
+    LRESULT OnCtlColor(UINT message, HDC dc, HWND control);
+    void MoveFocus(bool backwards);
+    std::vector<Control*> TabOrder();
+    std::vector<Control*> AllControls();
+    void ForgetWindows() noexcept;
+    static LRESULT CALLBACK FocusSubclassProc(HWND hwnd, UINT message, WPARAM wParam,
+                                              LPARAM lParam, UINT_PTR id, DWORD_PTR data) noexcept;
+
+    friend class RunScope;
+    bool loaded_ = false;
+    bool runInProgress_ = false;
+    TwipsScale scale_;
+    unique_hfont font_;
+    unique_hfont boldFont_;
+    unique_hbitmap banner_;
+    unique_hicon icon_;
+    unique_hbrush windowBrush_;
+    HWND lastFocus_ = nullptr;
+    std::function<void()> onUnloaded_;
+    static frmWizard* active_;
+};
+
+// The window's device context with the form's font selected, as text is
+// measured for its labels.
+class FormDC {
+public:
+    explicit FormDC(const frmWizard& form) noexcept;
+    HDC get() const noexcept { return dc_.get(); }
+
+private:
+    unique_window_dc dc_;
+    scoped_select font_;
+};
+
+// The program's wizard: the first reference creates and loads it. After it
+// has been unloaded it stays unloaded.
+frmWizard& Wizard();
+
+}  // namespace orvane
