@@ -14,8 +14,8 @@ namespace orvane::engine::com {
 
 namespace {
 
-OwnedHandle ManualResetEvent() {
-    OwnedHandle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+unique_handle ManualResetEvent() {
+    unique_handle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!event) throw std::bad_alloc();
     return event;
 }
@@ -119,23 +119,29 @@ HRESULT AnalysisEngine::Analyze(BSTR drive) {
 }
 
 void AnalysisEngine::StartScanner(wchar_t drive_letter) {
+    // A cancelled walk may still be winding down, and it signals its end
+    // when it gets there: let it finish before the event is armed again.
+    std::unique_ptr<Scanner> previous;
+    {
+        std::lock_guard lock(mutex_);
+        previous = std::move(scanner_);
+    }
+    previous.reset();
     ::ResetEvent(scan_done_.get());
+
     ScanOptions options;
     // Listings do not give link counts; remembering file ids counts hard
     // links once, which is what the drive's used space does.
     options.unknown_link_count = UnknownLinkCount::kRememberFileId;
     options.on_finished = [done = scan_done_.get()] { ::SetEvent(done); };
     auto scanner = std::make_unique<Scanner>(*reader_, std::move(options));
-    std::unique_ptr<Scanner> previous;
     {
         std::lock_guard lock(mutex_);
-        previous = std::move(scanner_);
         scanner_ = std::move(scanner);
         drive_letter_ = drive_letter;
         drive_root_ = std::wstring{drive_letter, L':', L'\\'};
         result_taken_ = false;
     }
-    previous.reset();  // a cancelled walk winds down here
     // A root that cannot be opened ends the walk at once (and signals it);
     // FinishDrive then reports the drive as unreadable.
     scanner_->Start(drive_root_);

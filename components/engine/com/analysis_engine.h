@@ -15,11 +15,9 @@
 #include "core/scanner.h"
 #include "orvane/com_server.h"
 #include "orvane/components.h"
-#include "handle_owner.h"
+#include "support/unique_any.h"
 
 namespace orvane::engine::com {
-
-using win::OwnedHandle;
 
 class AnalysisEngine final
     : public orvane::com::DispatchObject<IAnalysisEngine, IID_IAnalysisEngine> {
@@ -56,9 +54,9 @@ private:
 
     // Declared before the scanner: it refers to them until it is gone.
     std::unique_ptr<DirectoryReader> reader_;
-    OwnedHandle scan_done_;  // set by the scanner when its walk has ended
-    OwnedHandle report_done_;
-    OwnedHandle cancel_;  // set by Cancel while a call waits
+    unique_handle scan_done_;  // set by the scanner when its walk has ended
+    unique_handle report_done_;
+    unique_handle cancel_;  // set by Cancel while a call waits
 
     std::mutex mutex_;  // guards scanner_ against a Cancel from another thread
     std::unique_ptr<Scanner> scanner_;

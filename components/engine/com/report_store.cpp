@@ -4,11 +4,9 @@
 
 #include <cstdio>
 
-#include "handle_owner.h"
+#include "support/unique_any.h"
 
 namespace orvane::engine::com {
-
-using win::OwnedHandle;
 
 namespace {
 
@@ -96,7 +94,7 @@ HRESULT WriteFileAtomically(const std::wstring& path, std::string_view bytes,
                                    std::to_wstring(::GetCurrentThreadId()) + L".tmp";
     HRESULT hr = S_OK;
     {
-        OwnedHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        unique_file file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return LastErrorResult();
         hr = WriteAll(file.get(), bytes);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "nt_api.h"
-#include "handle_owner.h"
+#include "support/unique_any.h"
 
 namespace orvane::engine::win {
 
@@ -142,7 +142,7 @@ private:
         return ReadStatus::kEntries;
     }
 
-    OwnedHandle handle_;
+    unique_handle handle_;
     ListingBuffer buffer_;
     bool first_ = true;
     bool ended_ = false;
@@ -171,7 +171,7 @@ public:
             return result;
         }
         // The root is followed if it is a link: the user named it.
-        OwnedHandle handle(::CreateFileW(ToExtendedPath(path).c_str(), kListAccess, kShareAll,
+        unique_file handle(::CreateFileW(ToExtendedPath(path).c_str(), kListAccess, kShareAll,
                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                          nullptr));
         if (!handle) {
