@@ -34,10 +34,12 @@ Currency QueryDriveUsedBytes(const std::wstring& drive) {
         ::GetDiskFreeSpaceExA(path.c_str(), &availableToCaller, &totalBytes, &totalFree);
     }
     // The volume's used space, not what this user may still write.
-    const std::uint64_t total = totalBytes.QuadPart;
-    const std::uint64_t free = totalFree.QuadPart;
-    if (free >= total) return Currency{};
-    const std::uint64_t used = total - free;
+    return UsedBytesFromCounts(totalBytes.QuadPart, totalFree.QuadPart);
+}
+
+Currency UsedBytesFromCounts(std::uint64_t totalBytes, std::uint64_t totalFreeBytes) noexcept {
+    if (totalFreeBytes >= totalBytes) return Currency{};
+    const std::uint64_t used = totalBytes - totalFreeBytes;
     if (used > static_cast<std::uint64_t>(INT64_MAX)) return Currency::Max();
     // A large network volume may hold more bytes than the range can count:
     // the figure only sizes progress bars, so the largest value does.

@@ -1,6 +1,7 @@
 // The used space of a drive: the volume's size minus its free space.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "support/currency.h"
@@ -11,5 +12,9 @@ namespace orvane {
 // (1,000 bytes are the value 1000). 0 when the query fails; pinned to
 // Currency::Max() for a volume too large for the range instead of failing.
 Currency QueryDriveUsedBytes(const std::wstring& drive);
+
+// The arithmetic of the above: (total - free) bytes as a byte count, 0 when
+// free is not below total, Currency::Max() beyond the range.
+Currency UsedBytesFromCounts(std::uint64_t totalBytes, std::uint64_t totalFreeBytes) noexcept;
 
 }  // namespace orvane

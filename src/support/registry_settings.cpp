@@ -98,10 +98,14 @@ bool WriteRegistryValue(HKEY hRootKey, const std::wstring& sSubKey, const std::w
     if (!key) return false;
 
     const std::string name = ToAnsi(sValueName);
-    const std::string data = ToAnsi(sValue);
     // The text's bytes only: the stored value carries no terminating NUL.
+    // RegSetValueExA counts a NUL that directly follows the given bytes into
+    // a string value, so the bytes are followed by something else.
+    std::string data = ToAnsi(sValue);
+    const DWORD size = static_cast<DWORD>(data.size());
+    data.push_back('\x01');
     ::RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
-                     static_cast<DWORD>(data.size()));
+                     size);
     return true;
 }
 
