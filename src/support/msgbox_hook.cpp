@@ -71,7 +71,9 @@ int MsgBoxCentered(std::wstring& sPrompt, long lType, std::wstring& sTitle) {
     // shown, so it never activated), it would move the next window that
     // activates on this thread.
     g_hook.reset();
-    return result;
+    // Some implementations report a refused box as -1 rather than 0; no
+    // button has a negative identifier, so both mean "not shown".
+    return result > 0 ? result : 0;
 }
 
 bool MsgBoxHookInstalled() noexcept { return static_cast<bool>(g_hook); }
