@@ -75,29 +75,37 @@ Expected Measure(const std::wstring& root) {
 
 class AnalysisEngineTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        dll_ = new EngineDll();
-        // One big tree for the tests that need a scan to be under way when
-        // their timer fires: a crowded folder and a spread of small ones.
-        std::wstring root = engine_test::PreparedBigTree();
-        if (root.empty()) {
-            big_ = new TempTree(L"big");
-            for (int i = 0; i < 5000; ++i) big_->AddFile(L"crowd\\f" + std::to_wstring(i), 0);
-            for (int i = 0; i < 200; ++i) {
-                big_->AddFile(L"spread\\" + std::to_wstring(i % 20) + L"\\" + std::to_wstring(i) +
-                                  L"\\x.txt",
-                              100);
-            }
-            root = big_->root();
-        }
-        big_drive_ = new MappedDrive(root);
-        big_census_ = engine_test::TakeCensus(root);
-    }
+    static void SetUpTestSuite() { dll_ = new EngineDll(); }
     static void TearDownTestSuite() {
         delete big_drive_;
         delete big_;
         delete dll_;
+        big_drive_ = nullptr;
+        big_ = nullptr;
     }
+
+    // One big tree for the tests that need a scan to be under way when their
+    // timer fires, a crowded folder and a spread of small ones; built once,
+    // by the first test that asks.
+    static const MappedDrive& BigDrive() {
+        if (!big_drive_) {
+            std::wstring root = engine_test::PreparedBigTree();
+            if (root.empty()) {
+                big_ = new TempTree(L"big");
+                for (int i = 0; i < 5000; ++i) big_->AddFile(L"crowd\\f" + std::to_wstring(i), 0);
+                for (int i = 0; i < 200; ++i) {
+                    big_->AddFile(L"spread\\" + std::to_wstring(i % 20) + L"\\" +
+                                      std::to_wstring(i) + L"\\x.txt",
+                                  100);
+                }
+                root = big_->root();
+            }
+            big_drive_ = new MappedDrive(root);
+            big_census_ = engine_test::TakeCensus(root);
+        }
+        return *big_drive_;
+    }
+    static long long BigTotal() { return static_cast<long long>(Total(big_census_)); }
 
     void SetUp() override {
         ASSERT_TRUE(dll_->loaded()) << "AnalysisEngine.dll beside the test program";
@@ -221,29 +229,36 @@ TEST_F(AnalysisEngineTest, ScansAMappedDriveAndWritesItsReportAtomically) {
 }
 
 TEST_F(AnalysisEngineTest, KeepsTheCallersMessagesFlowingAndAnswersFromInsideTheCall) {
-    ASSERT_TRUE(big_drive_->ok());
+    ASSERT_TRUE(BigDrive().ok());
+    const std::wstring drive = BigDrive().drive();
     bool inside = false;
     int ticks_inside = 0;
     long long last_count = 0;
-    bool counts_sound = true;
+    std::wstring unsound;
     TickWindow window(5, [&](TickWindow&) {
         if (!inside) return;
         ++ticks_inside;
-        const long long count = ScannedCount();
+        const std::wstring status = engine_test::StatusText(*engine_);
+        const auto fields = engine_test::SplitStatus(status);
+        const long long count = engine_test::ParseGroupedCount(fields.count);
         const std::wstring bytes = engine_test::BytesScanned(*engine_);
-        counts_sound = counts_sound && count >= last_count && IsPlainDigits(bytes);
+        // The folder being read is on the drive being scanned.
+        const bool sound = fields.well_formed && fields.dropped == L'\\' &&
+                           fields.folder.compare(0, drive.size(), drive) == 0 &&
+                           count >= last_count && IsPlainDigits(bytes);
+        if (!sound && unsound.empty()) unsound = status + L" / " + bytes;
         last_count = count;
     });
     inside = true;
-    ASSERT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine_, big_drive_->drive()));
+    ASSERT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine_, drive));
     inside = false;
     EXPECT_GT(ticks_inside, 0) << "no timer tick reached the window during the scan";
-    EXPECT_TRUE(counts_sound) << "status counts went backwards or bytes were not digits";
-    EXPECT_EQ(ScannedCount(), static_cast<long long>(Total(big_census_)));
+    EXPECT_TRUE(unsound.empty()) << std::string(unsound.begin(), unsound.end());
+    EXPECT_EQ(ScannedCount(), BigTotal());
 }
 
 TEST_F(AnalysisEngineTest, CancelFromTheCallersTimerEndsTheScanAndANewOneRunsWhole) {
-    ASSERT_TRUE(big_drive_->ok());
+    ASSERT_TRUE(BigDrive().ok());
     using Clock = std::chrono::steady_clock;
     Clock::time_point cancelled_at{};
     HRESULT cancel_result = E_FAIL;
@@ -252,52 +267,104 @@ TEST_F(AnalysisEngineTest, CancelFromTheCallersTimerEndsTheScanAndANewOneRunsWho
         cancelled_at = Clock::now();
         cancel_result = engine_->Cancel();
     });
-    ASSERT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine_, big_drive_->drive()));
+    ASSERT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine_, BigDrive().drive()));
     const auto returned_after = Clock::now() - cancelled_at;
     ASSERT_EQ(window.ticks(), 1);
     EXPECT_HRESULT_SUCCEEDED(cancel_result);
-    EXPECT_LT(ScannedCount(), static_cast<long long>(Total(big_census_)))
+    EXPECT_LT(ScannedCount(), BigTotal())
         << "the scan ran to its end despite the cancel";
     // Generous: the promise of 200 ms is measured by the benchmark.
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(returned_after).count(), 2000);
 
     // The cancel ended that scan only.
-    ASSERT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine_, big_drive_->drive()));
-    EXPECT_EQ(ScannedCount(), static_cast<long long>(Total(big_census_)));
+    ASSERT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine_, BigDrive().drive()));
+    EXPECT_EQ(ScannedCount(), BigTotal());
 }
 
 TEST_F(AnalysisEngineTest, AQuitMessageEndsTheCallAndIsPostedAgainForTheOuterLoop) {
-    ASSERT_TRUE(big_drive_->ok());
+    ASSERT_TRUE(BigDrive().ok());
     TickWindow window(1, [&](TickWindow& self) {
         self.Stop();
         ::PostQuitMessage(42);
     });
-    ASSERT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine_, big_drive_->drive()));
-    EXPECT_LT(ScannedCount(), static_cast<long long>(Total(big_census_)));
+    ASSERT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine_, BigDrive().drive()));
+    EXPECT_LT(ScannedCount(), BigTotal());
     MSG msg;
     ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 42u);
 }
 
 TEST_F(AnalysisEngineTest, SurvivesNestedCallsAndBeingReleasedFromInsideItsOwnCall) {
-    ASSERT_TRUE(big_drive_->ok());
+    ASSERT_TRUE(BigDrive().ok());
     HRESULT nested_analyze = S_OK;
     HRESULT nested_finish = S_OK;
     orvane::IAnalysisEngine* engine = engine_.get();
     TickWindow window(1, [&](TickWindow& self) {
         self.Stop();
-        nested_analyze = engine_test::Analyze(*engine_, big_drive_->drive());
+        nested_analyze = engine_test::Analyze(*engine_, BigDrive().drive());
         nested_finish = engine_->FinishDrive();
         // The wizard may go away while the engine works: the last reference
         // is dropped here, inside the call.
         engine_.reset();
     });
-    EXPECT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine, big_drive_->drive()));
+    EXPECT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine, BigDrive().drive()));
     EXPECT_HRESULT_FAILED(nested_analyze);
     EXPECT_HRESULT_FAILED(nested_finish);
     EXPECT_FALSE(engine_);
     // The call was the last holder: the object is gone now.
     EXPECT_EQ(dll_->CanUnloadNow(), S_OK);
+}
+
+}  // namespace
+
+namespace {
+
+std::wstring Environment(const wchar_t* name) {
+    wchar_t buffer[1024];
+    const DWORD length = ::GetEnvironmentVariableW(name, buffer, 1024);
+    return length > 0 && length < 1024 ? std::wstring(buffer, length) : std::wstring();
+}
+
+std::uint64_t ReportTotal(const engine_test::Json& report, const char* key) {
+    const engine_test::Json* totals = report.Find("totals");
+    const engine_test::Json* value = totals ? totals->Find(key) : nullptr;
+    return value ? value->AsUnsigned() : ~0ull;
+}
+
+// Run by compare_with_native.sh, which makes the tree on the Linux side and
+// scans it natively first.
+TEST_F(AnalysisEngineTest, TotalsMatchTheNativeToolOnTheSameTree) {
+    const std::wstring tree = Environment(L"ORVANE_ENGINE_COMPARE_TREE");
+    const std::wstring native_report = Environment(L"ORVANE_ENGINE_COMPARE_NATIVE");
+    const std::wstring folder_bytes = Environment(L"ORVANE_ENGINE_COMPARE_FOLDER_BYTES");
+    if (tree.empty() || native_report.empty() || folder_bytes.empty()) {
+        GTEST_SKIP() << "run through compare_with_native.sh";
+    }
+    engine_test::Json native;
+    ASSERT_TRUE(engine_test::ParseJson(engine_test::ReadFileBytes(native_report), native));
+    MappedDrive drive(tree);
+    ASSERT_TRUE(drive.ok());
+    const wchar_t letter = drive.drive()[0];
+    for (const std::wstring& old : engine_test::ReportFiles(letter)) ::DeleteFileW(old.c_str());
+    ASSERT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine_, drive.drive()));
+    ASSERT_HRESULT_SUCCEEDED(engine_->FinishDrive());
+    const auto reports = engine_test::ReportFiles(letter);
+    ASSERT_EQ(reports.size(), 1u);
+    engine_test::Json ours;
+    ASSERT_TRUE(engine_test::ParseJson(engine_test::ReadFileBytes(reports[0]), ours));
+    ::DeleteFileW(reports[0].c_str());
+
+    EXPECT_EQ(ReportTotal(ours, "files"), ReportTotal(native, "files"));
+    EXPECT_EQ(ReportTotal(ours, "folders"), ReportTotal(native, "folders"));
+    EXPECT_EQ(ReportTotal(ours, "unreadable_folders"), ReportTotal(native, "unreadable_folders"));
+    // The one difference: Linux gives folders blocks and a size of their
+    // own, Wine lists folders with 0 for both (as NTFS does).
+    const std::size_t space = folder_bytes.find(L' ');
+    ASSERT_NE(space, std::wstring::npos);
+    const std::uint64_t folder_allocated = std::stoull(folder_bytes.substr(0, space));
+    const std::uint64_t folder_apparent = std::stoull(folder_bytes.substr(space + 1));
+    EXPECT_EQ(ReportTotal(ours, "allocated_bytes") + folder_allocated, ReportTotal(native, "allocated_bytes"));
+    EXPECT_EQ(ReportTotal(ours, "apparent_bytes") + folder_apparent, ReportTotal(native, "apparent_bytes"));
 }
 
 }  // namespace

@@ -173,7 +173,11 @@ bool WineMountManager(wchar_t letter, const std::string& unix_path) {
         request->type = DRIVE_FIXED;
         request->mount_point_offset = sizeof(WineUnixDrive);
         std::copy(unix_path.begin(), unix_path.end(), buffer.begin() + sizeof(WineUnixDrive));
-    }  // else: no mount point removes the letter
+    } else {
+        // This type is what removes a letter; any other keeps it listed as
+        // a drive without a folder.
+        request->type = DRIVE_NO_ROOT_DIR;
+    }
     DWORD returned = 0;
     const BOOL ok = ::DeviceIoControl(manager, kWineDefineUnixDrive, buffer.data(),
                                       static_cast<DWORD>(buffer.size()), nullptr, 0, &returned,
