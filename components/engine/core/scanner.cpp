@@ -288,9 +288,12 @@ private:
     void ListFolder(Node& node, WorkerState& state) {
         std::shared_ptr<DirectoryHandle> handle = Open(node);
         if (!handle) return;
-        PublishCurrentFolder(node, state);
+        bool published = PublishCurrentFolder(node, state);
         Sums own;  // entries of this folder that are not descended into
         for (;;) {
+            // A folder that started too soon after the last one was shown
+            // gets its turn while its listing goes on.
+            if (!published) published = PublishCurrentFolder(node, state);
             ReadStatus status = handle->ReadBatch(state.batch);
             if (status == ReadStatus::kFailed) {
                 RecordUnreadable(node, OpenError::kOther);
@@ -421,16 +424,18 @@ private:
         }
     }
 
-    void PublishCurrentFolder(Node& node, WorkerState& state) {
-        // A display polls a few times a second; building the path for every
-        // folder would cost more than the walk on deep trees.
+    // Shows `node` as the folder being scanned; false when another was shown
+    // too recently. A display polls a few times a second, and building the
+    // path of every folder would cost more than the walk on deep trees.
+    bool PublishCurrentFolder(Node& node, WorkerState& state) {
         auto now = Clock::now().time_since_epoch().count();
         auto last = last_publish_.load(std::memory_order_relaxed);
-        if (last != 0 && now - last < kPublishInterval) return;
-        if (!last_publish_.compare_exchange_strong(last, now, std::memory_order_relaxed)) return;
+        if (last != 0 && now - last < kPublishInterval) return false;
+        if (!last_publish_.compare_exchange_strong(last, now, std::memory_order_relaxed)) return false;
         FullPath(node, state.path);
         std::lock_guard lock(progress_.path_lock);
         progress_.current_folder.swap(state.path);
+        return true;
     }
 
     static constexpr Clock::rep kPublishInterval =

@@ -1,0 +1,189 @@
+// orvane-scan: the scanning core on the command line.
+//
+//   orvane-scan [--json FILE] [--threads N] [--top N] [--quiet] PATH
+//
+// Prints the totals and the largest folders of PATH; --json also writes the
+// full report. Exit codes: 0 scanned (unreadable subfolders included), 1 PATH
+// itself cannot be scanned, 2 bad arguments, 3 the report cannot be written.
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#include <io.h>
+#else
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
+#include "cli/atomic_file.h"
+#include "cli/text_report.h"
+#include "core/report_json.h"
+#include "core/scanner.h"
+
+namespace orvane::engine::cli {
+namespace {
+
+enum ExitCode : int {
+    kExitScanned = 0,
+    kExitPathUnscannable = 1,
+    kExitUsage = 2,
+    kExitReportFailed = 3,
+};
+
+struct Arguments {
+    NativeString path;
+    std::optional<NativeString> json_file;
+    unsigned threads = 0;
+    std::size_t top = 20;
+    bool quiet = false;
+};
+
+constexpr char kUsage[] =
+    "usage: orvane-scan [--json FILE] [--threads N] [--top N] [--quiet] PATH\n"
+    "  --json FILE  also write the full report as JSON (replaced atomically)\n"
+    "  --threads N  worker threads (default: tuned for this machine)\n"
+    "  --top N      length of the largest-folder, file and type lists (default 20)\n"
+    "  --quiet      no progress line on a terminal\n";
+
+bool ParseCount(NativeStringView text, unsigned long long limit, unsigned long long& value) {
+    if (text.empty() || text.size() > 9) return false;
+    value = 0;
+    for (NativeChar c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return value >= 1 && value <= limit;
+}
+
+// False with a message on standard error when the arguments make no sense.
+bool ParseArguments(const std::vector<NativeString>& args, Arguments& parsed) {
+    bool have_path = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        NativeStringView arg = args[i];
+        auto value = [&]() -> const NativeString* { return i + 1 < args.size() ? &args[++i] : nullptr; };
+        unsigned long long number = 0;
+        if (arg == ORVANE_NATIVE("--help") || arg == ORVANE_NATIVE("-h")) {
+            std::fputs(kUsage, stdout);
+            std::exit(kExitScanned);
+        } else if (arg == ORVANE_NATIVE("--quiet")) {
+            parsed.quiet = true;
+        } else if (arg == ORVANE_NATIVE("--json")) {
+            const NativeString* file = value();
+            if (!file || file->empty()) return std::fputs("orvane-scan: --json needs a file\n", stderr), false;
+            parsed.json_file = *file;
+        } else if (arg == ORVANE_NATIVE("--threads")) {
+            const NativeString* count = value();
+            if (!count || !ParseCount(*count, 256, number)) {
+                return std::fputs("orvane-scan: --threads needs a number from 1 to 256\n", stderr), false;
+            }
+            parsed.threads = static_cast<unsigned>(number);
+        } else if (arg == ORVANE_NATIVE("--top")) {
+            const NativeString* count = value();
+            if (!count || !ParseCount(*count, 100000, number)) {
+                return std::fputs("orvane-scan: --top needs a number from 1 to 100000\n", stderr), false;
+            }
+            parsed.top = static_cast<std::size_t>(number);
+        } else if (arg.size() > 1 && arg[0] == '-' && arg != ORVANE_NATIVE("--")) {
+            std::fprintf(stderr, "orvane-scan: unknown option %s\n", ToUtf8Lossy(arg).c_str());
+            return false;
+        } else if (!have_path) {
+            if (arg == ORVANE_NATIVE("--")) {
+                if (i + 1 == args.size()) break;
+                arg = args[++i];
+            }
+            parsed.path = NativeString(arg);
+            have_path = true;
+        } else {
+            return std::fputs("orvane-scan: only one PATH can be scanned\n", stderr), false;
+        }
+    }
+    if (!have_path) return std::fputs(kUsage, stderr), false;
+    return true;
+}
+
+#if defined(_WIN32)
+bool StderrIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
+
+std::size_t TerminalWidth() {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info)) {
+        return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
+    }
+    return 80;
+}
+#else
+bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
+
+std::size_t TerminalWidth() {
+    struct winsize size;
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+#endif
+
+// Waits for the scan, redrawing one progress line on the terminal meanwhile.
+void WaitShowingProgress(Scanner& scanner, bool show) {
+    if (!show) return;
+    std::size_t width = TerminalWidth();
+    width = width > 1 ? width - 1 : 1;  // never write into the last column: it wraps
+    while (!scanner.Wait(std::chrono::milliseconds(100))) {
+        std::string line = ProgressLine(scanner.Progress(), width);
+        std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
+        std::fflush(stderr);
+    }
+    std::fputs("\r\x1b[K", stderr);
+    std::fflush(stderr);
+}
+
+int Run(const Arguments& args) {
+    std::unique_ptr<DirectoryReader> reader = CreatePlatformDirectoryReader();
+    ScanOptions options;
+    options.threads = args.threads;
+    options.top_count = args.top;
+    Scanner scanner(*reader, options);
+    scanner.Start(args.path);
+    WaitShowingProgress(scanner, !args.quiet && StderrIsTerminal());
+    ScanResult result = scanner.TakeResult();
+
+    int exit_code = kExitScanned;
+    if (result.status == ScanStatus::kRootUnreadable) {
+        std::fprintf(stderr, "orvane-scan: cannot scan %s: %s\n", ToUtf8Lossy(args.path).c_str(),
+                     OpenErrorName(result.root_error));
+        exit_code = kExitPathUnscannable;
+    } else {
+        std::fputs(TextSummary(result, args.top).c_str(), stdout);
+        std::fflush(stdout);
+    }
+    if (args.json_file) {
+        std::string error;
+        if (!WriteFileAtomically(*args.json_file, ReportJson(result), error)) {
+            std::fprintf(stderr, "orvane-scan: cannot write %s: %s\n",
+                         ToUtf8Lossy(*args.json_file).c_str(), error.c_str());
+            if (exit_code == kExitScanned) exit_code = kExitReportFailed;
+        }
+    }
+    return exit_code;
+}
+
+int Main(std::vector<NativeString> args) {
+    Arguments parsed;
+    if (!ParseArguments(args, parsed)) return kExitUsage;
+    return Run(parsed);
+}
+
+}  // namespace
+}  // namespace orvane::engine::cli
+
+#if defined(_WIN32)
+int wmain(int argc, wchar_t** argv) {
+    ::SetConsoleOutputCP(CP_UTF8);
+    return orvane::engine::cli::Main(std::vector<orvane::engine::NativeString>(argv + 1, argv + argc));
+}
+#else
+int main(int argc, char** argv) {
+    return orvane::engine::cli::Main(std::vector<orvane::engine::NativeString>(argv + 1, argv + argc));
+}
+#endif

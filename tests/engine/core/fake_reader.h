@@ -1,0 +1,152 @@
+// An in-memory directory tree behind the DirectoryReader interface, so the
+// scanner's counting rules can be checked exactly, including failures that a
+// real file system (or a root user) will not produce on demand.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "core/directory_reader.h"
+
+namespace orvane::engine::testing {
+
+struct FakeNode {
+    NativeString name;
+    EntryKind kind = EntryKind::kFile;
+    EntryStats stats;
+    bool other_file_system = false;
+    OpenError open_error = OpenError::kNone;  // opening this folder fails so
+    bool listing_breaks = false;              // ReadBatch fails after the first batch
+    std::vector<std::unique_ptr<FakeNode>> children;
+
+    FakeNode& AddFolder(NativeStringView child, std::uint64_t allocated = 4096,
+                        std::uint64_t apparent = 4096) {
+        return Add(child, EntryKind::kDirectory, allocated, apparent);
+    }
+    FakeNode& AddFile(NativeStringView child, std::uint64_t allocated, std::uint64_t apparent,
+                      std::uint64_t id = 0, std::uint32_t links = 1) {
+        FakeNode& node = Add(child, EntryKind::kFile, allocated, apparent);
+        node.stats.file_id = id;
+        node.stats.link_count = links;
+        return node;
+    }
+    FakeNode& Add(NativeStringView child, EntryKind kind, std::uint64_t allocated,
+                  std::uint64_t apparent) {
+        auto node = std::make_unique<FakeNode>();
+        node->name = NativeString(child);
+        node->kind = kind;
+        node->stats.allocated_bytes = allocated;
+        node->stats.apparent_bytes = apparent;
+        node->stats.link_count = kind == EntryKind::kDirectory ? 2 : 1;
+        children.push_back(std::move(node));
+        return *children.back();
+    }
+};
+
+class FakeReader : public DirectoryReader {
+public:
+    FakeNode root;
+    std::size_t batch_size = 3;
+    // Runs before each batch is returned (to slow a listing down, or to act in
+    // the middle of one).
+    std::function<void()> before_batch;
+
+    FakeReader() {
+        root.kind = EntryKind::kDirectory;
+        root.stats.allocated_bytes = 4096;
+        root.stats.apparent_bytes = 4096;
+    }
+
+    OpenResult OpenRoot(const NativeString& path) override {
+        OpenResult result;
+        RecordOpen(path);
+        if (root.open_error != OpenError::kNone) {
+            result.error = root.open_error;
+            return result;
+        }
+        result.self = root.stats;
+        result.handle = std::make_unique<Handle>(*this, root);
+        return result;
+    }
+
+    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name) override {
+        OpenResult result;
+        RecordOpen(NativeString(name));
+        auto& folder = static_cast<Handle&>(parent).node();
+        for (auto& child : folder.children) {
+            if (child->name != name) continue;
+            if (child->kind != EntryKind::kDirectory) {
+                result.error = OpenError::kNotDirectory;
+            } else if (child->open_error != OpenError::kNone) {
+                result.error = child->open_error;
+            } else {
+                result.handle = std::make_unique<Handle>(*this, *child);
+            }
+            return result;
+        }
+        result.error = OpenError::kNotFound;
+        return result;
+    }
+
+    NativeChar Separator() const override { return '/'; }
+
+    std::multiset<NativeString> Opened() const {
+        std::lock_guard lock(mutex_);
+        return opened_;
+    }
+    int MaxOpenHandles() const { return max_open_.load(); }
+
+private:
+    class Handle : public DirectoryHandle {
+    public:
+        Handle(FakeReader& reader, FakeNode& node) : reader_(reader), node_(node) {
+            int open = ++reader_.open_;
+            int max = reader_.max_open_.load();
+            while (open > max && !reader_.max_open_.compare_exchange_weak(max, open)) {
+            }
+        }
+        ~Handle() override { --reader_.open_; }
+        FakeNode& node() { return node_; }
+
+        ReadStatus ReadBatch(std::vector<DirEntry>& batch) override {
+            batch.clear();
+            if (node_.listing_breaks && next_ > 0) return ReadStatus::kFailed;
+            if (next_ == node_.children.size()) return ReadStatus::kEnd;
+            if (reader_.before_batch) reader_.before_batch();
+            for (; next_ < node_.children.size() && batch.size() < reader_.batch_size; ++next_) {
+                const FakeNode& child = *node_.children[next_];
+                DirEntry entry;
+                entry.name = child.name;
+                entry.kind = child.kind;
+                entry.stats = child.stats;
+                entry.other_file_system = child.other_file_system;
+                batch.push_back(entry);
+            }
+            return ReadStatus::kEntries;
+        }
+
+    private:
+        FakeReader& reader_;
+        FakeNode& node_;
+        std::size_t next_ = 0;
+    };
+
+    void RecordOpen(NativeString name) {
+        std::lock_guard lock(mutex_);
+        opened_.insert(std::move(name));
+    }
+
+    mutable std::mutex mutex_;
+    std::multiset<NativeString> opened_;
+    std::atomic<int> open_{0};
+    std::atomic<int> max_open_{0};
+};
+
+}  // namespace orvane::engine::testing

@@ -1,0 +1,331 @@
+// The scanner's counting rules on in-memory trees: exact totals, hard links,
+// links and other file systems, unreadable folders, top lists, deep trees,
+// cancellation and progress.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "core/scanner.h"
+#include "fake_reader.h"
+
+namespace orvane::engine {
+namespace {
+
+using testing::FakeNode;
+using testing::FakeReader;
+using namespace std::chrono_literals;
+
+#define N(text) ORVANE_NATIVE(text)
+
+NativeString Num(int value) {
+    std::string digits = std::to_string(value);
+    return NativeString(digits.begin(), digits.end());
+}
+
+ScanResult Scan(FakeReader& reader, ScanOptions options = {}) {
+    Scanner scanner(reader, std::move(options));
+    return scanner.Run(N("/root"));
+}
+
+const FolderSize* FindFolder(const ScanResult& result, NativeStringView path) {
+    for (const auto& folder : result.largest_folders) {
+        if (folder.path == path) return &folder;
+    }
+    return nullptr;
+}
+
+// A small tree with every kind of entry, used by several tests.
+void BuildMixedTree(FakeReader& reader) {
+    FakeNode& docs = reader.root.AddFolder(N("docs"), 4096, 100);
+    docs.AddFile(N("a.TXT"), 8192, 5000);
+    docs.AddFile(N("b.txt"), 4096, 10);
+    FakeNode& empty = docs.AddFolder(N("empty"), 0, 0);
+    (void)empty;
+    reader.root.AddFile(N("big.iso"), 1 << 20, 1000000);
+    reader.root.Add(N("loop"), EntryKind::kLink, 0, 1);
+    reader.root.Add(N("fifo"), EntryKind::kOther, 0, 0);
+    reader.root.AddFile(N(".profile"), 4096, 300);
+}
+
+TEST(ScannerRules, TotalsCountEveryEntryAndEveryFoldersOwnSize) {
+    for (unsigned threads : {1u, 2u, 4u}) {
+        FakeReader reader;
+        BuildMixedTree(reader);
+        ScanOptions options;
+        options.threads = threads;
+        ScanResult result = Scan(reader, options);
+        EXPECT_EQ(result.status, ScanStatus::kCompleted);
+        EXPECT_EQ(result.totals.files, 6u);    // 3 files, link, fifo, .profile
+        EXPECT_EQ(result.totals.folders, 3u);  // root, docs, empty
+        EXPECT_EQ(result.totals.allocated_bytes, 4096u + 4096 + 8192 + 4096 + 0 + (1 << 20) + 4096);
+        EXPECT_EQ(result.totals.apparent_bytes, 4096u + 100 + 5000 + 10 + 1000000 + 1 + 300);
+        EXPECT_EQ(result.totals.unreadable_folders, 0u);
+        EXPECT_EQ(result.threads, threads);
+
+        const FolderSize* docs = FindFolder(result, N("/root/docs"));
+        ASSERT_NE(docs, nullptr);
+        EXPECT_EQ(docs->allocated_bytes, 4096u + 8192 + 4096);
+        EXPECT_EQ(docs->files, 2u);
+        EXPECT_EQ(docs->folders, 2u);
+        const FolderSize* root = FindFolder(result, N("/root"));
+        ASSERT_NE(root, nullptr);
+        EXPECT_EQ(root->allocated_bytes, result.totals.allocated_bytes);
+        EXPECT_EQ(root->files + root->folders, result.totals.files + result.totals.folders);
+    }
+}
+
+TEST(ScannerRules, HardLinkedDataIsCountedOnceButEveryNameIsAnEntry) {
+    FakeReader reader;
+    FakeNode& a = reader.root.AddFolder(N("a"));
+    FakeNode& b = reader.root.AddFolder(N("b"));
+    a.AddFile(N("one"), 8192, 8000, /*id=*/77, /*links=*/3);
+    b.AddFile(N("two"), 8192, 8000, 77, 3);
+    b.AddFile(N("three"), 8192, 8000, 77, 3);
+    // Same id but a single name: another device's numbering never matters.
+    b.AddFile(N("single"), 4096, 4000, 77, 1);
+    // Folders always have several links; they are never merged.
+    FakeNode& c = reader.root.AddFolder(N("c"));
+    c.stats.file_id = 5;
+    a.AddFolder(N("c2")).stats.file_id = 5;
+
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.totals.files, 4u);
+    EXPECT_EQ(result.totals.folders, 5u);
+    EXPECT_EQ(result.totals.allocated_bytes, 5 * 4096u + 8192 + 4096);
+    EXPECT_EQ(result.totals.apparent_bytes, 5 * 4096u + 8000 + 4000);
+    std::uint64_t type_files = 0;
+    for (const auto& type : result.largest_types) type_files += type.files;
+    EXPECT_EQ(type_files, 4u);
+}
+
+TEST(ScannerRules, UnknownLinkCountsFollowTheChosenPolicy) {
+    auto build = [](FakeReader& reader) {
+        reader.root.AddFile(N("x"), 4096, 10, 9, /*links=*/0);
+        reader.root.AddFolder(N("d")).AddFile(N("y"), 4096, 10, 9, 0);
+        reader.root.AddFile(N("no-id"), 4096, 10, 0, 0);
+    };
+    FakeReader each;
+    build(each);
+    EXPECT_EQ(Scan(each).totals.allocated_bytes, 4096u * 2 + 3 * 4096);
+
+    FakeReader remember;
+    build(remember);
+    ScanOptions options;
+    options.unknown_link_count = UnknownLinkCount::kRememberFileId;
+    ScanResult result = Scan(remember, options);
+    EXPECT_EQ(result.totals.allocated_bytes, 4096u * 2 + 2 * 4096);
+    EXPECT_EQ(result.totals.files, 3u);
+}
+
+TEST(ScannerRules, LinksAndOtherFileSystemsAreCountedButNeverEntered) {
+    FakeReader reader;
+    reader.root.Add(N("link-to-dir"), EntryKind::kLink, 0, 4);
+    FakeNode& mount = reader.root.AddFolder(N("mnt"), 4096, 4096);
+    mount.other_file_system = true;
+    mount.AddFile(N("hidden"), 1 << 20, 1 << 20);
+
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.totals.files, 1u);
+    EXPECT_EQ(result.totals.folders, 2u);
+    EXPECT_EQ(result.totals.allocated_bytes, 4096u * 2);
+    auto opened = reader.Opened();
+    EXPECT_EQ(opened.count(N("mnt")), 0u);
+    EXPECT_EQ(opened.count(N("link-to-dir")), 0u);
+}
+
+TEST(ScannerRules, UnreadableFoldersAreCountedListedAndSkipped) {
+    FakeReader reader;
+    FakeNode& locked = reader.root.AddFolder(N("locked"), 4096, 4096);
+    locked.open_error = OpenError::kAccessDenied;
+    locked.AddFile(N("secret"), 1 << 20, 1 << 20);
+    FakeNode& broken = reader.root.AddFolder(N("broken"));
+    broken.listing_breaks = true;
+    for (int i = 0; i < 5; ++i) broken.AddFile(NativeString(N("f")) + NativeChar('0' + i), 512, 1);
+    reader.root.AddFolder(N("fine")).AddFile(N("ok"), 512, 1);
+
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.status, ScanStatus::kCompleted);
+    EXPECT_EQ(result.totals.unreadable_folders, 2u);
+    EXPECT_EQ(result.totals.folders, 4u);
+    // The broken listing keeps its first batch (batch_size 3).
+    EXPECT_EQ(result.totals.files, 3u + 1);
+    EXPECT_EQ(result.totals.allocated_bytes, 4 * 4096u + 3 * 512 + 512);
+    ASSERT_EQ(result.unreadable.size(), 2u);
+    std::sort(result.unreadable.begin(), result.unreadable.end(),
+              [](const auto& a, const auto& b) { return a.path < b.path; });
+    EXPECT_EQ(result.unreadable[0].path, N("/root/broken"));
+    EXPECT_EQ(result.unreadable[0].reason, OpenError::kOther);
+    EXPECT_EQ(result.unreadable[1].path, N("/root/locked"));
+    EXPECT_EQ(result.unreadable[1].reason, OpenError::kAccessDenied);
+}
+
+TEST(ScannerRules, UnreadableListStopsAtItsLimitButTheCountDoesNot) {
+    FakeReader reader;
+    for (int i = 0; i < 130; ++i) {
+        NativeString name = N("d");
+        name += Num(i);
+        reader.root.AddFolder(name).open_error = OpenError::kNotFound;
+    }
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.totals.unreadable_folders, 130u);
+    EXPECT_EQ(result.unreadable.size(), 100u);
+}
+
+TEST(ScannerRules, UnreadableRootEndsTheScanAtOnce) {
+    FakeReader reader;
+    reader.root.open_error = OpenError::kAccessDenied;
+    int finished_calls = 0;
+    ScanOptions options;
+    options.on_finished = [&] { finished_calls++; };
+    Scanner scanner(reader, options);
+    EXPECT_FALSE(scanner.Start(N("/root")));
+    EXPECT_TRUE(scanner.Finished());
+    ScanResult result = scanner.TakeResult();
+    EXPECT_EQ(result.status, ScanStatus::kRootUnreadable);
+    EXPECT_EQ(result.root_error, OpenError::kAccessDenied);
+    EXPECT_EQ(result.totals.folders, 0u);
+    EXPECT_EQ(finished_calls, 1);
+}
+
+TEST(ScannerRules, LargestListsAreOrderedBoundedAndGroupTypesByFoldedExtension) {
+    FakeReader reader;
+    FakeNode& media = reader.root.AddFolder(N("media"));
+    for (int i = 1; i <= 30; ++i) {
+        media.AddFile(N("clip") + Num(i) +
+                          (i % 2 ? N(".MP4") : N(".mp4")),
+                      4096u * i, 4000u * i);
+    }
+    reader.root.AddFile(N("archive.tar.gz"), 4096, 1);
+    reader.root.AddFile(N("README"), 4096, 1);
+    reader.root.AddFile(N(".hidden"), 4096, 1);
+    reader.root.AddFile(N("trailing."), 4096, 1);
+    ScanOptions options;
+    options.top_count = 5;
+    ScanResult result = Scan(reader, options);
+
+    ASSERT_EQ(result.largest_files.size(), 5u);
+    EXPECT_EQ(result.largest_files[0].path, N("/root/media/clip30.mp4"));
+    EXPECT_EQ(result.largest_files[0].allocated_bytes, 4096u * 30);
+    EXPECT_EQ(result.largest_files[4].allocated_bytes, 4096u * 26);
+
+    ASSERT_EQ(result.largest_types.size(), 3u);  // mp4, no extension, gz
+    EXPECT_EQ(result.largest_types[0].extension, N("mp4"));
+    EXPECT_EQ(result.largest_types[0].files, 30u);
+    EXPECT_EQ(result.largest_types[0].allocated_bytes, 4096u * 465);
+    EXPECT_EQ(result.largest_types[1].extension, N(""));
+    EXPECT_EQ(result.largest_types[1].files, 3u);
+    EXPECT_EQ(result.largest_types[2].extension, N("gz"));
+
+    ASSERT_EQ(result.largest_folders.size(), 2u);
+    EXPECT_EQ(result.largest_folders[0].path, N("/root"));
+    EXPECT_EQ(result.largest_folders[1].path, N("/root/media"));
+    EXPECT_EQ(result.largest_folders[1].allocated_bytes, 4096u * 466);
+}
+
+TEST(ScannerRules, DeepChainNeedsNoStackAndFewOpenFolders) {
+    FakeReader reader;
+    FakeNode* level = &reader.root;
+    constexpr int kDepth = 5000;
+    for (int i = 0; i < kDepth; ++i) {
+        level->AddFile(N("f"), 512, 1);
+        level = &level->AddFolder(N("d"));
+    }
+    reader.batch_size = 100;
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.totals.folders, kDepth + 1u);
+    EXPECT_EQ(result.totals.files, std::uint64_t(kDepth));
+    EXPECT_LE(reader.MaxOpenHandles(), 8);
+    ASSERT_FALSE(result.largest_folders.empty());
+    ASSERT_EQ(result.largest_folders.size(), 20u);
+    EXPECT_EQ(result.largest_folders[0].path, N("/root"));
+    EXPECT_EQ(result.largest_folders[19].path.size(), std::size_t(5 + 2 * 19));
+}
+
+TEST(ScannerRules, CancelStopsInsideAHugeFolderAndIsHarmlessWhenIdle) {
+    FakeReader reader;
+    FakeNode& huge = reader.root.AddFolder(N("huge"));
+    for (int i = 0; i < 100000; ++i) huge.AddFile(N("x"), 512, 1);
+    reader.batch_size = 1000;
+    reader.before_batch = [] { std::this_thread::sleep_for(5ms); };  // a slow disk
+    Scanner scanner(reader);
+    scanner.Cancel();  // nothing runs yet
+    ASSERT_TRUE(scanner.Start(N("/root")));
+    while (scanner.EntriesScanned() < 3000) std::this_thread::sleep_for(1ms);
+    scanner.Cancel();
+    EXPECT_TRUE(scanner.Wait(2s));
+    ScanResult result = scanner.TakeResult();
+    EXPECT_EQ(result.status, ScanStatus::kCancelled);
+    EXPECT_LT(result.totals.files, 100000u);
+    EXPECT_EQ(result.totals.files + result.totals.folders, scanner.EntriesScanned());
+    scanner.Cancel();  // after the end
+}
+
+TEST(ScannerRules, ProgressShowsAFullPathAndMatchingCountsWithoutWaiting) {
+    FakeReader reader;
+    FakeNode& inner = reader.root.AddFolder(N("outer")).AddFolder(N("inner"));
+    for (int i = 0; i < 50; ++i) inner.AddFile(N("f.bin"), 4096, 4096);
+    reader.batch_size = 5;
+    std::atomic<bool> release{false};
+    std::atomic<bool> waiting{false};
+    reader.before_batch = [&] {
+        waiting = true;
+        while (!release) std::this_thread::sleep_for(1ms);
+    };
+    std::atomic<int> finished_calls{0};
+    ScanOptions options;
+    options.threads = 1;
+    options.on_finished = [&] { finished_calls++; };
+    Scanner scanner(reader, options);
+    EXPECT_FALSE(scanner.Progress().running);
+    ASSERT_TRUE(scanner.Start(N("/root")));
+    // The worker is stuck inside the root's listing: progress must not wait.
+    while (!waiting) std::this_thread::sleep_for(1ms);
+    ScanProgress during = scanner.Progress();
+    EXPECT_TRUE(during.running);
+    EXPECT_EQ(during.current_folder, N("/root"));
+    EXPECT_EQ(during.entries, 1u);
+    release = true;
+    ScanResult result = scanner.TakeResult();
+    ScanProgress after = scanner.Progress();
+    EXPECT_FALSE(after.running);
+    EXPECT_EQ(after.entries, 53u);
+    EXPECT_EQ(after.allocated_bytes, result.totals.allocated_bytes);
+    EXPECT_EQ(finished_calls.load(), 1);
+}
+
+TEST(ScannerRules, ProgressNamesAFolderWhoseLongListingStartedRightAfterAnother) {
+    FakeReader reader;
+    FakeNode& inner = reader.root.AddFolder(N("outer")).AddFolder(N("inner"));
+    for (int i = 0; i < 10; ++i) inner.AddFile(N("f"), 1, 1);
+    reader.batch_size = 1;
+    Scanner* running = nullptr;
+    NativeString seen;
+    reader.before_batch = [&] {
+        // Once root and outer are listed, only inner's slow listing is left.
+        if (running && running->EntriesScanned() >= 4) {
+            std::this_thread::sleep_for(15ms);
+            seen = running->Progress().current_folder;
+        }
+    };
+    ScanOptions options;
+    options.threads = 1;
+    Scanner scanner(reader, options);
+    running = &scanner;
+    scanner.Run(N("/root/"));
+    EXPECT_EQ(seen, N("/root/outer/inner"));
+}
+
+TEST(ScannerRules, AScannerRunsAgainWithFreshCounts) {
+    FakeReader reader;
+    BuildMixedTree(reader);
+    Scanner scanner(reader);
+    ScanResult first = scanner.Run(N("/root"));
+    ScanResult second = scanner.Run(N("/root"));
+    EXPECT_EQ(first.totals.allocated_bytes, second.totals.allocated_bytes);
+    EXPECT_EQ(scanner.EntriesScanned(), second.totals.files + second.totals.folders);
+}
+
+}  // namespace
+}  // namespace orvane::engine
