@@ -27,13 +27,13 @@ std::wstring ReplaceAll(std::wstring text, const std::wstring& what, const std::
 // The entry of a scripted sequence for the n-th call (from 1); the last
 // entry answers every later call.
 std::wstring SequenceEntry(const std::vector<std::wstring>& entries, long callNumber) {
-    const size_t index = std::min(static_cast<size_t>(std::max(callNumber, 1L) - 1),
-                                  entries.size() - 1);
+    const size_t index =
+        std::min(static_cast<size_t>(std::max(callNumber, 1L) - 1), entries.size() - 1);
     return entries[index];
 }
 
 class EngineStandin final : public com::DispatchObject<IAnalysisEngine, IID_IAnalysisEngine> {
-public:
+  public:
     EngineStandin()
         : script_(Script::Load()), cancel_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
         LogEvent(kComponent, L"New");
@@ -55,8 +55,8 @@ public:
     HRESULT STDMETHODCALLTYPE Reserved16() override { return Reserved(16); }
 
     HRESULT STDMETHODCALLTYPE AnalyzeDrive(BSTR bstrDrive) override {
-        const std::wstring drive = bstrDrive ? std::wstring(bstrDrive, ::SysStringLen(bstrDrive))
-                                             : std::wstring();
+        const std::wstring drive =
+            bstrDrive ? std::wstring(bstrDrive, ::SysStringLen(bstrDrive)) : std::wstring();
         const long call = Begin(L"AnalyzeDrive", drive);
         if (const HRESULT hr = Failure(L"AnalyzeDrive", call); FAILED(hr)) return hr;
         drive_ = drive;
@@ -102,7 +102,7 @@ public:
         return com::ReturnBstr(text.c_str(), static_cast<UINT>(text.size()), pbstrBytes);
     }
 
-private:
+  private:
     long Begin(const std::wstring& operation, const std::wstring& argument) {
         LogEvent(kComponent, argument.empty() ? operation : operation + L" " + argument);
         return ++calls_[operation];
@@ -123,9 +123,9 @@ private:
     void Work(const std::wstring& operation, long call, const wchar_t* durationKey) {
         const bool held = script_.Holds(operation, call);
         const long ms = std::max(script_.Number(durationKey, 0), 0L);
-        const WorkEnd end = WorkWhilePumping(static_cast<DWORD>(ms),
-                                             held ? script_.ReleaseFile(operation, call) : L"",
-                                             cancel_.get());
+        const WorkEnd end =
+            WorkWhilePumping(static_cast<DWORD>(ms),
+                             held ? script_.ReleaseFile(operation, call) : L"", cancel_.get());
         LogEvent(kComponent, L"return " + operation + L" " + Describe(end));
     }
 
@@ -138,7 +138,8 @@ private:
         const wchar_t* text = value.c_str() + 5;
         wchar_t* end = nullptr;
         const unsigned long long total = std::wcstoull(text, &end, 10);
-        const unsigned long long span = end && *end == L':' ? std::wcstoull(end + 1, nullptr, 10) : 0;
+        const unsigned long long span =
+            end && *end == L':' ? std::wcstoull(end + 1, nullptr, 10) : 0;
         if (analyzeStart_ == 0) return L"0";
         const unsigned long long elapsed = ::GetTickCount64() - analyzeStart_;
         if (span == 0 || elapsed >= span) return std::to_wstring(total);
@@ -161,8 +162,8 @@ private:
 }  // namespace orvane::standin
 
 extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
-    return orvane::com::GetClassObject<orvane::standin::EngineStandin>(
-        orvane::CLSID_AnalysisEngine, rclsid, riid, ppv);
+    return orvane::com::GetClassObject<orvane::standin::EngineStandin>(orvane::CLSID_AnalysisEngine,
+                                                                       rclsid, riid, ppv);
 }
 
 extern "C" HRESULT __stdcall DllCanUnloadNow() { return orvane::com::CanUnloadNow(); }

@@ -23,8 +23,8 @@ std::string ToUtf8(const std::wstring& text) {
     const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                            nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
-                          size, nullptr, nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                          nullptr, nullptr);
     return out;
 }
 
@@ -33,8 +33,7 @@ std::wstring FromUtf8(const std::string& text) {
     const int size =
         ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
-                          size);
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
     return out;
 }
 
@@ -59,9 +58,9 @@ HANDLE LogFile() {
     static const tests::owned_file file = [] {
         const std::wstring path = EnvironmentValue(L"ORVANE_STANDIN_LOG");
         if (path.empty()) return tests::owned_file{};
-        return tests::owned_file{::CreateFileW(path.c_str(), FILE_APPEND_DATA,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+        return tests::owned_file{::CreateFileW(
+            path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
     }();
     return file.get();
 }
@@ -120,8 +119,8 @@ Script Script::Load() {
     if (path.empty()) return {};
     std::string bytes;
     const tests::owned_file file{::CreateFileW(path.c_str(), GENERIC_READ,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (file) {
         char chunk[4096];
         DWORD read = 0;
@@ -178,8 +177,7 @@ long Script::Number(const std::wstring& key, long fallback) const {
     return end && end != value->c_str() ? number : fallback;
 }
 
-bool OperationMatches(const std::wstring& pattern, const std::wstring& operation,
-                      long callNumber) {
+bool OperationMatches(const std::wstring& pattern, const std::wstring& operation, long callNumber) {
     const size_t hash = pattern.find(L'#');
     if (hash == std::wstring::npos) return pattern == operation;
     if (pattern.compare(0, hash, operation) != 0 || hash != operation.size()) return false;
@@ -227,12 +225,16 @@ WorkEnd WorkWhilePumping(DWORD durationMs, const std::wstring& releaseFile, HAND
     for (;;) {
         // A component that works must let the caller's window go on: pump at
         // least once, even for a call that takes no time.
-        if (!PumpPending(quitCode)) {
-            end = WorkEnd::Quit;
-            break;
-        }
+        const bool quit = !PumpPending(quitCode);
+        // A Cancel handled in this pass often unloads the caller's window,
+        // which posts WM_QUIT in the same pass: it still counts as a cancel.
         if (::WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0) {
             end = WorkEnd::Cancelled;
+            if (quit) ::PostQuitMessage(quitCode);
+            break;
+        }
+        if (quit) {
+            end = WorkEnd::Quit;
             break;
         }
         const ULONGLONG elapsed = ::GetTickCount64() - start;

@@ -11,7 +11,7 @@ namespace {
 constexpr wchar_t kComponent[] = L"styleman";
 
 class StylemanStandin final : public com::DispatchObject<IStyleman, IID_IStyleman> {
-public:
+  public:
     StylemanStandin() : script_(Script::Load()) { LogEvent(kComponent, L"New"); }
 
     HRESULT STDMETHODCALLTYPE Create(long* plStatus) override {
@@ -25,7 +25,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Destroy() override { return Call(L"Destroy"); }
 
-private:
+  private:
     HRESULT StatusCall(const wchar_t* operation, long* plStatus) {
         if (plStatus) *plStatus = 0;
         return Call(operation);
@@ -34,7 +34,8 @@ private:
     HRESULT Call(const wchar_t* operation) {
         LogEvent(kComponent, operation);
         const HRESULT hr = script_.FailureFor(operation, ++calls_[Slot(operation)]);
-        if (FAILED(hr)) LogEvent(kComponent, L"fail " + std::wstring(operation) + L" " + HresultText(hr));
+        if (FAILED(hr))
+            LogEvent(kComponent, L"fail " + std::wstring(operation) + L" " + HresultText(hr));
         return hr;
     }
 
@@ -53,8 +54,8 @@ private:
 }  // namespace orvane::standin
 
 extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
-    return orvane::com::GetClassObject<orvane::standin::StylemanStandin>(
-        orvane::CLSID_Styleman, rclsid, riid, ppv);
+    return orvane::com::GetClassObject<orvane::standin::StylemanStandin>(orvane::CLSID_Styleman,
+                                                                         rclsid, riid, ppv);
 }
 
 extern "C" HRESULT __stdcall DllCanUnloadNow() { return orvane::com::CanUnloadNow(); }
