@@ -32,8 +32,8 @@ PumpOutcome PumpMessagesUntil(HANDLE done, HANDLE cancel) {
         if (IsSignalled(done)) return PumpOutcome::kDone;
         // MWMO_INPUTAVAILABLE: also wake for messages that were already
         // seen but left in the queue by an earlier peek.
-        const DWORD woken = ::MsgWaitForMultipleObjectsEx(2, handles, INFINITE, QS_ALLINPUT,
-                                                          MWMO_INPUTAVAILABLE);
+        const DWORD woken =
+            ::MsgWaitForMultipleObjectsEx(2, handles, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woken == WAIT_OBJECT_0) return PumpOutcome::kCancelled;
         if (woken == WAIT_OBJECT_0 + 1) {
             if (IsSignalled(cancel)) return PumpOutcome::kCancelled;

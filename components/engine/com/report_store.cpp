@@ -38,7 +38,8 @@ struct CoTaskString {
 
 HRESULT WriteAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
-        const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+        const DWORD chunk =
+            bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
         DWORD written = 0;
         if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr)) return LastErrorResult();
         if (written == 0) return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
@@ -70,8 +71,9 @@ std::wstring ReportFileName(wchar_t drive_letter, const SYSTEMTIME& t) {
     if (drive_letter >= L'a' && drive_letter <= L'z') {
         drive_letter = static_cast<wchar_t>(drive_letter - L'a' + L'A');
     }
-    std::swprintf(name, 64, L"%lc-%04u%02u%02u-%02u%02u%02u.json", static_cast<wint_t>(drive_letter),
-                  t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    std::swprintf(name, 64, L"%lc-%04u%02u%02u-%02u%02u%02u.json",
+                  static_cast<wint_t>(drive_letter), t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                  t.wSecond);
     return name;
 }
 

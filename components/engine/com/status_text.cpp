@@ -55,8 +55,8 @@ std::wstring GroupDigits(std::uint64_t value) {
     format.lpThousandSep = thousand.data();
     format.NegativeOrder = 1;
     wchar_t buffer[64];
-    const int length = ::GetNumberFormatEx(LOCALE_NAME_USER_DEFAULT, 0, digits.c_str(), &format,
-                                           buffer, 64);
+    const int length =
+        ::GetNumberFormatEx(LOCALE_NAME_USER_DEFAULT, 0, digits.c_str(), &format, buffer, 64);
     if (length <= 1) return GroupByThrees(digits);
     return std::wstring(buffer, static_cast<std::size_t>(length - 1));
 }

@@ -77,9 +77,9 @@ using NtQueryDirectoryFileFn = Status(NTAPI*)(HANDLE file, HANDLE event, IoApcRo
                                               void* information, ULONG length,
                                               int information_class, BOOLEAN single_entry,
                                               UnicodeString* file_name, BOOLEAN restart_scan);
-using NtOpenFileFn = Status(NTAPI*)(HANDLE* file, ACCESS_MASK access,
-                                    ObjectAttributes* attributes, IoStatusBlock* io_status,
-                                    ULONG share_access, ULONG open_options);
+using NtOpenFileFn = Status(NTAPI*)(HANDLE* file, ACCESS_MASK access, ObjectAttributes* attributes,
+                                    IoStatusBlock* io_status, ULONG share_access,
+                                    ULONG open_options);
 
 // The entry points, resolved once; null only on a system without them.
 struct Api {

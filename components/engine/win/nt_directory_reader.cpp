@@ -47,7 +47,7 @@ constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // at once (a deep chain): a folder borrows a buffer only while it is being
 // read, from a spare kept per thread.
 class ListingBuffer {
-public:
+  public:
     ListingBuffer() = default;
     ListingBuffer(const ListingBuffer&) = delete;
     ListingBuffer& operator=(const ListingBuffer&) = delete;
@@ -65,7 +65,7 @@ public:
         data_.reset();
     }
 
-private:
+  private:
     static std::unique_ptr<std::uint64_t[]>& Spare() {
         thread_local std::unique_ptr<std::uint64_t[]> spare;
         return spare;
@@ -79,14 +79,14 @@ std::uint64_t FileIdOf(const LARGE_INTEGER& id) {
     return value == ~std::uint64_t{0} ? 0 : value;
 }
 
-DirEntry ToDirEntry(const nt::FileIdFullDirInformation& info) {
+DirEntry ToDirEntry(const nt::FileIdFullDirInformation& info, bool ids_unique) {
     DirEntry entry;
     entry.name = NativeStringView(info.file_name, info.file_name_length / sizeof(WCHAR));
     const DWORD tag = (info.file_attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? info.ea_size : 0;
     entry.kind = KindOf(info.file_attributes, tag);
     entry.stats.allocated_bytes = static_cast<std::uint64_t>(info.allocation_size.QuadPart);
     entry.stats.apparent_bytes = static_cast<std::uint64_t>(info.end_of_file.QuadPart);
-    entry.stats.file_id = FileIdOf(info.file_id);
+    entry.stats.file_id = ids_unique ? FileIdOf(info.file_id) : 0;
     entry.stats.link_count = 0;  // listings do not tell
     return entry;
 }
@@ -94,10 +94,11 @@ DirEntry ToDirEntry(const nt::FileIdFullDirInformation& info) {
 bool IsDotOrDotDot(NativeStringView name) { return name == L"." || name == L".."; }
 
 class NtDirectoryHandle final : public DirectoryHandle {
-public:
-    explicit NtDirectoryHandle(HANDLE handle) : handle_(handle) {}
+  public:
+    NtDirectoryHandle(HANDLE handle, bool ids_unique) : handle_(handle), ids_unique_(ids_unique) {}
 
     HANDLE get() const { return handle_.get(); }
+    bool ids_unique() const { return ids_unique_; }
 
     ReadStatus ReadBatch(std::vector<DirEntry>& batch) override {
         batch.clear();
@@ -114,7 +115,7 @@ public:
         return ReadStatus::kEntries;
     }
 
-private:
+  private:
     ReadStatus ReadOnce(std::vector<DirEntry>& batch) {
         std::uint64_t* data = buffer_.Acquire();
         nt::IoStatusBlock io{};
@@ -133,8 +134,9 @@ private:
         if (bytes == 0) return ReadStatus::kEnd;
         const auto* base = reinterpret_cast<const std::byte*>(data);
         for (std::size_t offset = 0; offset < bytes;) {
-            const auto& info = *reinterpret_cast<const nt::FileIdFullDirInformation*>(base + offset);
-            DirEntry entry = ToDirEntry(info);
+            const auto& info =
+                *reinterpret_cast<const nt::FileIdFullDirInformation*>(base + offset);
+            DirEntry entry = ToDirEntry(info, ids_unique_);
             if (!IsDotOrDotDot(entry.name)) batch.push_back(entry);
             if (info.next_entry_offset == 0) break;
             offset += info.next_entry_offset;
@@ -143,6 +145,7 @@ private:
     }
 
     unique_handle handle_;
+    const bool ids_unique_;
     ListingBuffer buffer_;
     bool first_ = true;
     bool ended_ = false;
@@ -157,13 +160,27 @@ EntryStats RootStats(HANDLE handle) {
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (::GetFileInformationByHandle(handle, &info)) {
-        stats.file_id = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        stats.file_id =
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     }
     return stats;
 }
 
+// Hard links are counted once by file id, which is sound only where ids are
+// unique across the volume and stable: NTFS (Wine reports its drives as
+// NTFS too). ReFS's 64-bit ids need not be unique, and FAT has no real ids;
+// there every name is counted, as it has no hard links (FAT) or few.
+bool HasVolumeWideFileIds(HANDLE root) {
+    wchar_t file_system[MAX_PATH + 1] = L"";
+    if (!::GetVolumeInformationByHandleW(root, nullptr, 0, nullptr, nullptr, nullptr, file_system,
+                                         MAX_PATH + 1)) {
+        return false;
+    }
+    return ::CompareStringOrdinal(file_system, -1, L"NTFS", -1, TRUE) == CSTR_EQUAL;
+}
+
 class NtDirectoryReader final : public DirectoryReader {
-public:
+  public:
     OpenResult OpenRoot(const NativeString& path) override {
         OpenResult result;
         if (!nt::GetApi().query_directory_file || !nt::GetApi().open_file) {
@@ -185,7 +202,9 @@ public:
             return result;
         }
         result.self = RootStats(handle.get());
-        result.handle = std::make_unique<NtDirectoryHandle>(handle.release());
+        const bool ids_unique = HasVolumeWideFileIds(handle.get());
+        if (!ids_unique) result.self.file_id = 0;
+        result.handle = std::make_unique<NtDirectoryHandle>(handle.release(), ids_unique);
         return result;
     }
 
@@ -200,20 +219,22 @@ public:
                                       name.data()};
         // No OBJ_CASE_INSENSITIVE: the name is exactly as the listing gave it,
         // and a case-sensitive folder may hold names differing only in case.
-        nt::ObjectAttributes attributes{sizeof(nt::ObjectAttributes),
-                                        static_cast<NtDirectoryHandle&>(parent).get(),
-                                        &object_name, 0, nullptr, nullptr};
+        auto& nt_parent = static_cast<NtDirectoryHandle&>(parent);
+        nt::ObjectAttributes attributes{
+            sizeof(nt::ObjectAttributes), nt_parent.get(), &object_name, 0, nullptr, nullptr};
         nt::IoStatusBlock io{};
         HANDLE opened = nullptr;
-        const nt::Status status = nt::GetApi().open_file(
-            &opened, kListAccess, &attributes, &io, kShareAll,
-            nt::kOpenDirectoryFile | nt::kOpenSynchronousIoNonAlert | nt::kOpenForBackupIntent |
-                nt::kOpenReparsePoint);
+        const nt::Status status =
+            nt::GetApi().open_file(&opened, kListAccess, &attributes, &io, kShareAll,
+                                   nt::kOpenDirectoryFile | nt::kOpenSynchronousIoNonAlert |
+                                       nt::kOpenForBackupIntent | nt::kOpenReparsePoint);
         if (!nt::Succeeded(status) || !opened) {
             result.error = OpenErrorFromStatus(status);
             return result;
         }
-        result.handle = std::make_unique<NtDirectoryHandle>(opened);
+        // Links and mount points are never entered: a child is on its
+        // parent's volume.
+        result.handle = std::make_unique<NtDirectoryHandle>(opened, nt_parent.ids_unique());
         return result;
     }
 

@@ -40,7 +40,8 @@ void Walk(DirectoryReader& reader, DirectoryHandle& folder, const std::wstring& 
     for (;;) {
         const ReadStatus status = folder.ReadBatch(batch);
         if (status != ReadStatus::kEntries) {
-            ASSERT_EQ(status, ReadStatus::kEnd) << "listing of " << std::string(prefix.begin(), prefix.end());
+            ASSERT_EQ(status, ReadStatus::kEnd)
+                << "listing of " << std::string(prefix.begin(), prefix.end());
             ASSERT_TRUE(batch.empty());
             break;
         }

@@ -19,8 +19,9 @@ std::wstring TempFolder() {
 }
 
 void Check(bool ok, const char* what) {
-    if (!ok) throw std::runtime_error(std::string(what) + " failed, error " +
-                                      std::to_string(::GetLastError()));
+    if (!ok)
+        throw std::runtime_error(std::string(what) + " failed, error " +
+                                 std::to_string(::GetLastError()));
 }
 
 std::wstring ParentOf(const std::wstring& path) {
@@ -68,7 +69,8 @@ void TempTree::AddFile(const std::wstring& relative, std::size_t bytes) {
     if (bytes != 0) {
         const std::string data(bytes, 'o');
         DWORD written = 0;
-        const BOOL ok = ::WriteFile(file, data.data(), static_cast<DWORD>(bytes), &written, nullptr);
+        const BOOL ok =
+            ::WriteFile(file, data.data(), static_cast<DWORD>(bytes), &written, nullptr);
         ::CloseHandle(file);
         Check(ok && written == bytes, "WriteFile");
     } else {
@@ -179,9 +181,9 @@ bool WineMountManager(wchar_t letter, const std::string& unix_path) {
         request->type = DRIVE_NO_ROOT_DIR;
     }
     DWORD returned = 0;
-    const BOOL ok = ::DeviceIoControl(manager, kWineDefineUnixDrive, buffer.data(),
-                                      static_cast<DWORD>(buffer.size()), nullptr, 0, &returned,
-                                      nullptr);
+    const BOOL ok =
+        ::DeviceIoControl(manager, kWineDefineUnixDrive, buffer.data(),
+                          static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr);
     ::CloseHandle(manager);
     return ok != FALSE;
 }
@@ -408,7 +410,7 @@ long long ParseGroupedCount(const std::wstring& count) {
 namespace {
 
 class JsonParser {
-public:
+  public:
     explicit JsonParser(const std::string& text) : s_(text) {}
 
     bool ParseDocument(Json& out) {
@@ -417,9 +419,10 @@ public:
         return i_ == s_.size();
     }
 
-private:
+  private:
     void Space() {
-        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\r' || s_[i_] == '\t'))
+        while (i_ < s_.size() &&
+               (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\r' || s_[i_] == '\t'))
             ++i_;
     }
     bool Literal(const char* word) {
@@ -500,14 +503,30 @@ private:
             if (i_ >= s_.size()) return false;
             const char e = s_[i_++];
             switch (e) {
-                case '"': out += '"'; break;
-                case '\\': out += '\\'; break;
-                case '/': out += '/'; break;
-                case 'b': out += '\b'; break;
-                case 'f': out += '\f'; break;
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                case 't': out += '\t'; break;
+                case '"':
+                    out += '"';
+                    break;
+                case '\\':
+                    out += '\\';
+                    break;
+                case '/':
+                    out += '/';
+                    break;
+                case 'b':
+                    out += '\b';
+                    break;
+                case 'f':
+                    out += '\f';
+                    break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
                 case 'u': {
                     if (i_ + 4 > s_.size()) return false;
                     for (int k = 0; k < 4; ++k) {
@@ -560,8 +579,8 @@ const Json* Json::Find(const std::string& key) const {
 }
 
 unsigned long long Json::AsUnsigned() const {
-    if (kind != Kind::kNumber || number.empty() || number.find_first_not_of("0123456789") !=
-                                                       std::string::npos) {
+    if (kind != Kind::kNumber || number.empty() ||
+        number.find_first_not_of("0123456789") != std::string::npos) {
         return ~0ull;
     }
     return std::stoull(number);

@@ -42,8 +42,7 @@ TEST(StatusText, GroupsDigitsTheUsersWayAndCountsBytesInPlainDigits) {
     EXPECT_EQ(GroupDigits(0), L"0");
     EXPECT_EQ(GroupDigits(999), L"999");
     EXPECT_EQ(GroupDigits(1234), std::wstring(L"1") + separator + L"234");
-    EXPECT_EQ(GroupDigits(18446744073709551615ull).size(),
-              20 + 6 * std::wstring(separator).size());
+    EXPECT_EQ(GroupDigits(18446744073709551615ull).size(), 20 + 6 * std::wstring(separator).size());
     EXPECT_EQ(FormatByteCount(0), L"0");
     EXPECT_EQ(FormatByteCount(18446744073709551615ull), L"18446744073709551615");
 }
