@@ -244,7 +244,12 @@ HRESULT AnalysisEngine::Cancel() {
     return Guarded([&] {
         // Only a waiting call is cancelled: a Cancel while nothing runs must
         // not spoil the next drive.
-        if (in_call_) ::SetEvent(cancel_.get());
+        if (in_call_) {
+            // Set here, not when the pump wakes: the report writer looks at
+            // it just before it publishes the file.
+            abandon_report_ = true;
+            ::SetEvent(cancel_.get());
+        }
         return S_OK;
     });
 }

@@ -61,18 +61,8 @@ std::wstring GroupDigits(std::uint64_t value) {
     return std::wstring(buffer, static_cast<std::size_t>(length - 1));
 }
 
-std::wstring DisplayFolder(std::wstring_view path) {
-    constexpr std::wstring_view kUnc = L"\\\\?\\UNC\\";
-    constexpr std::wstring_view kLocal = L"\\\\?\\";
-    if (path.substr(0, kUnc.size()) == kUnc) {
-        return L"\\\\" + std::wstring(path.substr(kUnc.size()));
-    }
-    if (path.substr(0, kLocal.size()) == kLocal) return std::wstring(path.substr(kLocal.size()));
-    return std::wstring(path);
-}
-
 std::wstring FormatStatusText(std::wstring_view folder, std::uint64_t scanned) {
-    std::wstring text = DisplayFolder(folder);
+    std::wstring text(folder);
     while (!text.empty() && text.back() == L'\\') text.pop_back();
     text += L'\\';
     text += L'|';

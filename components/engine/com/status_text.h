@@ -11,16 +11,12 @@ namespace orvane::engine::com {
 // A count with the user's digit grouping and no decimals, e.g. 1,234,567.
 std::wstring GroupDigits(std::uint64_t value);
 
-// "C:\Data\Photos\|1,234 scanned". The folder loses any "\\?\" prefix and
-// trailing backslashes and gets exactly one backslash: the wizard drops the
-// last character of this field, so it is never empty, and a drive root
-// shows as "C:".
+// "C:\Data\Photos\|1,234 scanned". The folder loses its trailing backslashes
+// and gets exactly one: the wizard drops the last character of this field,
+// so it is never empty, and a drive root shows as "C:".
 std::wstring FormatStatusText(std::wstring_view folder, std::uint64_t scanned);
 
 // Plain decimal digits, no grouping: the wizard reads them as a number.
 std::wstring FormatByteCount(std::uint64_t bytes);
-
-// The folder as the user knows it: "\\?\C:\x" -> "C:\x", "\\?\UNC\s\x" -> "\\s\x".
-std::wstring DisplayFolder(std::wstring_view path);
 
 }  // namespace orvane::engine::com

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "support/unique_any.h"
 #include "test_support.h"
 
 namespace {
@@ -33,16 +34,15 @@ struct Expected {
 
 void AddSizesOf(const std::wstring& path, bool folder, std::set<std::uint64_t>& seen,
                 Expected& out) {
-    const HANDLE handle = ::CreateFileW(
+    const orvane::unique_file handle(::CreateFileW(
         engine_test::Extended(path).c_str(), FILE_READ_ATTRIBUTES, 7, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    ASSERT_TRUE(handle);
     FILE_STANDARD_INFO standard{};
     BY_HANDLE_FILE_INFORMATION info{};
     ASSERT_TRUE(
-        ::GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard));
-    ASSERT_TRUE(::GetFileInformationByHandle(handle, &info));
-    ::CloseHandle(handle);
+        ::GetFileInformationByHandleEx(handle.get(), FileStandardInfo, &standard, sizeof standard));
+    ASSERT_TRUE(::GetFileInformationByHandle(handle.get(), &info));
     ++out.entries;
     const std::uint64_t id =
         (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
@@ -54,22 +54,16 @@ void AddSizesOf(const std::wstring& path, bool folder, std::set<std::uint64_t>& 
 Expected Measure(const std::wstring& root) {
     Expected expected;
     std::set<std::uint64_t> seen;
-    std::vector<std::wstring> folders{root};
     AddSizesOf(root, true, seen, expected);
+    std::vector<std::wstring> folders{root};
     while (!folders.empty()) {
-        const std::wstring folder = folders.back();
+        const std::wstring folder = std::move(folders.back());
         folders.pop_back();
-        WIN32_FIND_DATAW data;
-        const HANDLE find = ::FindFirstFileW(engine_test::Extended(folder + L"\\*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) continue;
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const bool is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            AddSizesOf(folder + L"\\" + name, is_folder, seen, expected);
-            if (is_folder) folders.push_back(folder + L"\\" + name);
-        } while (::FindNextFileW(find, &data));
-        ::FindClose(find);
+        engine_test::ForEachEntry(folder, [&](const WIN32_FIND_DATAW& data) {
+            const std::wstring path = folder + L"\\" + data.cFileName;
+            AddSizesOf(path, engine_test::IsFolderToEnter(data), seen, expected);
+            if (engine_test::IsFolderToEnter(data)) folders.push_back(path);
+        });
     }
     return expected;
 }
@@ -218,11 +212,11 @@ TEST_F(AnalysisEngineTest, ScansAMappedDriveAndWritesItsReportAtomically) {
     EXPECT_NE(path->text.find("backup"), std::string::npos);
 
     // Only the finished file is there: the temporary one was renamed.
-    WIN32_FIND_DATAW data;
-    const HANDLE find =
-        ::FindFirstFileW((engine_test::ReportsFolder() + L"\\*.tmp").c_str(), &data);
-    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "a temporary report was left behind";
-    if (find != INVALID_HANDLE_VALUE) ::FindClose(find);
+    int temporary_files = 0;
+    engine_test::ForEachEntry(engine_test::ReportsFolder(), [&](const WIN32_FIND_DATAW& data) {
+        temporary_files += std::wstring_view(data.cFileName).ends_with(L".tmp");
+    });
+    EXPECT_EQ(temporary_files, 0) << "a temporary report was left behind";
 
     // The drive is finished: a second FinishDrive writes nothing more.
     EXPECT_HRESULT_SUCCEEDED(engine_->FinishDrive());

@@ -4,7 +4,11 @@
 #include <winioctl.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <stdexcept>
+
+#include "support/unique_any.h"
 
 namespace engine_test {
 
@@ -63,70 +67,65 @@ void TempTree::AddFolder(const std::wstring& relative) { CreateFolders(root_ + L
 void TempTree::AddFile(const std::wstring& relative, std::size_t bytes) {
     const std::wstring path = root_ + L"\\" + relative;
     CreateFolders(ParentOf(path));
-    const HANDLE file = ::CreateFileW(Extended(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    Check(file != INVALID_HANDLE_VALUE, "CreateFileW");
-    if (bytes != 0) {
-        const std::string data(bytes, 'o');
-        DWORD written = 0;
-        const BOOL ok =
-            ::WriteFile(file, data.data(), static_cast<DWORD>(bytes), &written, nullptr);
-        ::CloseHandle(file);
-        Check(ok && written == bytes, "WriteFile");
-    } else {
-        ::CloseHandle(file);
-    }
+    const orvane::unique_file file(::CreateFileW(Extended(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Check(static_cast<bool>(file), "CreateFileW");
+    const std::string data(bytes, 'o');
+    DWORD written = 0;
+    Check(bytes == 0 ||
+              (::WriteFile(file.get(), data.data(), static_cast<DWORD>(bytes), &written, nullptr) &&
+               written == bytes),
+          "WriteFile");
+}
+
+void ForEachEntry(const std::wstring& folder,
+                  const std::function<void(const WIN32_FIND_DATAW&)>& visit) {
+    WIN32_FIND_DATAW data;
+    const orvane::unique_find find(::FindFirstFileW(Extended(folder + L"\\*").c_str(), &data));
+    if (!find) return;
+    do {
+        const std::wstring_view name = data.cFileName;
+        if (name != L"." && name != L"..") visit(data);
+    } while (::FindNextFileW(find.get(), &data));
+}
+
+bool IsFolderToEnter(const WIN32_FIND_DATAW& data) {
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 void RemoveTree(const std::wstring& path) {
-    WIN32_FIND_DATAW data;
-    const HANDLE find = ::FindFirstFileW(Extended(path + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring child = path + L"\\" + name;
-            const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                                !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-            if (folder) {
-                RemoveTree(child);
-            } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                ::RemoveDirectoryW(Extended(child).c_str());
-            } else {
-                ::SetFileAttributesW(Extended(child).c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileW(Extended(child).c_str());
-            }
-        } while (::FindNextFileW(find, &data));
-        ::FindClose(find);
-    }
+    ForEachEntry(path, [&](const WIN32_FIND_DATAW& data) {
+        const std::wstring child = path + L"\\" + data.cFileName;
+        if (IsFolderToEnter(data)) {
+            RemoveTree(child);
+        } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            ::RemoveDirectoryW(Extended(child).c_str());
+        } else {
+            ::SetFileAttributesW(Extended(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(Extended(child).c_str());
+        }
+    });
     ::RemoveDirectoryW(Extended(path).c_str());
 }
 
 Census TakeCensus(const std::wstring& folder) {
     Census census;
-    std::vector<std::wstring> pending{folder};
     census.folders = 1;
+    std::vector<std::wstring> pending{folder};
     while (!pending.empty()) {
-        const std::wstring current = pending.back();
+        const std::wstring current = std::move(pending.back());
         pending.pop_back();
-        WIN32_FIND_DATAW data;
-        const HANDLE find = ::FindFirstFileW(Extended(current + L"\\*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) continue;
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const bool folder_entry = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                                      !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-            if (folder_entry) {
+        ForEachEntry(current, [&](const WIN32_FIND_DATAW& data) {
+            if (IsFolderToEnter(data)) {
                 ++census.folders;
-                pending.push_back(current + L"\\" + name);
+                pending.push_back(current + L"\\" + data.cFileName);
             } else {
                 ++census.files;
                 census.apparent_bytes +=
                     (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
             }
-        } while (::FindNextFileW(find, &data));
-        ::FindClose(find);
+        });
     }
     return census;
 }
@@ -163,10 +162,10 @@ WineUnixNameFn WineUnixName() {
 }
 
 bool WineMountManager(wchar_t letter, const std::string& unix_path) {
-    const HANDLE manager =
+    const orvane::unique_file manager(
         ::CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (manager == INVALID_HANDLE_VALUE) return false;
+                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!manager) return false;
     std::vector<char> buffer(sizeof(WineUnixDrive) + unix_path.size() + 1, 0);
     auto* request = reinterpret_cast<WineUnixDrive*>(buffer.data());
     request->size = static_cast<ULONG>(buffer.size());
@@ -181,27 +180,24 @@ bool WineMountManager(wchar_t letter, const std::string& unix_path) {
         request->type = DRIVE_NO_ROOT_DIR;
     }
     DWORD returned = 0;
-    const BOOL ok =
-        ::DeviceIoControl(manager, kWineDefineUnixDrive, buffer.data(),
-                          static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr);
-    ::CloseHandle(manager);
-    return ok != FALSE;
+    return ::DeviceIoControl(manager.get(), kWineDefineUnixDrive, buffer.data(),
+                             static_cast<DWORD>(buffer.size()), nullptr, 0, &returned,
+                             nullptr) != FALSE;
+}
+
+std::uint64_t IdentityOf(const std::wstring& path) {
+    const orvane::unique_file handle(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, 7, nullptr,
+                                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                                   nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!handle || !::GetFileInformationByHandle(handle.get(), &info)) return 0;
+    return (static_cast<std::uint64_t>(info.dwVolumeSerialNumber) << 40) ^
+           (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) ^ info.nFileIndexLow;
 }
 
 bool Shows(wchar_t letter, const std::wstring& folder) {
-    const std::wstring probe = std::wstring{letter, L':', L'\\'};
-    BY_HANDLE_FILE_INFORMATION a{}, b{};
-    const HANDLE root = ::CreateFileW(probe.c_str(), FILE_READ_ATTRIBUTES, 7, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    const HANDLE target = ::CreateFileW(Extended(folder).c_str(), FILE_READ_ATTRIBUTES, 7, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    const bool same = root != INVALID_HANDLE_VALUE && target != INVALID_HANDLE_VALUE &&
-                      ::GetFileInformationByHandle(root, &a) &&
-                      ::GetFileInformationByHandle(target, &b) &&
-                      a.nFileIndexLow == b.nFileIndexLow && a.nFileIndexHigh == b.nFileIndexHigh;
-    if (root != INVALID_HANDLE_VALUE) ::CloseHandle(root);
-    if (target != INVALID_HANDLE_VALUE) ::CloseHandle(target);
-    return same;
+    const std::uint64_t root = IdentityOf(std::wstring{letter, L':', L'\\'});
+    return root != 0 && root == IdentityOf(Extended(folder));
 }
 
 }  // namespace
@@ -409,135 +405,78 @@ long long ParseGroupedCount(const std::wstring& count) {
 
 namespace {
 
+// Strict recursive descent over RFC 8259. Strings are only compared with
+// ASCII by the tests: "\u" escapes are kept as written.
 class JsonParser {
   public:
     explicit JsonParser(const std::string& text) : s_(text) {}
-
-    bool ParseDocument(Json& out) {
-        if (!Value(out, 0)) return false;
-        Space();
-        return i_ == s_.size();
-    }
+    bool Document(Json& out) { return Value(out, 0) && (Space(), i_ == s_.size()); }
 
   private:
     void Space() {
-        while (i_ < s_.size() &&
-               (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\r' || s_[i_] == '\t'))
-            ++i_;
+        while (i_ < s_.size() && s_[i_] && std::strchr(" \t\r\n", s_[i_])) ++i_;
     }
-    bool Literal(const char* word) {
-        const std::string w = word;
-        if (s_.compare(i_, w.size(), w) != 0) return false;
-        i_ += w.size();
-        return true;
+    bool Eat(char c) { return Space(), i_ < s_.size() && s_[i_] == c ? (++i_, true) : false; }
+    bool Word(const char* word) {
+        const std::size_t n = std::strlen(word);
+        return s_.compare(i_, n, word) == 0 ? (i_ += n, true) : false;
+    }
+    bool Digits() {
+        const std::size_t start = i_;
+        while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) ++i_;
+        return i_ > start;
     }
     bool Value(Json& out, int depth) {
-        if (depth > 64) return false;
         Space();
-        if (i_ >= s_.size()) return false;
-        const char c = s_[i_];
-        if (c == '{') return Object(out, depth);
-        if (c == '[') return Array(out, depth);
-        if (c == '"') {
-            out.kind = Json::Kind::kString;
-            return String(out.text);
-        }
-        if (c == 't' || c == 'f') {
-            out.kind = Json::Kind::kBool;
-            out.boolean = c == 't';
-            return Literal(c == 't' ? "true" : "false");
-        }
-        if (c == 'n') return Literal("null");
+        if (depth > 64 || i_ >= s_.size()) return false;
+        if (Eat('{')) return Members(out, depth);
+        if (Eat('[')) return Items(out, depth);
+        if (s_[i_] == '"') return out.kind = Json::Kind::kString, String(out.text);
+        if (Word("true") || Word("false")) return out.kind = Json::Kind::kBool, true;
+        if (Word("null")) return true;
         return Number(out);
     }
-    bool Object(Json& out, int depth) {
+    bool Members(Json& out, int depth) {
         out.kind = Json::Kind::kObject;
-        ++i_;
-        Space();
-        if (i_ < s_.size() && s_[i_] == '}') return ++i_, true;
-        for (;;) {
-            Space();
+        if (Eat('}')) return true;
+        do {
             std::string key;
-            if (i_ >= s_.size() || s_[i_] != '"' || !String(key)) return false;
-            Space();
-            if (i_ >= s_.size() || s_[i_++] != ':') return false;
             Json value;
-            if (!Value(value, depth + 1)) return false;
-            if (out.members.count(key)) return false;  // duplicate keys: not a sound report
-            out.members.emplace(std::move(key), std::move(value));
-            Space();
-            if (i_ < s_.size() && s_[i_] == ',') {
-                ++i_;
-                continue;
+            if (!(Space(), i_ < s_.size() && s_[i_] == '"' && String(key)) || !Eat(':') ||
+                !Value(value, depth + 1) || !out.members.emplace(key, std::move(value)).second) {
+                return false;  // duplicate keys make no sound report either
             }
-            return i_ < s_.size() && s_[i_++] == '}';
-        }
+        } while (Eat(','));
+        return Eat('}');
     }
-    bool Array(Json& out, int depth) {
+    bool Items(Json& out, int depth) {
         out.kind = Json::Kind::kArray;
-        ++i_;
-        Space();
-        if (i_ < s_.size() && s_[i_] == ']') return ++i_, true;
-        for (;;) {
-            Json value;
-            if (!Value(value, depth + 1)) return false;
-            out.items.push_back(std::move(value));
-            Space();
-            if (i_ < s_.size() && s_[i_] == ',') {
-                ++i_;
-                continue;
-            }
-            return i_ < s_.size() && s_[i_++] == ']';
-        }
+        if (Eat(']')) return true;
+        do {
+            out.items.emplace_back();
+            if (!Value(out.items.back(), depth + 1)) return false;
+        } while (Eat(','));
+        return Eat(']');
     }
     bool String(std::string& out) {
-        ++i_;  // opening quote
-        while (i_ < s_.size()) {
-            const unsigned char c = static_cast<unsigned char>(s_[i_++]);
+        for (++i_; i_ < s_.size();) {
+            const char c = s_[i_++];
             if (c == '"') return true;
-            if (c < 0x20) return false;
+            if (static_cast<unsigned char>(c) < 0x20) return false;
             if (c != '\\') {
-                out.push_back(static_cast<char>(c));
-                continue;
-            }
-            if (i_ >= s_.size()) return false;
-            const char e = s_[i_++];
-            switch (e) {
-                case '"':
-                    out += '"';
-                    break;
-                case '\\':
-                    out += '\\';
-                    break;
-                case '/':
-                    out += '/';
-                    break;
-                case 'b':
-                    out += '\b';
-                    break;
-                case 'f':
-                    out += '\f';
-                    break;
-                case 'n':
-                    out += '\n';
-                    break;
-                case 'r':
-                    out += '\r';
-                    break;
-                case 't':
-                    out += '\t';
-                    break;
-                case 'u': {
-                    if (i_ + 4 > s_.size()) return false;
-                    for (int k = 0; k < 4; ++k) {
-                        if (!std::isxdigit(static_cast<unsigned char>(s_[i_ + k]))) return false;
-                    }
-                    out += "\\u" + s_.substr(i_, 4);  // kept escaped: the tests compare ASCII
-                    i_ += 4;
-                    break;
-                }
-                default:
-                    return false;
+                out += c;
+            } else if (i_ < s_.size() && s_[i_] && std::strchr("\"\\/bfnrt", s_[i_])) {
+                out += s_[i_] == 'n' ? '\n' : s_[i_] == 't' ? '\t' : s_[i_];
+                ++i_;
+            } else if (i_ + 5 <= s_.size() && s_[i_] == 'u' &&
+                       std::all_of(s_.begin() + i_ + 1, s_.begin() + i_ + 5, [](char h) {
+                           return std::isxdigit(static_cast<unsigned char>(h));
+                       })) {
+                out += '\\';
+                out.append(s_, i_, 5);
+                i_ += 5;
+            } else {
+                return false;
             }
         }
         return false;
@@ -545,22 +484,13 @@ class JsonParser {
     bool Number(Json& out) {
         const std::size_t start = i_;
         if (i_ < s_.size() && s_[i_] == '-') ++i_;
-        const std::size_t digits = i_;
-        while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) ++i_;
-        if (i_ == digits) return false;
-        if (s_[digits] == '0' && i_ - digits > 1) return false;
-        if (i_ < s_.size() && s_[i_] == '.') {
-            ++i_;
-            const std::size_t fraction = i_;
-            while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) ++i_;
-            if (i_ == fraction) return false;
-        }
+        const std::size_t first = i_;
+        if (!Digits() || (s_[first] == '0' && i_ - first > 1)) return false;
+        if (i_ < s_.size() && s_[i_] == '.' && (++i_, !Digits())) return false;
         if (i_ < s_.size() && (s_[i_] == 'e' || s_[i_] == 'E')) {
             ++i_;
             if (i_ < s_.size() && (s_[i_] == '+' || s_[i_] == '-')) ++i_;
-            const std::size_t exponent = i_;
-            while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) ++i_;
-            if (i_ == exponent) return false;
+            if (!Digits()) return false;
         }
         out.kind = Json::Kind::kNumber;
         out.number = s_.substr(start, i_ - start);
@@ -579,17 +509,12 @@ const Json* Json::Find(const std::string& key) const {
 }
 
 unsigned long long Json::AsUnsigned() const {
-    if (kind != Kind::kNumber || number.empty() ||
-        number.find_first_not_of("0123456789") != std::string::npos) {
-        return ~0ull;
-    }
-    return std::stoull(number);
+    const bool digits = kind == Kind::kNumber && !number.empty() &&
+                        number.find_first_not_of("0123456789") == std::string::npos;
+    return digits ? std::stoull(number) : ~0ull;
 }
 
-bool ParseJson(const std::string& text, Json& out) {
-    JsonParser parser(text);
-    return parser.ParseDocument(out);
-}
+bool ParseJson(const std::string& text, Json& out) { return JsonParser(text).Document(out); }
 
 // --- Reports ------------------------------------------------------------
 
@@ -604,29 +529,27 @@ std::wstring ReportsFolder() {
 std::vector<std::wstring> ReportFiles(wchar_t drive_letter) {
     std::vector<std::wstring> files;
     const std::wstring folder = ReportsFolder();
-    WIN32_FIND_DATAW data;
-    const std::wstring pattern = folder + L"\\" + std::wstring{drive_letter} + L"-*";
-    const HANDLE find = ::FindFirstFileW(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return files;
-    do {
-        files.push_back(folder + L"\\" + data.cFileName);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
+    const std::wstring prefix{drive_letter, L'-'};
+    ForEachEntry(folder, [&](const WIN32_FIND_DATAW& data) {
+        const std::wstring_view name = data.cFileName;
+        if (name.substr(0, 2) == prefix && name.size() > 5 &&
+            name.substr(name.size() - 5) == L".json") {
+            files.push_back(folder + L"\\" + data.cFileName);
+        }
+    });
     std::sort(files.begin(), files.end());
     return files;
 }
 
 std::string ReadFileBytes(const std::wstring& path) {
-    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
+    const orvane::unique_file file(::CreateFileW(
+        Extended(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     std::string bytes;
     char buffer[65536];
     DWORD got = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got != 0) {
+    while (file && ::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got != 0) {
         bytes.append(buffer, got);
     }
-    ::CloseHandle(file);
     return bytes;
 }
 

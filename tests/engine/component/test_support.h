@@ -42,6 +42,12 @@ std::wstring PreparedBigTree();
 std::wstring Extended(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
 
+// Calls `visit` for every entry of `folder` but "." and "..".
+void ForEachEntry(const std::wstring& folder,
+                  const std::function<void(const WIN32_FIND_DATAW&)>& visit);
+// A folder, not a link to one.
+bool IsFolderToEnter(const WIN32_FIND_DATAW& data);
+
 // What an independent walk (FindFirstFileW, links not followed) sees.
 struct Census {
     std::uint64_t files = 0;
@@ -133,7 +139,6 @@ long long ParseGroupedCount(const std::wstring& count);
 // Enough JSON to check a report: a strict parser into a small tree.
 struct Json {
     enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = Kind::kNull;
-    bool boolean = false;
     std::string number;  // the literal text, exact for 64-bit integers
     std::string text;    // UTF-8
     std::vector<Json> items;
