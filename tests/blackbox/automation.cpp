@@ -355,6 +355,14 @@ HWND FindControl(HWND top, int id) {
     return search.found;
 }
 
+bool InFrontOf(HWND front, HWND back) {
+    if (!front || !back || ::GetParent(front) != ::GetParent(back)) return false;
+    for (HWND next = ::GetWindow(front, GW_HWNDNEXT); next; next = ::GetWindow(next, GW_HWNDNEXT)) {
+        if (next == back) return true;
+    }
+    return false;
+}
+
 int CheckState(HWND checkBox) {
     return static_cast<int>(SendWithTimeout(checkBox, BM_GETCHECK, 0, 0));
 }
@@ -411,7 +419,7 @@ std::vector<DriveEntry> ReadDriveList(const RemoteListView& list) {
         entry.index = i;
         entry.text = list.ItemText(i);
         const size_t open = entry.text.rfind(L'(');
-        if (open != std::wstring::npos && open + 3 < entry.text.size() + 1 &&
+        if (open != std::wstring::npos && open + 3 < entry.text.size() &&
             entry.text.compare(open + 2, 2, L":)") == 0) {
             entry.letter = static_cast<wchar_t>(towupper(entry.text[open + 1]));
         }

@@ -100,6 +100,9 @@ HWND FindWizard(DWORD processId);
 // The control with that id anywhere below top (controls sit inside frames).
 HWND FindControl(HWND top, int id);
 
+// Whether front lies before back in their parent's stacking order.
+bool InFrontOf(HWND front, HWND back);
+
 int CheckState(HWND checkBox);   // BM_GETCHECK
 int ProgressPosition(HWND bar);  // PBM_GETPOS
 // Posted, not sent: a click that opens a message box would block a sender.

@@ -153,6 +153,25 @@ TEST_F(DrivePage, UnreadableDrivesAreListedAndTheRestIsAnalyzed) {
                             "return FinishDrive done"));
 }
 
+// Neither button is the default or the cancel button: keys typed in the list
+// reach the list alone.
+TEST_F(DrivePage, EnterAndEscapeInTheListDoNothing) {
+    REQUIRE_TEST_DRIVES();
+    Start();
+    ASSERT_TRUE(CheckOnly(program(), L"D"));  // so that a stray "Next >" would start a run
+    const HWND list = Control(ids::lvwDrives);
+    for (const auto& [key, scan] : {std::pair{VK_RETURN, 0x1C}, std::pair{VK_ESCAPE, 0x01}}) {
+        ::PostMessageW(list, WM_KEYDOWN, key, 1 | (scan << 16));
+        ::PostMessageW(list, WM_KEYUP, key, 1 | (scan << 16) | (3u << 30));
+    }
+    ASSERT_TRUE(FlushPosted(program()));
+
+    EXPECT_THAT(MessageBoxes(program().process().id()), ElementsAre());
+    EXPECT_TRUE(OnDrivePage(program()));
+    EXPECT_TRUE(Visible(program().wizard()));
+    EXPECT_THAT(program().log().Calls("engine"), ElementsAre("New"));
+}
+
 TEST_F(DrivePage, CancelAnsweredNoChangesNothing) {
     Start();
     Click(Control(ids::cmdCancel));

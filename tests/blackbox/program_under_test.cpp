@@ -2,6 +2,8 @@
 
 #include "wizard/control_ids.h"
 
+#include <commctrl.h>
+
 namespace orvane::blackbox {
 namespace {
 
@@ -110,6 +112,19 @@ bool Settle(const ProgramUnderTest& program) {
     DWORD_PTR result = 0;
     return ::SendMessageTimeoutW(program.wizard(), WM_NULL, 0, 0, SMTO_NORMAL,
                                  static_cast<UINT>(kPatience.count()), &result) != 0;
+}
+
+bool FlushPosted(const ProgramUnderTest& program) {
+    const HWND bar = program.Control(ids::pbDiskProgress);
+    const int before = ProgressPosition(bar);
+    // Twice: the first round lets key messages post their characters.
+    for (int marker : {42, 43}) {
+        ::PostMessageW(bar, PBM_SETPOS, marker, 0);
+        if (!WaitUntil([&] { return ProgressPosition(bar) == marker; })) return false;
+    }
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(bar, PBM_SETPOS, before, 0, SMTO_NORMAL, 5000, &result);
+    return true;
 }
 
 }  // namespace orvane::blackbox

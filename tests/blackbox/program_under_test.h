@@ -92,4 +92,10 @@ bool OnProgressPage(const ProgramUnderTest& program);
 // program is back in a message loop.
 bool Settle(const ProgramUnderTest& program);
 
+// Waits until the program has handled every message posted to it before,
+// and whatever those messages posted in turn. A sent message cannot tell:
+// it is handled before posted ones. The marker is a position posted to the
+// drive bar while the progress page is not in use, then put back.
+bool FlushPosted(const ProgramUnderTest& program);
+
 }  // namespace orvane::blackbox

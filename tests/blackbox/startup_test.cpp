@@ -120,7 +120,7 @@ TEST(Closing, CloseBoxReleasesTheStyleManagerOnceAndEndsTheProgram) {
     EXPECT_THAT(program.log().Calls("engine"), ElementsAre("New"));
 }
 
-TEST(Screens, DrivePage) {
+TEST(Screens, DrivePageAfterStartUp) {
     ProgramUnderTest program(StartOptions{});
     ASSERT_EQ("", program.failure());
     const HWND wizard = program.WaitUntilReady();
@@ -129,7 +129,13 @@ TEST(Screens, DrivePage) {
                    RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     ASSERT_TRUE(Settle(program));
 
+    // Start-up leaves the drive page ready: the notice behind the list,
+    // "Next >" enabled, both buttons over the rule of the button row.
     EXPECT_TRUE(OnDrivePage(program));
+    EXPECT_TRUE(InFrontOf(program.Control(ids::lvwDrives), program.Control(ids::txtLoading)));
+    EXPECT_TRUE(Enabled(program.Control(ids::cmdNext)));
+    EXPECT_TRUE(InFrontOf(program.Control(ids::cmdNext), program.Control(ids::frmBar)));
+    EXPECT_TRUE(InFrontOf(program.Control(ids::cmdCancel), program.Control(ids::frmBar)));
     const tests::owned_window_dc screen(nullptr);
     if (::GetDeviceCaps(screen.get(), LOGPIXELSX) == 96) {
         const SIZE client = Size(ClientRectOnScreen(wizard));
