@@ -2,8 +2,9 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <cwchar>
+#include <cwctype>
 #include <sstream>
 #include <thread>
 
