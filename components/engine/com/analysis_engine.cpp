@@ -3,7 +3,6 @@
 #include <chrono>
 #include <new>
 #include <string>
-#include <system_error>
 
 #include "core/report_json.h"
 #include "message_pump.h"
@@ -62,8 +61,6 @@ HRESULT Guarded(Body&& body) noexcept {
         return body();
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
-    } catch (const std::system_error& e) {
-        return HRESULT_FROM_WIN32(static_cast<DWORD>(e.code().value()));
     } catch (...) {
         return E_UNEXPECTED;
     }
