@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <cwchar>
 
 #include "support/unique_any.h"
 
