@@ -45,7 +45,8 @@ struct DirEntry {
     NativeStringView name;
     EntryKind kind = EntryKind::kFile;
     // A directory that is the root of another file system (mount point, or a
-    // different st_dev): counted as a folder with its own sizes, not entered.
+    // different st_dev): counted as a folder, not entered, and without bytes
+    // (they belong to the other file system).
     bool other_file_system = false;
     EntryStats stats;
 };

@@ -325,21 +325,15 @@ private:
         const EntryStats& stats = entry.stats;
         if (entry.kind == EntryKind::kDirectory) {
             state.sums.folders++;
+            if (entry.other_file_system) {
+                // What it holds, its own size included, belongs to the other
+                // file system's used space (du -x leaves it out the same way).
+                own.folders++;
+                return 0;
+            }
             state.sums.allocated += stats.allocated_bytes;
             state.sums.apparent += stats.apparent_bytes;
-            if (entry.other_file_system) {
-                own.folders++;
-                own.allocated += stats.allocated_bytes;
-                own.apparent += stats.apparent_bytes;
-            } else {
-                auto* child = new Node;
-                child->parent = &node;
-                child->name.assign(entry.name);
-                child->parent_handle = handle;
-                child->allocated.store(stats.allocated_bytes, std::memory_order_relaxed);
-                child->apparent.store(stats.apparent_bytes, std::memory_order_relaxed);
-                state.children.push_back(child);
-            }
+            state.children.push_back(NewChild(node, handle, entry));
             return stats.allocated_bytes;
         }
         std::uint64_t allocated = stats.allocated_bytes;
@@ -358,6 +352,19 @@ private:
             state.largest_files.Add(FileSize{state.path, allocated, apparent});
         }
         return allocated;
+    }
+
+    // A subfolder to walk; it starts with its own size, which the parent's
+    // listing gave.
+    static Node* NewChild(Node& parent, const std::shared_ptr<DirectoryHandle>& parent_handle,
+                          const DirEntry& entry) {
+        auto* child = new Node;
+        child->parent = &parent;
+        child->name.assign(entry.name);
+        child->parent_handle = parent_handle;
+        child->allocated.store(entry.stats.allocated_bytes, std::memory_order_relaxed);
+        child->apparent.store(entry.stats.apparent_bytes, std::memory_order_relaxed);
+        return child;
     }
 
     // False when the data behind this name was already counted under another.

@@ -9,6 +9,7 @@
 // - allocated and apparent bytes: every entry's own sizes, folders included,
 //   the data of a hard-linked file once;
 // - links and other file systems are counted as entries and never followed;
+//   a folder on another file system adds no bytes, not even its own size;
 // - a folder that cannot be opened is counted (with its own sizes), listed as
 //   unreadable and skipped.
 #pragma once
