@@ -32,7 +32,8 @@ const char* WriteAndFlush(const NativeString& temporary, const std::string& cont
     for (std::size_t done = 0; done < content.size();) {
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 30));
         DWORD written = 0;
-        if (!::WriteFile(file.get(), content.data() + done, chunk, &written, nullptr) || written == 0) {
+        if (!::WriteFile(file.get(), content.data() + done, chunk, &written, nullptr) ||
+            written == 0) {
             return "writing the report";
         }
         done += written;
@@ -63,7 +64,7 @@ bool WriteFileAtomically(const NativeString& path, const std::string& content, s
 namespace {
 
 class UniqueFd {
-public:
+  public:
     explicit UniqueFd(int fd) : fd_(fd) {}
     ~UniqueFd() { Close(); }
     UniqueFd(const UniqueFd&) = delete;
@@ -76,7 +77,7 @@ public:
         return fd < 0 || ::close(fd) == 0;
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -99,7 +100,8 @@ const char* WriteAndFlush(const NativeString& temporary, const std::string& cont
 bool WriteFileAtomically(const NativeString& path, const std::string& content, std::string& error) {
     NativeString temporary = path + ".tmp-" + std::to_string(::getpid());
     const char* step = WriteAndFlush(temporary, content);
-    if (!step && ::rename(temporary.c_str(), path.c_str()) != 0) step = "renaming the report into place";
+    if (!step && ::rename(temporary.c_str(), path.c_str()) != 0)
+        step = "renaming the report into place";
     if (step) {
         error = std::string(step) + ": " + std::strerror(errno);
         ::unlink(temporary.c_str());

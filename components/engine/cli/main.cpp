@@ -63,7 +63,9 @@ bool ParseArguments(const std::vector<NativeString>& args, Arguments& parsed) {
     bool have_path = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         NativeStringView arg = args[i];
-        auto value = [&]() -> const NativeString* { return i + 1 < args.size() ? &args[++i] : nullptr; };
+        auto value = [&]() -> const NativeString* {
+            return i + 1 < args.size() ? &args[++i] : nullptr;
+        };
         unsigned long long number = 0;
         if (arg == ORVANE_NATIVE("--help") || arg == ORVANE_NATIVE("-h")) {
             std::fputs(kUsage, stdout);
@@ -72,18 +74,21 @@ bool ParseArguments(const std::vector<NativeString>& args, Arguments& parsed) {
             parsed.quiet = true;
         } else if (arg == ORVANE_NATIVE("--json")) {
             const NativeString* file = value();
-            if (!file || file->empty()) return std::fputs("orvane-scan: --json needs a file\n", stderr), false;
+            if (!file || file->empty())
+                return std::fputs("orvane-scan: --json needs a file\n", stderr), false;
             parsed.json_file = *file;
         } else if (arg == ORVANE_NATIVE("--threads")) {
             const NativeString* count = value();
             if (!count || !ParseCount(*count, 256, number)) {
-                return std::fputs("orvane-scan: --threads needs a number from 1 to 256\n", stderr), false;
+                return std::fputs("orvane-scan: --threads needs a number from 1 to 256\n", stderr),
+                       false;
             }
             parsed.threads = static_cast<unsigned>(number);
         } else if (arg == ORVANE_NATIVE("--top")) {
             const NativeString* count = value();
             if (!count || !ParseCount(*count, 100000, number)) {
-                return std::fputs("orvane-scan: --top needs a number from 1 to 100000\n", stderr), false;
+                return std::fputs("orvane-scan: --top needs a number from 1 to 100000\n", stderr),
+                       false;
             }
             parsed.top = static_cast<std::size_t>(number);
         } else if (arg.size() > 1 && arg[0] == '-' && arg != ORVANE_NATIVE("--")) {
@@ -180,10 +185,12 @@ int Main(std::vector<NativeString> args) {
 #if defined(_WIN32)
 int wmain(int argc, wchar_t** argv) {
     ::SetConsoleOutputCP(CP_UTF8);
-    return orvane::engine::cli::Main(std::vector<orvane::engine::NativeString>(argv + 1, argv + argc));
+    return orvane::engine::cli::Main(
+        std::vector<orvane::engine::NativeString>(argv + 1, argv + argc));
 }
 #else
 int main(int argc, char** argv) {
-    return orvane::engine::cli::Main(std::vector<orvane::engine::NativeString>(argv + 1, argv + argc));
+    return orvane::engine::cli::Main(
+        std::vector<orvane::engine::NativeString>(argv + 1, argv + argc));
 }
 #endif

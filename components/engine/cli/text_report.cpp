@@ -44,8 +44,7 @@ std::string BytesValue(std::uint64_t bytes) {
 
 std::string Seconds(std::chrono::nanoseconds duration) {
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.3f s",
-                  std::chrono::duration<double>(duration).count());
+    std::snprintf(buffer, sizeof buffer, "%.3f s", std::chrono::duration<double>(duration).count());
     return buffer;
 }
 
@@ -55,9 +54,12 @@ std::string PadLeft(const std::string& text, std::size_t width) {
 
 const char* StatusWord(ScanStatus status) {
     switch (status) {
-        case ScanStatus::kCompleted: return "";
-        case ScanStatus::kCancelled: return " (cancelled)";
-        case ScanStatus::kRootUnreadable: return " (cannot be read)";
+        case ScanStatus::kCompleted:
+            return "";
+        case ScanStatus::kCancelled:
+            return " (cancelled)";
+        case ScanStatus::kRootUnreadable:
+            return " (cannot be read)";
     }
     return "";
 }
@@ -88,16 +90,16 @@ std::string TextSummary(const ScanResult& result, std::size_t folder_lines) {
             out += "  " + ToUtf8Lossy(folder.path) + " (" + OpenErrorName(folder.reason) + ")\n";
         }
         if (totals.unreadable_folders > result.unreadable.size()) {
-            out += "  ... and " + GroupDigits(totals.unreadable_folders - result.unreadable.size()) +
-                   " more\n";
+            out += "  ... and " +
+                   GroupDigits(totals.unreadable_folders - result.unreadable.size()) + " more\n";
         }
     }
     return out;
 }
 
 std::string ProgressLine(const ScanProgress& progress, std::size_t width) {
-    std::string head = GroupDigits(progress.entries) + " scanned, " +
-                       HumanBytes(progress.allocated_bytes) + "  ";
+    std::string head =
+        GroupDigits(progress.entries) + " scanned, " + HumanBytes(progress.allocated_bytes) + "  ";
     if (head.size() >= width) return head.substr(0, width);
     std::string folder = ToUtf8Lossy(progress.current_folder);
     std::size_t room = width - head.size();
@@ -105,7 +107,8 @@ std::string ProgressLine(const ScanProgress& progress, std::size_t width) {
     // the terminal; cutting only at character starts keeps it valid UTF-8.
     if (folder.size() > room) {
         std::size_t cut = folder.size() - room + 3;
-        while (cut < folder.size() && (static_cast<unsigned char>(folder[cut]) & 0xC0) == 0x80) cut++;
+        while (cut < folder.size() && (static_cast<unsigned char>(folder[cut]) & 0xC0) == 0x80)
+            cut++;
         folder = "..." + folder.substr(cut);
     }
     return head + folder;

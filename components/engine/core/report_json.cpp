@@ -77,11 +77,21 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
     for (char c : utf8) {
         auto byte = static_cast<unsigned char>(c);
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (byte < 0x20) {
                     out += "\\u00";
@@ -97,7 +107,7 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
 
 // Writes a JSON object's members one after the other with the right commas.
 class JsonWriter {
-public:
+  public:
     explicit JsonWriter(std::string& out) : out_(out) {}
 
     void BeginObject() { Open('{'); }
@@ -132,7 +142,7 @@ public:
         }
     }
 
-private:
+  private:
     void Separate() {
         if (after_key_) {
             after_key_ = false;
@@ -170,7 +180,8 @@ private:
 // "2026-12-07T20:22:34Z", computed without the C library's time zone state so
 // it is the same on every platform and thread-safe.
 std::string Iso8601Utc(std::chrono::system_clock::time_point when) {
-    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(when.time_since_epoch()).count();
+    auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(when.time_since_epoch()).count();
     std::int64_t days = seconds / 86400;
     std::int64_t rest = seconds % 86400;
     if (rest < 0) rest += 86400, days -= 1;
@@ -204,9 +215,12 @@ std::string Seconds(std::chrono::nanoseconds duration) {
 
 const char* StatusName(ScanStatus status) {
     switch (status) {
-        case ScanStatus::kCompleted: return "completed";
-        case ScanStatus::kCancelled: return "cancelled";
-        case ScanStatus::kRootUnreadable: return "root_unreadable";
+        case ScanStatus::kCompleted:
+            return "completed";
+        case ScanStatus::kCancelled:
+            return "cancelled";
+        case ScanStatus::kRootUnreadable:
+            return "root_unreadable";
     }
     return "completed";
 }
@@ -321,7 +335,8 @@ std::string NativeHex(NativeStringView text) {
     out.reserve(text.size() * sizeof(NativeChar) * 2);
     for (NativeChar c : text) {
         auto unit = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<NativeChar>>(c));
-        for (int shift = static_cast<int>(sizeof(NativeChar) == 1 ? 4 : 12); shift >= 0; shift -= 4) {
+        for (int shift = static_cast<int>(sizeof(NativeChar) == 1 ? 4 : 12); shift >= 0;
+             shift -= 4) {
             out.push_back(kHexDigits[(unit >> shift) & 0xF]);
         }
     }
@@ -330,11 +345,16 @@ std::string NativeHex(NativeStringView text) {
 
 const char* OpenErrorName(OpenError error) {
     switch (error) {
-        case OpenError::kNone: return "none";
-        case OpenError::kAccessDenied: return "access_denied";
-        case OpenError::kNotFound: return "not_found";
-        case OpenError::kNotDirectory: return "not_directory";
-        case OpenError::kOther: return "other";
+        case OpenError::kNone:
+            return "none";
+        case OpenError::kAccessDenied:
+            return "access_denied";
+        case OpenError::kNotFound:
+            return "not_found";
+        case OpenError::kNotDirectory:
+            return "not_directory";
+        case OpenError::kOther:
+            return "other";
     }
     return "other";
 }

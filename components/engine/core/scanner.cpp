@@ -42,7 +42,7 @@ struct Sums {
 // smallest kept item is the one to beat.
 template <typename Item>
 class TopList {
-public:
+  public:
     explicit TopList(std::size_t limit) : limit_(limit) {}
 
     bool Admits(std::uint64_t allocated) const {
@@ -59,8 +59,10 @@ public:
     }
     std::vector<Item>& items() { return items_; }
 
-private:
-    static bool Greater(const Item& a, const Item& b) { return a.allocated_bytes > b.allocated_bytes; }
+  private:
+    static bool Greater(const Item& a, const Item& b) {
+        return a.allocated_bytes > b.allocated_bytes;
+    }
     std::size_t limit_;
     std::vector<Item> items_;
 };
@@ -107,7 +109,7 @@ NativeStringView LowerExtension(NativeStringView name, std::array<NativeChar, kM
 // Remembers the identities of data with several names, spread over shards so
 // workers rarely meet on one lock.
 class IdentitySet {
-public:
+  public:
     // True the first time an identity is seen.
     bool Insert(std::uint64_t id) {
         auto& shard = shards_[(id * 0x9E3779B97F4A7C15ull) >> 58];
@@ -115,7 +117,7 @@ public:
         return shard.ids.insert(id).second;
     }
 
-private:
+  private:
     struct Shard {
         std::mutex mutex;
         std::unordered_set<std::uint64_t> ids;
@@ -125,13 +127,13 @@ private:
 
 // Held only while a path is copied in or out, never during I/O.
 class SpinLock {
-public:
+  public:
     void lock() noexcept {
         while (flag_.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
     }
     void unlock() noexcept { flag_.clear(std::memory_order_release); }
 
-private:
+  private:
     std::atomic_flag flag_ = ATOMIC_FLAG_INIT;
 };
 
@@ -156,12 +158,9 @@ struct Scanner::ProgressState {
 };
 
 class Scanner::Walk {
-public:
+  public:
     Walk(DirectoryReader& reader, const ScanOptions& options, ProgressState& progress)
-        : reader_(reader),
-          options_(options),
-          progress_(progress),
-          separator_(reader.Separator()) {}
+        : reader_(reader), options_(options), progress_(progress), separator_(reader.Separator()) {}
 
     ~Walk() {
         cancelled_.store(true);
@@ -194,7 +193,8 @@ public:
         unsigned threads = options_.threads ? options_.threads : DefaultThreadCount();
         result_.threads = threads;
         workers_.reserve(threads);
-        for (unsigned i = 0; i < threads; ++i) states_.push_back(std::make_unique<WorkerState>(options_));
+        for (unsigned i = 0; i < threads; ++i)
+            states_.push_back(std::make_unique<WorkerState>(options_));
         active_workers_.store(threads);
         for (unsigned i = 0; i < threads; ++i) {
             workers_.emplace_back([this, i] { WorkerMain(*states_[i]); });
@@ -227,7 +227,7 @@ public:
         return std::move(result_);
     }
 
-private:
+  private:
     struct WorkerState {
         explicit WorkerState(const ScanOptions& options)
             : largest_files(options.top_count), largest_folders(options.top_count) {}
@@ -438,7 +438,8 @@ private:
         auto now = Clock::now().time_since_epoch().count();
         auto last = last_publish_.load(std::memory_order_relaxed);
         if (last != 0 && now - last < kPublishInterval) return false;
-        if (!last_publish_.compare_exchange_strong(last, now, std::memory_order_relaxed)) return false;
+        if (!last_publish_.compare_exchange_strong(last, now, std::memory_order_relaxed))
+            return false;
         FullPath(node, state.path);
         std::lock_guard lock(progress_.path_lock);
         progress_.current_folder.swap(state.path);
@@ -505,8 +506,10 @@ private:
             sums.folders += state->sums.folders;
             sums.allocated += state->sums.allocated;
             sums.apparent += state->sums.apparent;
-            for (auto& file : state->largest_files.items()) result_.largest_files.push_back(std::move(file));
-            for (auto& folder : state->largest_folders.items()) result_.largest_folders.push_back(std::move(folder));
+            for (auto& file : state->largest_files.items())
+                result_.largest_files.push_back(std::move(file));
+            for (auto& folder : state->largest_folders.items())
+                result_.largest_folders.push_back(std::move(folder));
             for (auto& [ext, type] : state->types) {
                 FileTypeSize& merged = types.try_emplace(ext, FileTypeSize{ext}).first->second;
                 merged.files += type.files;
@@ -522,9 +525,15 @@ private:
         totals.unreadable_folders = unreadable_count_;
         for (auto& [ext, type] : types) result_.largest_types.push_back(std::move(type));
         std::size_t top = options_.top_count;
-        SortLargestFirst(result_.largest_files, [](const FileSize& f) -> const NativeString& { return f.path; }, top);
-        SortLargestFirst(result_.largest_folders, [](const FolderSize& f) -> const NativeString& { return f.path; }, top);
-        SortLargestFirst(result_.largest_types, [](const FileTypeSize& t) -> const NativeString& { return t.extension; }, top);
+        SortLargestFirst(
+            result_.largest_files, [](const FileSize& f) -> const NativeString& { return f.path; },
+            top);
+        SortLargestFirst(
+            result_.largest_folders,
+            [](const FolderSize& f) -> const NativeString& { return f.path; }, top);
+        SortLargestFirst(
+            result_.largest_types,
+            [](const FileTypeSize& t) -> const NativeString& { return t.extension; }, top);
     }
 
     DirectoryReader& reader_;

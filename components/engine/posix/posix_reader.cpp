@@ -30,11 +30,15 @@ constexpr std::size_t kListingBufferSize = 64 * 1024;
 OpenError ErrorFromErrno(int error) {
     switch (error) {
         case EACCES:
-        case EPERM: return OpenError::kAccessDenied;
-        case ENOENT: return OpenError::kNotFound;
+        case EPERM:
+            return OpenError::kAccessDenied;
+        case ENOENT:
+            return OpenError::kNotFound;
         case ENOTDIR:
-        case ELOOP: return OpenError::kNotDirectory;  // replaced by a file or a link since it was listed
-        default: return OpenError::kOther;
+        case ELOOP:
+            return OpenError::kNotDirectory;  // replaced by a file or a link since it was listed
+        default:
+            return OpenError::kOther;
     }
 }
 
@@ -56,10 +60,14 @@ EntryKind KindOf(mode_t mode) {
 
 EntryKind KindOfDirentType(unsigned char type) {
     switch (type) {
-        case DT_DIR: return EntryKind::kDirectory;
-        case DT_REG: return EntryKind::kFile;
-        case DT_LNK: return EntryKind::kLink;
-        default: return EntryKind::kOther;
+        case DT_DIR:
+            return EntryKind::kDirectory;
+        case DT_REG:
+            return EntryKind::kFile;
+        case DT_LNK:
+            return EntryKind::kLink;
+        default:
+            return EntryKind::kOther;
     }
 }
 
@@ -68,7 +76,7 @@ bool IsDotOrDotDot(const char* name) {
 }
 
 class PosixDirectory : public DirectoryHandle {
-public:
+  public:
     PosixDirectory(int fd, dev_t device) : fd_(fd), device_(device) {}
     ~PosixDirectory() override { ::close(fd_); }
     PosixDirectory(const PosixDirectory&) = delete;
@@ -100,7 +108,7 @@ public:
         }
     }
 
-private:
+  private:
     void AddEntry(const LinuxDirent64& record, std::vector<DirEntry>& batch) const {
         struct stat st;
         DirEntry entry;
@@ -126,7 +134,7 @@ private:
 };
 
 class PosixReader : public DirectoryReader {
-public:
+  public:
     PosixReader() { RaiseOpenFileLimit(); }
 
     OpenResult OpenRoot(const NativeString& path) override {
@@ -181,7 +189,7 @@ public:
 
     NativeChar Separator() const override { return '/'; }
 
-private:
+  private:
     // Every folder with subfolders still to open keeps its descriptor open, so
     // a deep tree can need more than the usual soft limit of 1,024.
     static void RaiseOpenFileLimit() {

@@ -51,7 +51,7 @@ struct FakeNode {
 };
 
 class FakeReader : public DirectoryReader {
-public:
+  public:
     FakeNode root;
     std::size_t batch_size = 3;
     // Runs before each batch is returned (to slow a listing down, or to act in
@@ -103,9 +103,9 @@ public:
     }
     int MaxOpenHandles() const { return max_open_.load(); }
 
-private:
+  private:
     class Handle : public DirectoryHandle {
-    public:
+      public:
         Handle(FakeReader& reader, FakeNode& node) : reader_(reader), node_(node) {
             int open = ++reader_.open_;
             int max = reader_.max_open_.load();
@@ -132,7 +132,7 @@ private:
             return ReadStatus::kEntries;
         }
 
-    private:
+      private:
         FakeReader& reader_;
         FakeNode& node_;
         std::size_t next_ = 0;

@@ -23,7 +23,8 @@ struct JsonValue {
 
     const JsonValue& operator[](const std::string& key) const {
         auto found = members.find(key);
-        if (type != Type::kObject || found == members.end()) throw std::runtime_error("no member " + key);
+        if (type != Type::kObject || found == members.end())
+            throw std::runtime_error("no member " + key);
         return found->second;
     }
     const JsonValue& operator[](std::size_t index) const { return items.at(index); }
@@ -35,7 +36,7 @@ struct JsonValue {
 };
 
 class JsonReader {
-public:
+  public:
     // Throws std::runtime_error with the offset of the first problem.
     static JsonValue Parse(std::string_view text) {
         JsonReader reader(text);
@@ -45,15 +46,15 @@ public:
         return value;
     }
 
-private:
+  private:
     explicit JsonReader(std::string_view text) : text_(text) {}
 
     [[noreturn]] void Fail(const char* what) const {
         throw std::runtime_error(std::string(what) + " at offset " + std::to_string(at_));
     }
     void SkipSpace() {
-        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n' || text_[at_] == '\r' ||
-                                      text_[at_] == '\t')) {
+        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n' ||
+                                      text_[at_] == '\r' || text_[at_] == '\t')) {
             at_++;
         }
     }
@@ -150,10 +151,14 @@ private:
         for (int i = 0; i < 4; ++i) {
             char c = text_[at_++];
             value <<= 4;
-            if (c >= '0' && c <= '9') value |= unsigned(c - '0');
-            else if (c >= 'a' && c <= 'f') value |= unsigned(c - 'a' + 10);
-            else if (c >= 'A' && c <= 'F') value |= unsigned(c - 'A' + 10);
-            else Fail("bad \\u escape");
+            if (c >= '0' && c <= '9')
+                value |= unsigned(c - '0');
+            else if (c >= 'a' && c <= 'f')
+                value |= unsigned(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F')
+                value |= unsigned(c - 'A' + 10);
+            else
+                Fail("bad \\u escape");
         }
         return value;
     }
@@ -179,9 +184,11 @@ private:
     // Checks one raw UTF-8 character and copies it.
     void Utf8Char(std::string& out) {
         auto lead = static_cast<unsigned char>(text_[at_]);
-        std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2
-                                           : lead >= 0xE0 && lead <= 0xEF ? 3
-                                           : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        std::size_t length = lead < 0x80                    ? 1
+                             : lead >= 0xC2 && lead <= 0xDF ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
         if (length == 0 || at_ + length > text_.size()) Fail("invalid UTF-8");
         unsigned code = length == 1 ? lead : lead & (0x7F >> length);
         for (std::size_t k = 1; k < length; ++k) {
@@ -211,14 +218,30 @@ private:
             }
             if (++at_ == text_.size()) Fail("unterminated escape");
             switch (text_[at_++]) {
-                case '"': out.push_back('"'); break;
-                case '\\': out.push_back('\\'); break;
-                case '/': out.push_back('/'); break;
-                case 'b': out.push_back('\b'); break;
-                case 'f': out.push_back('\f'); break;
-                case 'n': out.push_back('\n'); break;
-                case 'r': out.push_back('\r'); break;
-                case 't': out.push_back('\t'); break;
+                case '"':
+                    out.push_back('"');
+                    break;
+                case '\\':
+                    out.push_back('\\');
+                    break;
+                case '/':
+                    out.push_back('/');
+                    break;
+                case 'b':
+                    out.push_back('\b');
+                    break;
+                case 'f':
+                    out.push_back('\f');
+                    break;
+                case 'n':
+                    out.push_back('\n');
+                    break;
+                case 'r':
+                    out.push_back('\r');
+                    break;
+                case 't':
+                    out.push_back('\t');
+                    break;
                 case 'u': {
                     unsigned code = Hex4();
                     if (code >= 0xDC00 && code <= 0xDFFF) Fail("unpaired low surrogate");
@@ -231,7 +254,8 @@ private:
                     Append(out, code);
                     break;
                 }
-                default: Fail("bad escape");
+                default:
+                    Fail("bad escape");
             }
         }
     }

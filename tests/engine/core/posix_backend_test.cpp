@@ -64,7 +64,8 @@ void BuildAdversarialTree(const TempTree& tree) {
     }
     tree.File(deep + "/end-of-a-path-over-300-characters", 3000);
     tree.Folder("many");
-    for (int i = 0; i < 3000; ++i) tree.File("many/file-" + std::to_string(i) + ".dat", i % 7 == 0 ? 5000 : 0);
+    for (int i = 0; i < 3000; ++i)
+        tree.File("many/file-" + std::to_string(i) + ".dat", i % 7 == 0 ? 5000 : 0);
     ASSERT_EQ(::mkfifo(tree.Path("fifo").c_str(), 0644), 0);
 }
 
@@ -88,14 +89,16 @@ TEST(PosixScan, AdversarialTreeDetails) {
     ASSERT_GE(result.largest_files.size(), 2u);
     EXPECT_EQ(result.largest_files[0].path, tree.Path("solid.bin"));
     EXPECT_EQ(result.largest_files[1].path, tree.Path("sparse.img"));
-    auto sparse = std::find_if(result.largest_files.begin(), result.largest_files.end(),
-                               [&](const FileSize& f) { return f.path == tree.Path("sparse.img"); });
+    auto sparse =
+        std::find_if(result.largest_files.begin(), result.largest_files.end(),
+                     [&](const FileSize& f) { return f.path == tree.Path("sparse.img"); });
     ASSERT_NE(sparse, result.largest_files.end());
     EXPECT_EQ(sparse->apparent_bytes, 64u << 20);
     EXPECT_LT(sparse->allocated_bytes, 1u << 20);
     // The non-UTF-8 file keeps its exact bytes in its path.
-    auto latin = std::find_if(result.largest_files.begin(), result.largest_files.end(),
-                              [&](const FileSize& f) { return f.path == tree.Path("latin1-\xE9\xFF/\x80\x81"); });
+    auto latin = std::find_if(
+        result.largest_files.begin(), result.largest_files.end(),
+        [&](const FileSize& f) { return f.path == tree.Path("latin1-\xE9\xFF/\x80\x81"); });
     EXPECT_NE(latin, result.largest_files.end());
     // Three names, one piece of data.
     std::uint64_t links = 0;

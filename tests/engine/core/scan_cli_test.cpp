@@ -32,9 +32,9 @@ Outcome RunScan(const std::string& args, const std::string& wrapper = "") {
     TempTree scratch;
     std::string err_file = scratch.Path("stderr");
     Outcome outcome;
-    outcome.out = CommandOutput(wrapper + " " + ShellQuote(ORVANE_SCAN_EXE) + " " + args + " 2>" +
-                                    ShellQuote(err_file),
-                                &outcome.exit_code);
+    outcome.out = CommandOutput(
+        wrapper + " " + ShellQuote(ORVANE_SCAN_EXE) + " " + args + " 2>" + ShellQuote(err_file),
+        &outcome.exit_code);
     std::ifstream err(err_file);
     std::stringstream text;
     text << err.rdbuf();
@@ -96,10 +96,9 @@ TEST(ScanCli, ExitCodeIsNonZeroOnlyWhenThePathItselfCannotBeScanned) {
 
     // Root ignores permission bits; without its overrides it meets them
     // like any user.
-    std::string as_user = ::geteuid() == 0
-                              ? "setpriv --inh-caps=-dac_override,-dac_read_search "
-                                "--bounding-set=-dac_override,-dac_read_search"
-                              : "";
+    std::string as_user = ::geteuid() == 0 ? "setpriv --inh-caps=-dac_override,-dac_read_search "
+                                             "--bounding-set=-dac_override,-dac_read_search"
+                                           : "";
     Outcome partly = RunScan(ShellQuote(tree.Path("root")), as_user);
     EXPECT_EQ(partly.exit_code, 0);
     EXPECT_NE(partly.out.find("unreadable folders  1\n"), std::string::npos) << partly.out;

@@ -194,9 +194,7 @@ TEST(ScannerRules, LargestListsAreOrderedBoundedAndGroupTypesByFoldedExtension) 
     FakeReader reader;
     FakeNode& media = reader.root.AddFolder(N("media"));
     for (int i = 1; i <= 30; ++i) {
-        media.AddFile(N("clip") + Num(i) +
-                          (i % 2 ? N(".MP4") : N(".mp4")),
-                      4096u * i, 4000u * i);
+        media.AddFile(N("clip") + Num(i) + (i % 2 ? N(".MP4") : N(".mp4")), 4096u * i, 4000u * i);
     }
     reader.root.AddFile(N("archive.tar.gz"), 4096, 1);
     reader.root.AddFile(N("README"), 4096, 1);

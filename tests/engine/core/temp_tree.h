@@ -49,22 +49,26 @@ inline ToolTotals MeasureWithTools(const std::string& path) {
     ToolTotals totals;
     std::string quoted = ShellQuote(path);
     totals.allocated = std::stoull(CommandOutput("du -sB1 -x " + quoted + " 2>/dev/null"));
-    totals.apparent = std::stoull(CommandOutput("du -sB1 -x --apparent-size " + quoted + " 2>/dev/null"));
-    totals.entries = std::stoull(CommandOutput("find " + quoted + " -xdev -printf x 2>/dev/null | wc -c"));
+    totals.apparent =
+        std::stoull(CommandOutput("du -sB1 -x --apparent-size " + quoted + " 2>/dev/null"));
+    totals.entries =
+        std::stoull(CommandOutput("find " + quoted + " -xdev -printf x 2>/dev/null | wc -c"));
     return totals;
 }
 
 class TempTree {
-public:
+  public:
     TempTree() {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/orvane-scan-test-XXXXXX";
+        std::string pattern =
+            std::string(base && *base ? base : "/tmp") + "/orvane-scan-test-XXXXXX";
         if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
         root_ = pattern;
     }
     ~TempTree() {
         // Folders made unreadable must be opened up again for removal.
-        CommandOutput("chmod -R u+rwx " + ShellQuote(root_) + " 2>/dev/null; rm -rf " + ShellQuote(root_));
+        CommandOutput("chmod -R u+rwx " + ShellQuote(root_) + " 2>/dev/null; rm -rf " +
+                      ShellQuote(root_));
     }
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
@@ -73,7 +77,8 @@ public:
     std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
 
     void Folder(const std::string& relative) const {
-        if (::mkdir(Path(relative).c_str(), 0755) != 0) throw std::runtime_error("mkdir " + relative);
+        if (::mkdir(Path(relative).c_str(), 0755) != 0)
+            throw std::runtime_error("mkdir " + relative);
     }
     void File(const std::string& relative, std::size_t size, char fill = 'x') const {
         int fd = ::open(Path(relative).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -96,7 +101,8 @@ public:
     // A file of `size` bytes with only `written` bytes of data at its start.
     void SparseFile(const std::string& relative, off_t size, std::size_t written) const {
         File(relative, written);
-        if (::truncate(Path(relative).c_str(), size) != 0) throw std::runtime_error("truncate " + relative);
+        if (::truncate(Path(relative).c_str(), size) != 0)
+            throw std::runtime_error("truncate " + relative);
     }
     // `depth` nested folders named `name`, created relative to each other so
     // the full path may exceed PATH_MAX; each level holds one small file.
@@ -106,7 +112,8 @@ public:
             int file = ::openat(fd, "f", O_WRONLY | O_CREAT, 0644);
             if (file >= 0) ::close(file);
             int next = -1;
-            if (::mkdirat(fd, name.c_str(), 0755) == 0) next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+            if (::mkdirat(fd, name.c_str(), 0755) == 0)
+                next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
             ::close(fd);
             fd = next;
         }
@@ -114,7 +121,7 @@ public:
         ::close(fd);
     }
 
-private:
+  private:
     std::string root_;
 };
 
