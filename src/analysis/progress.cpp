@@ -27,7 +27,7 @@ Currency ParseByteCount(const unique_bstr& text) {
 
 void frmWizard::tmrProgress_Timer() {
     unique_bstr status;
-    ThrowIfFailed(objEngine->GetStatusText(status.put()));
+    ThrowIfFailed(Engine().GetStatusText(status.put()));
     sStatusParts = SplitFields(std::wstring_view(status.get() ? status.get() : L"", status.length()),
                                L'|');
     if (sStatusParts.empty()) RaiseError(kErrSubscriptOutOfRange);
@@ -42,7 +42,7 @@ void frmWizard::tmrProgress_Timer() {
     lblFileFldCount.SetCaption(RemoveWordIgnoringCase(sStatusParts[1], L"scanned"));
 
     unique_bstr bytes;
-    ThrowIfFailed(objEngine->GetBytesScanned(bytes.put()));
+    ThrowIfFailed(Engine().GetBytesScanned(bytes.put()));
     cyDriveScanned = ParseByteCount(bytes);
 
     iDiskPercent = ProgressPercent(cyDriveScanned, cyDriveUsedBytes);

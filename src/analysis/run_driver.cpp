@@ -90,10 +90,10 @@ void frmWizard::cmdNext_Click() {
         if (bCancelled) return stopAfterCancel();
         {
             unique_bstr driveText(drive.c_str(), static_cast<UINT>(drive.size()));
-            ThrowIfFailed(objEngine->AnalyzeDrive(driveText.get()));
+            ThrowIfFailed(Engine().AnalyzeDrive(driveText.get()));
         }
         if (bCancelled) return stopAfterCancel();
-        ThrowIfFailed(objEngine->FinishDrive());
+        ThrowIfFailed(Engine().FinishDrive());
         cyBytesDone += cyDriveScanned;
     }
 

@@ -50,6 +50,11 @@ void Main() {
     waitCursor->SetCursor(kPointerArrow);
 }  // releasing the wait cursor puts back the pointer it found
 
+IAnalysisEngine& Engine() {
+    if (!objEngine) throw AppError(91, L"Object variable or With block variable not set");
+    return *objEngine.get();
+}
+
 bool ListView_SetItem(HWND hwnd, LVITEMA& item) {
     return ::SendMessageA(hwnd, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)) != 0;
 }

@@ -18,6 +18,9 @@ extern com_ptr<IStyleman> objStyleman;
 // The analysis engine, released when the process ends.
 extern com_ptr<IAnalysisEngine> objEngine;
 
+// The engine, or the "object not set" error (91) before start-up created it.
+IAnalysisEngine& Engine();
+
 // Creates the components, brings up the wizard on its drive page and fills
 // the drive list; returns with the wizard running on the message loop.
 void Main();

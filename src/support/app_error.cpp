@@ -1,5 +1,6 @@
 #include "support/app_error.h"
 
+#include <atomic>
 #include <cstdio>
 
 namespace orvane {
@@ -59,7 +60,14 @@ std::wstring ErrorReportText(long number, const std::wstring& description) {
     return std::wstring(head) + L"\r\n\r\n" + description;
 }
 
+namespace {
+std::atomic<bool> g_ending{false};
+}
+
+bool ProgramEnding() noexcept { return g_ending.load(); }
+
 void ReportAndEnd(long number, const std::wstring& description) noexcept {
+    if (g_ending.exchange(true)) ::ExitProcess(1);  // one report only
     const std::wstring text = ErrorReportText(number, description);
     ::MessageBoxW(nullptr, text.c_str(), L"Orvane Analyzer", MB_OK | MB_ICONERROR | MB_TASKMODAL);
     const UINT exitCode = number > 0 && number < 0x10000 ? static_cast<UINT>(number) : 1u;

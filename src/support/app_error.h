@@ -51,6 +51,10 @@ inline void ThrowIfFailed(HRESULT hr) {
 // The text of the error report, e.g. "Run-time error '6':\r\n\r\nOverflow".
 std::wstring ErrorReportText(long number, const std::wstring& description);
 
+// Whether an error report is up: from then on the program's windows handle
+// nothing, so no further handler (a timer tick) can raise a second report.
+bool ProgramEnding() noexcept;
+
 // Shows the error report and ends the process with a non-zero exit code.
 [[noreturn]] void ReportAndEnd(long number, const std::wstring& description) noexcept;
 

@@ -47,13 +47,14 @@ int BannerArtworkStart(int row) noexcept {
 
 std::vector<std::uint32_t> BannerPixels() {
     std::vector<std::uint32_t> pixels(kBannerWidth * kBannerHeight, Rgb(255, 255, 255));
-    const std::uint32_t deep = Rgb(16, 52, 120), light = Rgb(40, 150, 190);
-    const double cx = 430, cy = 44;  // centre of the platter
+    // Light where the description's last words lie over it, deep at the right.
+    const std::uint32_t pale = Rgb(206, 226, 244), deep = Rgb(16, 52, 120);
+    const double cx = 452, cy = 40;  // centre of the platter
     for (int y = 0; y < kBannerHeight; ++y) {
         const int start = BannerArtworkStart(y);
         for (int x = std::max(start, 0); x < kBannerWidth; ++x) {
             const double t = double(x - start) / double(kBannerWidth - start);
-            std::uint32_t c = Mix(deep, light, std::clamp(t * 1.2, 0.0, 1.0));
+            std::uint32_t c = Mix(pale, deep, std::clamp((t - 0.2) * 1.6, 0.0, 1.0));
             // A soft highlight along the slanted edge.
             if (x - start < 3) c = Mix(c, Rgb(255, 255, 255), 0.55 - 0.15 * (x - start));
             // Concentric tracks of a disk platter.
@@ -69,9 +70,9 @@ std::vector<std::uint32_t> BannerPixels() {
     // A small bar chart left of the platter: used space, drive by drive.
     const int heights[] = {18, 30, 24, 38, 14};
     for (int i = 0; i < 5; ++i) {
-        const int left = 300 + i * 12, bottom = 62;
+        const int left = 372 + i * 9, bottom = 64;
         for (int y = bottom - heights[i]; y < bottom; ++y)
-            for (int x = left; x < left + 8; ++x)
+            for (int x = left; x < left + 6; ++x)
                 pixels[static_cast<size_t>(y * kBannerWidth + x)] =
                     Mix(Rgb(255, 196, 64), Rgb(255, 140, 32), double(bottom - y) / 40.0);
     }

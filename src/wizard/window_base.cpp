@@ -45,7 +45,7 @@ LRESULT CALLBACK WindowBase::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
     } else {
         self = reinterpret_cast<WindowBase*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     }
-    if (!self) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    if (!self || ProgramEnding()) return ::DefWindowProcW(hwnd, message, wParam, lParam);
 
     if (message == WM_NCDESTROY) {
         return GuardBoundary([&]() -> LRESULT {

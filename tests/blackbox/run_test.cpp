@@ -388,7 +388,7 @@ TEST_F(EngineFailure, FailingAnalyzeDriveEndsTheProgramWithTheErrorReport) {
 // Disabled until the program reports a run-time error once: the progress
 // timer goes on ticking inside the error report's message box, and every
 // tick reports the broken engine answer again, one box over the other.
-TEST_F(EngineFailure, DISABLED_StatusTextWithoutSeparatorEndsTheProgramWithTheErrorReport) {
+TEST_F(EngineFailure, StatusTextWithoutSeparatorEndsTheProgramWithTheErrorReport) {
     Start(L"D", "hold=AnalyzeDrive\nstatus=no separator here\n");
     Click(Control(ids::cmdNext));
     ExpectOneErrorReportAndNonZeroExit();
@@ -397,7 +397,7 @@ TEST_F(EngineFailure, DISABLED_StatusTextWithoutSeparatorEndsTheProgramWithTheEr
 // Disabled until the program reports a run-time error once: the progress
 // timer goes on ticking inside the error report's message box, and every
 // tick reports the broken engine answer again, one box over the other.
-TEST_F(EngineFailure, DISABLED_BytesThatAreNotANumberEndTheProgramWithTheErrorReport) {
+TEST_F(EngineFailure, BytesThatAreNotANumberEndTheProgramWithTheErrorReport) {
     Start(L"D", "hold=AnalyzeDrive\nbytes=many\n");
     Click(Control(ids::cmdNext));
     ExpectOneErrorReportAndNonZeroExit();

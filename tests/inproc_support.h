@@ -1,0 +1,111 @@
+// Helpers of the in-process tests: fake components that log their calls, an
+// answerer for message boxes, message pumping, and scoped registry values.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "orvane/com_server.h"
+#include "orvane/components.h"
+#include "support/unique_any.h"
+
+namespace orvane::testing {
+
+// Dispatches this thread's messages for about ms milliseconds.
+void PumpFor(DWORD ms);
+// Dispatches messages until done() holds or ms have passed; returns done().
+bool PumpUntil(const std::function<bool()>& done, DWORD ms);
+
+class FakeStyleman : public com::DispatchObject<IStyleman, IID_IStyleman> {
+public:
+    std::vector<std::wstring> calls;
+    HRESULT STDMETHODCALLTYPE Create(long* status) override;
+    HRESULT STDMETHODCALLTYPE Activate(long* status) override;
+    HRESULT STDMETHODCALLTYPE Deactivate(long* status) override;
+    HRESULT STDMETHODCALLTYPE Destroy() override;
+};
+
+// An engine whose per-drive calls keep messages flowing for a while, as the
+// real one does, and run a test's code nested inside them.
+class FakeEngine : public com::DispatchObject<IAnalysisEngine, IID_IAnalysisEngine> {
+public:
+    std::vector<std::wstring> calls;
+    DWORD analyzeMs = 0;   // how long AnalyzeDrive keeps messages flowing
+    std::function<void(const std::wstring& drive)> duringAnalyze;
+    std::function<void()> duringFinish;
+    std::wstring status = L"C:\\Data\\|1 scanned";
+    std::wstring bytes = L"0";
+    int CountOf(const std::wstring& call) const;
+
+    HRESULT STDMETHODCALLTYPE Reserved1() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE FinishDrive() override;
+    HRESULT STDMETHODCALLTYPE Reserved3() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AnalyzeDrive(BSTR drive) override;
+    HRESULT STDMETHODCALLTYPE Reserved5() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved6() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved7() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved8() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved9() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved10() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved11() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved12() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved13() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved14() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved15() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved16() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetStatusText(BSTR* status) override;
+    HRESULT STDMETHODCALLTYPE Cancel() override;
+    HRESULT STDMETHODCALLTYPE GetBytesScanned(BSTR* bytes) override;
+
+private:
+    bool cancelled_ = false;
+};
+
+// Answers the message boxes this process shows, one answer each, from a
+// watcher thread, and remembers what each box said and where it stood.
+class BoxAnswerer {
+public:
+    struct Box {
+        std::wstring caption;
+        std::wstring text;
+        RECT rect{};
+        HWND owner = nullptr;
+    };
+    explicit BoxAnswerer(std::vector<int> answers);
+    ~BoxAnswerer();
+    BoxAnswerer(const BoxAnswerer&) = delete;
+    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+    std::vector<Box> Boxes() const;
+
+private:
+    void Watch();
+    std::vector<int> answers_;
+    std::vector<Box> boxes_;
+    mutable std::mutex mutex_;
+    std::atomic<bool> stop_{false};
+    DWORD process_ = ::GetCurrentProcessId();
+    std::thread thread_;
+};
+
+// HKCU\Software\Mevrak, created for a test (optionally with CloseWhenDone)
+// and removed afterwards; absent when created with exists = false.
+class ScopedSettingsKey {
+public:
+    explicit ScopedSettingsKey(bool exists, const char* closeWhenDone = nullptr);
+    ~ScopedSettingsKey();
+    ScopedSettingsKey(const ScopedSettingsKey&) = delete;
+    ScopedSettingsKey& operator=(const ScopedSettingsKey&) = delete;
+    // The stored CloseWhenDone bytes, or "<none>".
+    static std::string StoredValue();
+};
+
+// Whether the current Wine prefix has the drive letters the tests expect.
+bool HasTestDrives();
+
+}  // namespace orvane::testing
