@@ -130,16 +130,21 @@ std::size_t TerminalWidth() {
 #endif
 
 // Waits for the scan, redrawing one progress line on the terminal meanwhile.
+// The line is padded rather than cleared with an escape sequence, which not
+// every Windows console understands.
 void WaitShowingProgress(Scanner& scanner, bool show) {
     if (!show) return;
     std::size_t width = TerminalWidth();
     width = width > 1 ? width - 1 : 1;  // never write into the last column: it wraps
     while (!scanner.Wait(std::chrono::milliseconds(100))) {
         std::string line = ProgressLine(scanner.Progress(), width);
-        std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
+        std::size_t columns = 0;  // one per character, not per UTF-8 byte
+        for (char c : line) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        if (columns < width) line.append(width - columns, ' ');
+        std::fprintf(stderr, "\r%s", line.c_str());
         std::fflush(stderr);
     }
-    std::fputs("\r\x1b[K", stderr);
+    std::fprintf(stderr, "\r%s\r", std::string(width, ' ').c_str());
     std::fflush(stderr);
 }
 

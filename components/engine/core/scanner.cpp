@@ -163,7 +163,7 @@ class Scanner::Walk {
         : reader_(reader), options_(options), progress_(progress), separator_(reader.Separator()) {}
 
     ~Walk() {
-        cancelled_.store(true);
+        Cancel();
         JoinWorkers();
     }
 
