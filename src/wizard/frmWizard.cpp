@@ -220,6 +220,12 @@ LRESULT frmWizard::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
             return 0;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header->hwndFrom == lvwDrives.hWnd() && header->code == NM_CUSTOMDRAW)
+                return OnDriveListCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+            break;
+        }
         case WM_TIMER:
             if (wParam == tmrProgress.Id() && tmrProgress.Ticking()) tmrProgress_Timer();
             return 0;
@@ -275,6 +281,23 @@ void frmWizard::OnCommand(int id, int code, HWND control) {
             break;
         default:
             break;  // Enter and Escape (IDOK, IDCANCEL) do nothing
+    }
+}
+
+LRESULT frmWizard::OnDriveListCustomDraw(NMLVCUSTOMDRAW& draw) {
+    switch (draw.nmcd.dwDrawStage) {
+        case CDDS_PREPAINT:
+            return CDRF_NOTIFYITEMDRAW;
+        case CDDS_ITEMPREPAINT: {
+            // A drive that cannot be read shows its name greyed as well as
+            // its icon ghosted, so the mark is plain wherever the list runs.
+            const auto item = static_cast<WPARAM>(draw.nmcd.dwItemSpec);
+            if (::SendMessageW(lvwDrives.hWnd(), LVM_GETITEMSTATE, item, LVIS_CUT) & LVIS_CUT)
+                draw.clrText = ::GetSysColor(COLOR_GRAYTEXT);
+            return CDRF_DODEFAULT;
+        }
+        default:
+            return CDRF_DODEFAULT;
     }
 }
 

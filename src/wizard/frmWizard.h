@@ -134,6 +134,7 @@ private:
     void CreateControls();
     void OnCommand(int id, int code, HWND control);
     void OnClose();
+    LRESULT OnDriveListCustomDraw(NMLVCUSTOMDRAW& draw);
     LRESULT OnCtlColor(UINT message, HDC dc, HWND control);
     void MoveFocus(bool backwards);
     std::vector<Control*> TabOrder();
