@@ -13,19 +13,20 @@ std::wstring BuiltFile(const char* hostPath) { return HostPathToWindows(hostPath
 }  // namespace
 
 ProgramUnderTest::ProgramUnderTest(const StartOptions& options)
-    : log_(folder_.File(L"standin.log")) {
+    : log_(folder_.File(L"standin.log")), realComponents_(options.realComponents) {
     const std::wstring exe = folder_.File(L"OrvaneAnalyzer.exe");
     if (!folder_.CopyIn(BuiltFile(ORVANE_PROGRAM_PATH), L"OrvaneAnalyzer.exe")) {
         failure_ = "cannot copy the program from " ORVANE_PROGRAM_PATH;
         return;
     }
-    if (options.withStyleman &&
-        !folder_.CopyIn(BuiltFile(ORVANE_STANDIN_STYLEMAN_PATH), L"Styleman.dll")) {
+    const char* styleman =
+        options.realComponents ? ORVANE_REAL_STYLEMAN_PATH : ORVANE_STANDIN_STYLEMAN_PATH;
+    const char* engine = options.realComponents ? ORVANE_REAL_ENGINE_PATH : ORVANE_STANDIN_ENGINE_PATH;
+    if (options.withStyleman && !folder_.CopyIn(BuiltFile(styleman), L"Styleman.dll")) {
         failure_ = "cannot copy the style manager stand-in";
         return;
     }
-    if (options.withEngine &&
-        !folder_.CopyIn(BuiltFile(ORVANE_STANDIN_ENGINE_PATH), L"AnalysisEngine.dll")) {
+    if (options.withEngine && !folder_.CopyIn(BuiltFile(engine), L"AnalysisEngine.dll")) {
         failure_ = "cannot copy the engine stand-in";
         return;
     }
@@ -50,10 +51,13 @@ HWND ProgramUnderTest::WaitUntilReady(milliseconds timeout) {
             wizard_ = FindWizard(process_->id());
             if (!wizard_) return false;
             const HWND list = Control(ids::lvwDrives);
+            // The real engine logs nothing: its creation is the last step of
+            // start-up, and Settle below waits for start-up to be over.
             return list && DriveList().Count() > 0 && Enabled(Control(ids::cmdNext)) &&
-                   log_.Contains("engine", "New");
+                   (realComponents_ || log_.Contains("engine", "New"));
         },
         timeout);
+    if (ready && realComponents_ && !Settle(*this)) return nullptr;
     return ready ? wizard_ : nullptr;
 }
 

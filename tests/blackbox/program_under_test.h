@@ -16,6 +16,7 @@ struct StartOptions {
     bool withStyleman = true;  // leave one out to simulate a missing component
     bool withEngine = true;
     std::string script;  // the stand-ins' script (key=value lines)
+    bool realComponents = false;  // the product's own DLLs instead of the stand-ins
 
     StartOptions& WithoutStyleman() {
         withStyleman = false;
@@ -23,6 +24,10 @@ struct StartOptions {
     }
     StartOptions& WithoutEngine() {
         withEngine = false;
+        return *this;
+    }
+    StartOptions& RealComponents() {
+        realComponents = true;
         return *this;
     }
     StartOptions& Script(std::string lines) {
@@ -64,6 +69,7 @@ class ProgramUnderTest {
     StagingFolder folder_;
     StandinLog log_;
     std::optional<Process> process_;
+    bool realComponents_ = false;
     HWND wizard_ = nullptr;
     std::string failure_;
 };

@@ -1,0 +1,69 @@
+// The product as shipped: the program with its own style manager and engine,
+// found through its manifest, analysing a real drive of the test prefix.
+#include <shlobj.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "program_under_test.h"
+#include "wizard/control_ids.h"
+
+namespace orvane::blackbox {
+namespace {
+
+std::filesystem::path ReportFolder() {
+    wchar_t* base = nullptr;
+    std::filesystem::path folder;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &base)))
+        folder = std::filesystem::path(base) / L"Mevrak" / L"Orvane Analyzer" / L"Reports";
+    ::CoTaskMemFree(base);
+    return folder;
+}
+
+// Reports of drive D: written since the given time.
+int NewReportsOfD(std::filesystem::file_time_type since) {
+    int count = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(ReportFolder(), error)) {
+        const std::wstring name = entry.path().filename().wstring();
+        if (name.rfind(L"D-", 0) == 0 && entry.path().extension() == L".json" &&
+            entry.last_write_time() >= since)
+            ++count;
+    }
+    return count;
+}
+
+TEST(RealComponents, AnalysingADriveEndsInFinishAndWritesItsReport) {
+    if (!TestDrivesPrepared()) GTEST_SKIP() << "needs the test drives of ./orvane test";
+    const auto started = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(2);
+    ProgramUnderTest program(StartOptions().RealComponents());
+    ASSERT_EQ("", program.failure());
+    ASSERT_NE(nullptr, program.WaitUntilReady()) << "the wizard did not come up";
+    ASSERT_TRUE(CheckOnly(program, L"D"));
+
+    Click(program.Control(ids::cmdNext));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Control(ids::cmdCancel)) == L"Finish"; }))
+        << "the run did not finish";
+    EXPECT_EQ(Text(program.Control(ids::lblTitle)), L"Analyzing...Done");
+    EXPECT_EQ(ProgressPosition(program.Control(ids::pbDiskProgress)), 100);
+    EXPECT_EQ(Text(program.Control(ids::lblDiskProgStatus)), L"Scanning D:");
+    // The last tick showed a folder of D: and a count without the word.
+    const std::wstring folder = Text(program.Control(ids::lblFolderName));
+    const std::wstring count = Text(program.Control(ids::lblFileFldCount));
+    if (!count.empty()) {
+        EXPECT_EQ(folder.rfind(L"D:", 0), 0u) << Narrow(folder);
+        EXPECT_EQ(count.find(L"scanned"), std::wstring::npos) << Narrow(count);
+    }
+    SaveScreenshot(L"blackbox-real-components-finished", WindowRect(program.wizard()));
+    EXPECT_EQ(NewReportsOfD(started), 1);
+
+    Click(program.Control(ids::cmdCancel));
+    const auto exitCode = program.WaitForExit();
+    ASSERT_TRUE(exitCode.has_value()) << "Finish did not end the program";
+    EXPECT_EQ(*exitCode, 0u);
+}
+
+}  // namespace
+}  // namespace orvane::blackbox
