@@ -9,14 +9,14 @@ namespace orvane {
 
 // --- Control --------------------------------------------------------------
 
-void Control::CreateWindowIn(HWND parent, const TwipsScale& scale, const WindowSpec& spec) {
+void Control::CreateWindowIn(HWND parent, const TwipsScale& scale, const WindowSpec& window) {
     scale_ = scale;
     const RECT r = PixelRect();
-    DWORD style = spec.style | WS_CHILD | WS_CLIPSIBLINGS;
+    DWORD style = window.style | WS_CHILD | WS_CLIPSIBLINGS;
     if (visible_) style |= WS_VISIBLE;
     if (!enabled_) style |= WS_DISABLED;
     const HWND hwnd = ::CreateWindowExW(
-        spec.exStyle, spec.className, caption_.c_str(), style, r.left, r.top, r.right - r.left,
+        window.exStyle, window.className, caption_.c_str(), style, r.left, r.top, r.right - r.left,
         r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
         ::GetModuleHandleW(nullptr), nullptr);
     if (!hwnd) RaiseLastError();

@@ -66,7 +66,7 @@ protected:
         DWORD style;
         DWORD exStyle;
     };
-    void CreateWindowIn(HWND parent, const TwipsScale& scale, const WindowSpec& spec);
+    void CreateWindowIn(HWND parent, const TwipsScale& scale, const WindowSpec& window);
     void Adopt(HWND hwnd, const TwipsScale& scale);
     void UseScale(const TwipsScale& scale) noexcept { scale_ = scale; }
     void ApplyGeometry() noexcept;
