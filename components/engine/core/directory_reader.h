@@ -49,6 +49,9 @@ struct DirEntry {
     // (they belong to the other file system).
     bool other_file_system = false;
     EntryStats stats;
+    // Cleared by FillStats when the entry vanished after it was listed; the
+    // scanner skips it. ReadBatch never returns such entries.
+    bool present = true;
 };
 
 enum class OpenError : std::uint8_t {
@@ -73,6 +76,20 @@ class DirectoryHandle {
     // return a few thousand entries at most per call: the scanner checks for
     // cancellation between batches.
     virtual ReadStatus ReadBatch(std::vector<DirEntry>& batch) = 0;
+
+    // Optional split listing, for backends whose listing does not carry the
+    // sizes (POSIX: one stat call per entry), so that the scanner can spread
+    // a huge folder's stat calls over idle workers. When SplitsListing() is
+    // true the scanner may call ReadNames instead of ReadBatch: it returns
+    // names and, where the listing tells, kinds; FillStats then completes
+    // entries of that batch. FillStats may run on several threads at once on
+    // disjoint ranges of one batch, always before the next ReadNames.
+    virtual bool SplitsListing() const { return false; }
+    virtual ReadStatus ReadNames(std::vector<DirEntry>& batch) { return ReadBatch(batch); }
+    virtual void FillStats(DirEntry* entries, std::size_t count) {
+        (void)entries;
+        (void)count;
+    }
 };
 
 struct OpenResult {

@@ -137,6 +137,36 @@ class SpinLock {
     std::atomic_flag flag_ = ATOMIC_FLAG_INIT;
 };
 
+// One batch of a split listing whose stat calls are shared out in chunks:
+// the worker that read the batch and any idle workers take chunks until none
+// is left.
+struct StatJob {
+    DirectoryHandle* handle = nullptr;
+    DirEntry* entries = nullptr;
+    std::size_t count = 0;
+    std::atomic<std::size_t> next{0};    // first entry not handed out yet
+    std::atomic<std::size_t> filled{0};  // entries whose stats are in
+    std::atomic<unsigned> helpers{0};    // other workers still touching the job
+
+    void Work() {
+        for (;;) {
+            std::size_t start = next.fetch_add(kChunk, std::memory_order_relaxed);
+            if (start >= count) return;
+            std::size_t n = std::min(kChunk, count - start);
+            handle->FillStats(entries + start, n);
+            filled.fetch_add(n, std::memory_order_release);
+        }
+    }
+    bool HasWork() const { return next.load(std::memory_order_relaxed) < count; }
+
+    // Small, so the worker that owns the batch never waits long for a
+    // helper's last chunk.
+    static constexpr std::size_t kChunk = 64;
+};
+
+// Below this a batch is cheaper to complete alone than to share.
+constexpr std::size_t kShareThreshold = 256;
+
 }  // namespace
 
 unsigned DefaultThreadCount() {
@@ -238,6 +268,7 @@ class Scanner::Walk {
         std::vector<DirEntry> batch;
         std::vector<Node*> children;
         NativeString path;  // scratch for building full paths
+        StatJob job;        // this worker's batch when it shares the stat calls
     };
 
     void WorkerMain(WorkerState& state) {
@@ -251,13 +282,69 @@ class Scanner::Walk {
         if (active_workers_.fetch_sub(1) == 1) Finish();
     }
 
+    // The next folder to read; meanwhile an idle worker helps with a shared
+    // batch. Null when the whole tree is done.
     Node* Pop() {
         std::unique_lock lock(stack_mutex_);
-        stack_cv_.wait(lock, [&] { return !stack_.empty() || done_; });
-        if (stack_.empty()) return nullptr;
-        Node* node = stack_.back();
-        stack_.pop_back();
-        return node;
+        for (;;) {
+            if (!stack_.empty()) {
+                Node* node = stack_.back();
+                stack_.pop_back();
+                return node;
+            }
+            if (done_) return nullptr;
+            if (stat_job_ && stat_job_->HasWork()) {
+                StatJob* job = stat_job_;
+                // Counted under the lock, so the owner cannot retire the job
+                // without waiting for this helper.
+                job->helpers.fetch_add(1, std::memory_order_relaxed);
+                lock.unlock();
+                job->Work();
+                job->helpers.fetch_sub(1, std::memory_order_release);
+                lock.lock();
+                continue;
+            }
+            idle_workers_.fetch_add(1, std::memory_order_relaxed);
+            stack_cv_.wait(lock);
+            idle_workers_.fetch_sub(1, std::memory_order_relaxed);
+        }
+    }
+
+    // Completes the stats of a split listing's batch, with the help of idle
+    // workers when the batch is large enough to be worth it.
+    void FillStats(DirectoryHandle& handle, WorkerState& state) {
+        std::vector<DirEntry>& batch = state.batch;
+        StatJob& job = state.job;
+        if (batch.size() < kShareThreshold || idle_workers_.load(std::memory_order_relaxed) == 0) {
+            handle.FillStats(batch.data(), batch.size());
+            return;
+        }
+        job.handle = &handle;
+        job.entries = batch.data();
+        job.count = batch.size();
+        job.next.store(0, std::memory_order_relaxed);
+        job.filled.store(0, std::memory_order_relaxed);
+        {
+            std::lock_guard lock(stack_mutex_);
+            if (stat_job_) {
+                // Another worker is sharing already; the helpers are busy.
+                job.count = 0;
+            } else {
+                stat_job_ = &job;
+            }
+        }
+        if (job.count == 0) {
+            handle.FillStats(batch.data(), batch.size());
+            return;
+        }
+        stack_cv_.notify_all();
+        job.Work();
+        while (job.filled.load(std::memory_order_acquire) < job.count) std::this_thread::yield();
+        {
+            std::lock_guard lock(stack_mutex_);
+            stat_job_ = nullptr;
+        }
+        while (job.helpers.load(std::memory_order_acquire) != 0) std::this_thread::yield();
     }
 
     void Push(std::vector<Node*>& nodes) {
@@ -289,22 +376,28 @@ class Scanner::Walk {
         std::shared_ptr<DirectoryHandle> handle = Open(node);
         if (!handle) return;
         bool published = PublishCurrentFolder(node, state);
+        const bool split = handle->SplitsListing();
         Sums own;  // entries of this folder that are not descended into
         for (;;) {
             // A folder that started too soon after the last one was shown
             // gets its turn while its listing goes on.
             if (!published) published = PublishCurrentFolder(node, state);
-            ReadStatus status = handle->ReadBatch(state.batch);
+            ReadStatus status =
+                split ? handle->ReadNames(state.batch) : handle->ReadBatch(state.batch);
             if (status == ReadStatus::kFailed) {
                 RecordUnreadable(node, OpenError::kOther);
                 break;
             }
             if (status == ReadStatus::kEnd) break;
+            if (split) FillStats(*handle, state);
+            std::uint64_t batch_entries = 0;
             std::uint64_t batch_allocated = 0;
             for (const DirEntry& entry : state.batch) {
+                if (!entry.present) continue;
+                batch_entries++;
                 batch_allocated += CountEntry(node, handle, entry, own, state);
             }
-            progress_.entries.fetch_add(state.batch.size(), std::memory_order_relaxed);
+            progress_.entries.fetch_add(batch_entries, std::memory_order_relaxed);
             progress_.allocated.fetch_add(batch_allocated, std::memory_order_relaxed);
             // Children go out per batch so the other workers can start on a
             // huge folder's subfolders while it is still being read.
@@ -550,6 +643,8 @@ class Scanner::Walk {
     std::condition_variable stack_cv_;
     std::vector<Node*> stack_;
     bool done_ = false;
+    StatJob* stat_job_ = nullptr;            // the one batch being shared, if any
+    std::atomic<unsigned> idle_workers_{0};  // waiting in Pop
 
     std::atomic<bool> cancelled_{false};
     std::atomic<Clock::rep> last_publish_{0};

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace orvane::engine {
 namespace {
@@ -86,9 +87,22 @@ class PosixDirectory : public DirectoryHandle {
     dev_t device() const { return device_; }
 
     ReadStatus ReadBatch(std::vector<DirEntry>& batch) override {
+        for (;;) {
+            ReadStatus status = ReadNames(batch);
+            if (status != ReadStatus::kEntries) return status;
+            FillStats(batch.data(), batch.size());
+            std::erase_if(batch, [](const DirEntry& entry) { return !entry.present; });
+            // Only vanished entries in this buffer: that is not the end.
+            if (!batch.empty()) return status;
+        }
+    }
+
+    bool SplitsListing() const override { return true; }
+
+    ReadStatus ReadNames(std::vector<DirEntry>& batch) override {
         batch.clear();
-        // One buffer per thread: names in the batch point into it, and a
-        // worker reads one folder at a time.
+        // One buffer per thread: names in the batch point into it (each one
+        // NUL-terminated there), and a worker reads one folder at a time.
         thread_local std::unique_ptr<char[]> buffer(new char[kListingBufferSize]);
         for (;;) {
             long got = ::syscall(SYS_getdents64, fd_, buffer.get(), kListingBufferSize);
@@ -100,33 +114,36 @@ class PosixDirectory : public DirectoryHandle {
             for (long offset = 0; offset < got;) {
                 auto* record = reinterpret_cast<LinuxDirent64*>(buffer.get() + offset);
                 offset += record->d_reclen;
-                if (!IsDotOrDotDot(record->d_name)) AddEntry(*record, batch);
+                if (IsDotOrDotDot(record->d_name)) continue;
+                DirEntry entry;
+                entry.name = NativeStringView(record->d_name);
+                entry.kind = KindOfDirentType(record->d_type);
+                batch.push_back(entry);
             }
-            // A buffer of only "." and ".." (or of entries that vanished)
-            // is not the end of the folder.
+            // A buffer of only "." and ".." is not the end of the folder.
             if (!batch.empty()) return ReadStatus::kEntries;
         }
     }
 
+    void FillStats(DirEntry* entries, std::size_t count) override {
+        for (std::size_t i = 0; i < count; ++i) FillStats(entries[i]);
+    }
+
   private:
-    void AddEntry(const LinuxDirent64& record, std::vector<DirEntry>& batch) const {
+    void FillStats(DirEntry& entry) const {
         struct stat st;
-        DirEntry entry;
-        entry.name = NativeStringView(record.d_name);
-        if (::fstatat(fd_, record.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (::fstatat(fd_, entry.name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             // Deleted between the listing and the stat: it is no longer there.
-            if (errno == ENOENT) return;
-            // Listed but not stat-able (a folder readable without search
-            // permission): still an entry, of unknown size. A folder among
-            // them fails to open and is reported unreadable.
-            entry.kind = KindOfDirentType(record.d_type);
-            batch.push_back(entry);
+            // Otherwise listed but not stat-able (a folder readable without
+            // search permission): still an entry, of unknown size, with the
+            // kind the listing gave; a folder among them fails to open and is
+            // reported unreadable.
+            if (errno == ENOENT) entry.present = false;
             return;
         }
         entry.kind = KindOf(st.st_mode);
         entry.stats = StatsOf(st);
         entry.other_file_system = entry.kind == EntryKind::kDirectory && st.st_dev != device_;
-        batch.push_back(entry);
     }
 
     int fd_;

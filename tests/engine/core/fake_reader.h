@@ -5,11 +5,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -24,6 +26,7 @@ struct FakeNode {
     bool other_file_system = false;
     OpenError open_error = OpenError::kNone;  // opening this folder fails so
     bool listing_breaks = false;              // ReadBatch fails after the first batch
+    bool vanishes = false;                    // deleted between listing and stat
     std::vector<std::unique_ptr<FakeNode>> children;
 
     FakeNode& AddFolder(NativeStringView child, std::uint64_t allocated = 4096,
@@ -54,6 +57,11 @@ class FakeReader : public DirectoryReader {
   public:
     FakeNode root;
     std::size_t batch_size = 3;
+    // Lists names first and fills sizes in FillStats, like the POSIX backend.
+    bool split_listing = false;
+    // FillStats waits (up to a while) until this many threads have called it,
+    // so a test can see the stat calls being shared.
+    std::size_t fill_rendezvous = 0;
     // Runs before each batch is returned (to slow a listing down, or to act in
     // the middle of one).
     std::function<void()> before_batch;
@@ -97,6 +105,11 @@ class FakeReader : public DirectoryReader {
 
     NativeChar Separator() const override { return '/'; }
 
+    std::size_t FillThreads() const {
+        std::lock_guard lock(mutex_);
+        return fill_threads_.size();
+    }
+
     std::multiset<NativeString> Opened() const {
         std::lock_guard lock(mutex_);
         return opened_;
@@ -115,6 +128,23 @@ class FakeReader : public DirectoryReader {
         ~Handle() override { --reader_.open_; }
         FakeNode& node() { return node_; }
 
+        bool SplitsListing() const override { return reader_.split_listing; }
+
+        ReadStatus ReadNames(std::vector<DirEntry>& batch) override {
+            ReadStatus status = ReadBatch(batch);
+            for (DirEntry& entry : batch) entry.stats = {};
+            return status;
+        }
+
+        void FillStats(DirEntry* entries, std::size_t count) override {
+            reader_.MeetOtherFillers();
+            for (std::size_t i = 0; i < count; ++i) {
+                const FakeNode& child = ChildNamed(entries[i].name);
+                entries[i].stats = child.stats;
+                entries[i].present = !child.vanishes;
+            }
+        }
+
         ReadStatus ReadBatch(std::vector<DirEntry>& batch) override {
             batch.clear();
             if (node_.listing_breaks && next_ > 0) return ReadStatus::kFailed;
@@ -122,6 +152,7 @@ class FakeReader : public DirectoryReader {
             if (reader_.before_batch) reader_.before_batch();
             for (; next_ < node_.children.size() && batch.size() < reader_.batch_size; ++next_) {
                 const FakeNode& child = *node_.children[next_];
+                if (child.vanishes && !reader_.split_listing) continue;
                 DirEntry entry;
                 entry.name = child.name;
                 entry.kind = child.kind;
@@ -133,10 +164,26 @@ class FakeReader : public DirectoryReader {
         }
 
       private:
+        // Names in a batch point at the children's own strings.
+        const FakeNode& ChildNamed(NativeStringView name) const {
+            for (const auto& child : node_.children) {
+                if (child->name.data() == name.data()) return *child;
+            }
+            throw std::logic_error("not a name from this folder's listing");
+        }
+
         FakeReader& reader_;
         FakeNode& node_;
         std::size_t next_ = 0;
     };
+
+    void MeetOtherFillers() {
+        std::unique_lock lock(mutex_);
+        fill_threads_.insert(std::this_thread::get_id());
+        fillers_cv_.notify_all();
+        fillers_cv_.wait_for(lock, std::chrono::milliseconds(500),
+                             [&] { return fill_threads_.size() >= fill_rendezvous; });
+    }
 
     void RecordOpen(NativeString name) {
         std::lock_guard lock(mutex_);
@@ -145,6 +192,8 @@ class FakeReader : public DirectoryReader {
 
     mutable std::mutex mutex_;
     std::multiset<NativeString> opened_;
+    std::set<std::thread::id> fill_threads_;
+    std::condition_variable fillers_cv_;
     std::atomic<int> open_{0};
     std::atomic<int> max_open_{0};
 };

@@ -242,6 +242,44 @@ TEST(ScannerRules, DeepChainNeedsNoStackAndFewOpenFolders) {
     EXPECT_EQ(result.largest_folders[19].path.size(), std::size_t(5 + 2 * 19));
 }
 
+// A folder of 20,000 files listed names-first, 20 of which vanish before
+// their stat.
+void BuildSplitListedFolder(FakeReader& reader) {
+    reader.split_listing = true;
+    reader.batch_size = 1000;
+    FakeNode& huge = reader.root.AddFolder(N("huge"));
+    for (int i = 0; i < 20000; ++i) {
+        NativeString name = N("f");
+        name += Num(i);
+        huge.AddFile(name, 512, 100).vanishes = i % 1000 == 7;
+    }
+    huge.AddFolder(N("sub")).AddFile(N("deep"), 4096, 1);
+}
+
+void ExpectSplitListedTotals(const ScanResult& result) {
+    EXPECT_EQ(result.totals.files, 20000u - 20 + 1);
+    EXPECT_EQ(result.totals.folders, 3u);
+    EXPECT_EQ(result.totals.allocated_bytes, 3 * 4096u + (20000 - 20) * 512u + 4096);
+    EXPECT_EQ(result.totals.apparent_bytes, 3 * 4096u + (20000 - 20) * 100u + 1);
+}
+
+TEST(ScannerRules, AHugeFolderSharesItsStatCallsAndSkipsEntriesThatVanished) {
+    FakeReader alone;
+    BuildSplitListedFolder(alone);
+    ScanOptions one_thread;
+    one_thread.threads = 1;
+    ExpectSplitListedTotals(Scan(alone, one_thread));
+
+    FakeReader shared;
+    BuildSplitListedFolder(shared);
+    shared.fill_rendezvous = 2;
+    ScanOptions two_threads;
+    two_threads.threads = 2;
+    ExpectSplitListedTotals(Scan(shared, two_threads));
+    // The idle worker took part in the stat calls of the huge folder.
+    EXPECT_EQ(shared.FillThreads(), 2u);
+}
+
 TEST(ScannerRules, CancelStopsInsideAHugeFolderAndIsHarmlessWhenIdle) {
     FakeReader reader;
     FakeNode& huge = reader.root.AddFolder(N("huge"));
