@@ -11,6 +11,7 @@
 #include "app/mMain.h"
 #include "drives/access_probe.h"
 #include "drives/drive_text.h"
+#include "support/ansi_text.h"
 #include "support/error_mode.h"
 #include "wizard/frmWizard.h"
 
@@ -54,7 +55,7 @@ void frmWizard::LoadDriveList(ListView& lvw, bool /*bLargeIcons: always the smal
     for (DriveStringWalk walk(buffer); auto entry = walk.Next();) {
         DWORD_PTR answered = 0;
         errors.Run([&] {
-            const std::wstring root = AnsiToWide(*entry);
+            const std::wstring root = FromAnsi(*entry);
             answered = ::SHGetFileInfoW(root.c_str(), FILE_ATTRIBUTE_NORMAL, &record, sizeof(record),
                                         SHGFI_DISPLAYNAME | SHGFI_TYPENAME | SHGFI_SYSICONINDEX);
         });
@@ -69,12 +70,12 @@ void frmWizard::LoadDriveList(ListView& lvw, bool /*bLargeIcons: always the smal
                 item.iImage = record.iIcon;
                 ListView_SetItem(lvw.hWnd(), item);
             });
-            errors.Run([&] { lvw.SetTag(iItem + 1, RemoveBackslashes(AnsiToWide(*entry))); });
+            errors.Run([&] { lvw.SetTag(iItem + 1, RemoveBackslashes(FromAnsi(*entry))); });
 
             // From here on a failing step is skipped; the probe's error
             // number is what decides the mark.
             errors.ArmResumeNext();
-            std::wstring root = AnsiToWide(*entry);
+            std::wstring root = FromAnsi(*entry);
             if (root.find(L'\\') == std::wstring::npos) root += L'\\';
             errors.Run([&] { ProbeDriveRoot(root); });
             if (errors.LastError() == kErrBadFileNameOrNumber)

@@ -12,15 +12,6 @@ std::wstring RemoveBackslashes(std::wstring_view text) {
     return result;
 }
 
-std::wstring AnsiToWide(std::string_view text) {
-    if (text.empty()) return {};
-    const int length =
-        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                          length);
-    return wide;
-}
 
 std::optional<std::string> DriveStringWalk::Next() {
     if (ended_ || position_ >= buffer_.size()) return std::nullopt;

@@ -12,9 +12,6 @@ namespace orvane {
 // "C:\" -> "C:": every backslash removed.
 std::wstring RemoveBackslashes(std::wstring_view text);
 
-// Text in the system's ANSI code page, widened.
-std::wstring AnsiToWide(std::string_view text);
-
 // Walks the buffer GetLogicalDriveStrings fills: entries separated by NULs,
 // ending at the first empty entry, or after an entry with no NUL behind it.
 class DriveStringWalk {

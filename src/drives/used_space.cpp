@@ -6,24 +6,9 @@
 #include <string>
 
 #include "drives/access_probe.h"
+#include "support/ansi_text.h"
 
 namespace orvane {
-
-namespace {
-
-std::string ToAnsi(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int length = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                             nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) {
-        ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
-                              length, nullptr, nullptr);
-    }
-    return bytes;
-}
-
-}  // namespace
 
 Currency QueryDriveUsedBytes(const std::wstring& drive) {
     ULARGE_INTEGER availableToCaller{}, totalBytes{}, totalFree{};

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "support/ansi_text.h"
 #include "support/unique_any.h"
 
 namespace orvane {
@@ -16,26 +17,6 @@ constexpr REGSAM kWriteAccess = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB
 // Reading needs query rights only: a key the user may read but not change
 // must still give its value.
 constexpr REGSAM kReadAccess = KEY_QUERY_VALUE;
-
-std::string ToAnsi(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int length = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                             nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) {
-        ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
-                              length, nullptr, nullptr);
-    }
-    return bytes;
-}
-
-std::wstring FromAnsi(const char* bytes, int count) {
-    if (count <= 0) return {};
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, bytes, count, nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0) ::MultiByteToWideChar(CP_ACP, 0, bytes, count, text.data(), length);
-    return text;
-}
 
 unique_hkey OpenExistingKey(HKEY hRootKey, const std::wstring& sSubKey, REGSAM access) {
     unique_hkey key;
@@ -67,7 +48,7 @@ bool DecodeRegistryData(DWORD type, const BYTE* data, DWORD n, std::wstring& sVa
     const DWORD length = TrimmedLength(data, n);
     switch (type) {
         case REG_SZ:
-            sValue = FromAnsi(reinterpret_cast<const char*>(data), static_cast<int>(length));
+            sValue = FromAnsi(std::string_view(reinterpret_cast<const char*>(data), length));
             return true;
         case REG_DWORD:
             sValue = L"&h" + sValue + HexBytesLastToFirst(data, length);
