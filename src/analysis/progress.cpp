@@ -33,8 +33,10 @@ void frmWizard::tmrProgress_Timer() {
     if (sStatusParts.empty()) RaiseError(kErrSubscriptOutOfRange);
     sStatusParts[0] = DropLastCharacter(sStatusParts[0]);
 
-    const long width = TwipsToPixelsX(lblFolderName.Width(), Scale());
-    {
+    // Measured in the window's own font; a wizard unloaded by a handler that
+    // ran inside the engine call has no window left to measure with.
+    if (IsLoaded()) {
+        const long width = TwipsToPixelsX(lblFolderName.Width(), Scale());
         FormDC dc(*this);
         lblFolderName.SetCaption(CompactPath(sStatusParts[0], width, dc.get()));
     }
@@ -47,7 +49,7 @@ void frmWizard::tmrProgress_Timer() {
 
     iDiskPercent = ProgressPercent(cyDriveScanned, cyDriveUsedBytes);
     pbDiskProgress.SetValue(CappedBarValue(iDiskPercent));
-    iOverallPercent = ProgressPercent(cyBytesDone + cyDriveScanned, cyTotalUsedBytes);
+    iOverallPercent = ProgressPercent(cyBytesDone.SaturatingAdd(cyDriveScanned), cyTotalUsedBytes);
     pbOverallProgress.SetValue(CappedBarValue(iOverallPercent));
 
     if (bCancelled) {

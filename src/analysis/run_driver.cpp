@@ -57,8 +57,11 @@ void frmWizard::cmdNext_Click() {
 
     RunScope running(*this);
     const auto upperBound = static_cast<std::int16_t>(sSelectedDrives.size() - 1);
+    // Sums saturate like the used space of one drive does: a volume too large
+    // for the byte count must not end the program.
     for (std::int16_t i = 0; i <= upperBound; ++i)
-        cyTotalUsedBytes += GetDriveUsedBytes(sSelectedDrives[static_cast<size_t>(i)]);
+        cyTotalUsedBytes =
+            cyTotalUsedBytes.SaturatingAdd(GetDriveUsedBytes(sSelectedDrives[static_cast<size_t>(i)]));
 
     if (upperBound == 0) {
         lblDiskCount.SetVisible(false);
@@ -94,7 +97,7 @@ void frmWizard::cmdNext_Click() {
         }
         if (bCancelled) return stopAfterCancel();
         ThrowIfFailed(Engine().FinishDrive());
-        cyBytesDone += cyDriveScanned;
+        cyBytesDone = cyBytesDone.SaturatingAdd(cyDriveScanned);
     }
 
     pbOverallProgress.SetValue(100);

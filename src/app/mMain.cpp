@@ -26,6 +26,8 @@ void Main() {
 
     wizard.Show();
     DoEvents();  // let the window paint before the slow drive enumeration
+    // Closed while it painted: there is nothing left to fill or to start.
+    if (!wizard.IsLoaded()) return;
     wizard.SetFocus();
     wizard.txtLoading.ZOrder();
     wizard.cmdNext.SetEnabled(false);

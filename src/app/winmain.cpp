@@ -7,6 +7,8 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     using namespace orvane;
+    // A drive without a medium answers with an error code, not a system box.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     return GuardBoundary([]() -> int {
         scoped_com_apartment apartment(COINIT_APARTMENTTHREADED);
         ThrowIfFailed(apartment.result());

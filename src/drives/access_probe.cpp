@@ -21,6 +21,11 @@ bool IsNotAccessibleError(DWORD win32Error) noexcept {
         case ERROR_DEV_NOT_EXIST:
         case ERROR_DEVICE_NOT_CONNECTED:
         case ERROR_DEVICE_REMOVED:
+        // A medium the device cannot read (a damaged disc, a failing disk).
+        case ERROR_CRC:
+        case ERROR_SECTOR_NOT_FOUND:
+        case ERROR_GEN_FAILURE:
+        case ERROR_IO_DEVICE:
         // The drive letter or the path behind it does not exist.
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_DRIVE:
@@ -36,6 +41,7 @@ bool IsNotAccessibleError(DWORD win32Error) noexcept {
         case ERROR_UNEXP_NET_ERR:
         case ERROR_BAD_NET_RESP:
         case ERROR_NOT_CONNECTED:
+        case ERROR_SEM_TIMEOUT:  // what an unreachable file server usually answers
         // A medium whose file system the system does not recognise.
         case ERROR_UNRECOGNIZED_VOLUME:
         case ERROR_UNRECOGNIZED_MEDIA:

@@ -165,4 +165,9 @@ Currency ParseCurrency(std::wstring_view text, wchar_t decimalSeparator, wchar_t
         ScaledFromDecimal(ScanDecimal(text, decimalSeparator, groupSeparator)));
 }
 
+Currency Currency::SaturatingAdd(Currency other) const noexcept {
+    if (AddOverflows(scaled_, other.scaled_)) return other.scaled_ > 0 ? Max() : Min();
+    return Currency(scaled_ + other.scaled_);
+}
+
 }  // namespace orvane

@@ -27,6 +27,8 @@ public:
     Currency operator-(Currency other) const;
     Currency& operator+=(Currency other);
     Currency& operator-=(Currency other);
+    // The sum, with a result beyond the range pinned to Max()/Min().
+    Currency SaturatingAdd(Currency other) const noexcept;
     // Multiplication by a whole number (scaled x n).
     Currency MultiplyBy(std::int64_t n) const;
     // The same, with a result beyond the range pinned to Max()/Min().

@@ -3,6 +3,9 @@
 // Before arming, a failing step's error travels on to the caller.
 #pragma once
 
+#include <exception>
+#include <new>
+
 #include "support/app_error.h"
 
 namespace orvane {
@@ -29,6 +32,8 @@ public:
             lastError_ = e.number();
         } catch (const std::bad_alloc&) {
             lastError_ = kErrOutOfMemory;
+        } catch (const std::exception&) {
+            lastError_ = kErrInvalidCall;
         }
     }
 

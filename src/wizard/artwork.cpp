@@ -85,16 +85,16 @@ unique_hbitmap CreateBannerBitmap() {
 }
 
 unique_hicon CreateWizardIcon() {
-    // A drive platter with a pie slice of used space.
+    // A drive platter with a pie slice of used space, as a 256-colour image.
     constexpr int n = 16;
-    std::uint32_t pixels[n * n];
+    std::vector<std::uint32_t> palette;
+    std::uint8_t indexes[n * n] = {};
     std::uint8_t mask[n * n / 8] = {};
     for (int y = 0; y < n; ++y) {
         for (int x = 0; x < n; ++x) {
             const double dx = x - 7.5, dy = y - 7.5, r = std::hypot(dx, dy);
             std::uint32_t c = 0;
-            bool opaque = r <= 7.6;
-            if (opaque) {
+            if (r <= 7.6) {
                 const double angle = std::atan2(dy, dx);
                 const bool slice = angle > -1.6 && angle < 0.4;
                 c = r > 6.6 ? Rgb(16, 52, 120) : slice ? Rgb(255, 160, 40) : Rgb(40, 150, 190);
@@ -102,16 +102,40 @@ unique_hicon CreateWizardIcon() {
             } else {
                 mask[(y * n + x) / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
             }
-            pixels[y * n + x] = opaque ? (0xFF000000u | c) : 0u;
+            auto at = std::find(palette.begin(), palette.end(), c);
+            if (at == palette.end()) at = palette.insert(palette.end(), c);
+            indexes[y * n + x] = static_cast<std::uint8_t>(at - palette.begin());
         }
     }
-    unique_hbitmap color(CreateDib(n, n, pixels));
+
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD colors[256];
+    } info{};
+    info.header.biSize = sizeof(info.header);
+    info.header.biWidth = n;
+    info.header.biHeight = -n;
+    info.header.biPlanes = 1;
+    info.header.biBitCount = 8;
+    info.header.biCompression = BI_RGB;
+    info.header.biClrUsed = 256;
+    for (size_t i = 0; i < palette.size(); ++i) {
+        info.colors[i].rgbRed = static_cast<BYTE>(palette[i] >> 16);
+        info.colors[i].rgbGreen = static_cast<BYTE>(palette[i] >> 8);
+        info.colors[i].rgbBlue = static_cast<BYTE>(palette[i]);
+    }
+    void* bits = nullptr;
+    unique_hbitmap color(::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info),
+                                            DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!color) return unique_hicon();
+    // 8-bit rows are padded to four bytes; 16 pixels need none.
+    std::copy(std::begin(indexes), std::end(indexes), static_cast<std::uint8_t*>(bits));
     unique_hbitmap monochrome(::CreateBitmap(n, n, 1, 1, mask));
-    ICONINFO info{};
-    info.fIcon = TRUE;
-    info.hbmColor = color.get();
-    info.hbmMask = monochrome.get();
-    return unique_hicon(::CreateIconIndirect(&info));
+    ICONINFO icon{};
+    icon.fIcon = TRUE;
+    icon.hbmColor = color.get();
+    icon.hbmMask = monochrome.get();
+    return unique_hicon(::CreateIconIndirect(&icon));
 }
 
 }  // namespace orvane

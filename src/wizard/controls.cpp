@@ -139,7 +139,9 @@ CheckBox::CheckBox(int id, TwipsRect rect, int tabIndex, std::wstring caption)
 }
 
 void CheckBox::Create(HWND parent, const TwipsScale& scale) {
-    CreateWindowIn(parent, scale, {WC_BUTTONW, BS_AUTOCHECKBOX | WS_TABSTOP, 0});
+    // Not an auto check box: the state changes only when the form takes the
+    // click, so a click it ignores cannot leave the box and its value apart.
+    CreateWindowIn(parent, scale, {WC_BUTTONW, BS_CHECKBOX | WS_TABSTOP, 0});
     ::SendMessageW(hWnd(), BM_SETCHECK, value_ ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
@@ -157,7 +159,8 @@ void CheckBox::SetValue(int value) {
 
 void CheckBox::OnUserClick() {
     if (!hWnd()) return;
-    value_ = static_cast<int>(::SendMessageW(hWnd(), BM_GETCHECK, 0, 0));
+    value_ = value_ == 0 ? 1 : 0;
+    ::SendMessageW(hWnd(), BM_SETCHECK, static_cast<WPARAM>(value_), 0);
     if (onClick_) onClick_();
 }
 

@@ -116,7 +116,7 @@ public:
     int Value() const noexcept { return value_; }
     // A change of state runs the click handler, as a click by the user does.
     void SetValue(int value);
-    // The user clicked: the window has toggled itself; take its state.
+    // The user clicked: the box toggles and the click handler runs.
     void OnUserClick();
     void SetClickHandler(std::function<void()> handler) { onClick_ = std::move(handler); }
 

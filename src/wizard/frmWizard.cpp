@@ -232,6 +232,11 @@ LRESULT frmWizard::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             OnClose();
             return 0;
+        case WM_ENDSESSION:
+            // Logoff or shutdown ends the process without a WM_CLOSE: unload
+            // as the close box does, so the components are told.
+            if (wParam) OnClose();
+            return 0;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORBTN:

@@ -59,6 +59,15 @@ TEST(CurrencyTest, SaturatingMultiplicationPinsToTheRange) {
     EXPECT_EQ(Currency::Min().SaturatingMultiplyBy(-1), Currency::Max());
 }
 
+TEST(CurrencyTest, SaturatingAdditionPinsToTheRange) {
+    EXPECT_EQ(Currency::FromWhole(2).SaturatingAdd(Currency::FromWhole(3)), Currency::FromWhole(5));
+    EXPECT_EQ(Currency::Max().SaturatingAdd(Currency::FromScaled(1)), Currency::Max());
+    EXPECT_EQ(Currency::Max().SaturatingAdd(Currency::Max()), Currency::Max());
+    EXPECT_EQ(Currency::Min().SaturatingAdd(Currency::FromScaled(-1)), Currency::Min());
+    EXPECT_EQ(Currency::Max().SaturatingAdd(Currency::FromScaled(-1)),
+              Currency::FromScaled(INT64_MAX - 1));
+}
+
 TEST(CurrencyTest, ParsesNumberTextWithTheGivenSeparators) {
     EXPECT_EQ(ParseCurrency(L"1234", L'.', L',').scaled(), 12'340'000);
     EXPECT_EQ(ParseCurrency(L"  1,234,567.5  ", L'.', L',').scaled(), 12'345'675'000);

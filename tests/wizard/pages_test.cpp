@@ -164,6 +164,27 @@ TEST_F(WizardPages, ChangingTheBoxFromCodeRunsItsHandlerOnlyOnAChange) {
     EXPECT_EQ(ScopedSettingsKey::StoredValue(), "no");
 }
 
+TEST_F(WizardPages, AClickTheFormIgnoresLeavesTheBoxAsItWas) {
+    ScopedSettingsKey key(true);
+    // The box sits on the hidden progress page: a click sent to it anyway
+    // (a stray BM_CLICK, the space bar) must not change what it shows.
+    ::SendMessageW(form.chkCloseWhenDone.hWnd(), BM_CLICK, 0, 0);
+    EXPECT_EQ(form.chkCloseWhenDone.Value(), 0);
+    EXPECT_EQ(::SendMessageW(form.chkCloseWhenDone.hWnd(), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(ScopedSettingsKey::StoredValue(), "<none>");
+    form.chkCloseWhenDone.SetValue(1);  // so the program's change still runs the handler
+    EXPECT_EQ(ScopedSettingsKey::StoredValue(), "yes");
+}
+
+TEST_F(WizardPages, EndOfSessionUnloadsLikeTheCloseBox) {
+    ::SendMessageW(form.hwnd(), WM_QUERYENDSESSION, 0, 0);
+    ::SendMessageW(form.hwnd(), WM_ENDSESSION, FALSE, 0);  // cancelled: nothing happens
+    EXPECT_TRUE(form.IsLoaded());
+    ::SendMessageW(form.hwnd(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(form.IsLoaded());
+    EXPECT_EQ(styleman->calls, (std::vector<std::wstring>{L"Deactivate", L"Destroy"}));
+}
+
 TEST_F(WizardPages, LoadAfterAConfirmedCancelLeavesThePagesAlone) {
     form.ShowPage(form.frmProgress, form.frmDrives);
     form.bCancelled = true;
