@@ -153,6 +153,9 @@ int Run(const Arguments& args) {
     ScanOptions options;
     options.threads = args.threads;
     options.top_count = args.top;
+    // Where listings give no link counts (Windows), count hard-linked data
+    // once by file id, as the component does: both front ends then agree.
+    options.unknown_link_count = UnknownLinkCount::kRememberFileId;
     Scanner scanner(*reader, options);
     scanner.Start(args.path);
     WaitShowingProgress(scanner, !args.quiet && StderrIsTerminal());
