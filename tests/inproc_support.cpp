@@ -1,6 +1,8 @@
 #include "inproc_support.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 
 namespace orvane::testing {
 
