@@ -15,8 +15,8 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
     while (!done()) {
         const ULONGLONG now = ::GetTickCount64();
         if (now >= end) return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 10)),
-                                    QS_ALLINPUT);
+        ::MsgWaitForMultipleObjects(
+            0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 10)), QS_ALLINPUT);
         MSG msg;
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) continue;  // the tests have no loop to end
@@ -127,8 +127,8 @@ BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM lParam) {
 std::wstring TextOf(HWND hwnd) {
     wchar_t buffer[2048] = {};
     DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutW(hwnd, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, 2000,
-                          &ignored);
+    ::SendMessageTimeoutW(hwnd, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK,
+                          2000, &ignored);
     return buffer;
 }
 
@@ -179,8 +179,8 @@ ScopedSettingsKey::~ScopedSettingsKey() { ::RegDeleteKeyA(HKEY_CURRENT_USER, "So
 std::string ScopedSettingsKey::StoredValue() {
     char data[64] = {};
     DWORD size = sizeof(data), type = 0;
-    if (::RegGetValueA(HKEY_CURRENT_USER, "Software\\Mevrak", "CloseWhenDone", RRF_RT_ANY, &type, data,
-                       &size) != ERROR_SUCCESS)
+    if (::RegGetValueA(HKEY_CURRENT_USER, "Software\\Mevrak", "CloseWhenDone", RRF_RT_ANY, &type,
+                       data, &size) != ERROR_SUCCESS)
         return "<none>";
     return std::string(data, size);
 }

@@ -36,7 +36,7 @@ public:
 class FakeEngine : public com::DispatchObject<IAnalysisEngine, IID_IAnalysisEngine> {
 public:
     std::vector<std::wstring> calls;
-    DWORD analyzeMs = 0;   // how long AnalyzeDrive keeps messages flowing
+    DWORD analyzeMs = 0;  // how long AnalyzeDrive keeps messages flowing
     std::function<void(const std::wstring& drive)> duringAnalyze;
     std::function<void()> duringFinish;
     std::wstring status = L"C:\\Data\\|1 scanned";

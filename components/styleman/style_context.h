@@ -14,7 +14,7 @@ namespace orvane::styleman {
 // with INVALID_HANDLE_VALUE and GetCurrentActCtx "none" with a null handle:
 // neither is released.
 class unique_actctx {
-  public:
+public:
     unique_actctx() noexcept = default;
     explicit unique_actctx(HANDLE h) noexcept : handle_(h) {}
     unique_actctx(const unique_actctx&) = delete;
@@ -34,14 +34,14 @@ class unique_actctx {
         if (IsValid(old)) ::ReleaseActCtx(old);
     }
 
-  private:
+private:
     static bool IsValid(HANDLE h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
 
     HANDLE handle_ = nullptr;
 };
 
 class StyleContext {
-  public:
+public:
     StyleContext() = default;
     StyleContext(const StyleContext&) = delete;
     StyleContext& operator=(const StyleContext&) = delete;
@@ -64,7 +64,7 @@ class StyleContext {
     bool IsCreated() const noexcept { return static_cast<bool>(context_); }
     bool IsActive() const noexcept { return activeThread_ != 0; }
 
-  private:
+private:
     bool IsInnermostOnThisThread() const noexcept;
     void ForgetActivation() noexcept;
 

@@ -26,7 +26,7 @@ HMODULE ThisModule() noexcept {
 // failing HRESULT: the host ends on a failing HRESULT, and a machine without
 // the themed controls must still run, with the classic ones.
 class Styleman final : public com::DispatchObject<IStyleman, IID_IStyleman> {
-  public:
+public:
     HRESULT STDMETHODCALLTYPE Create(long* plStatus) override {
         if (!plStatus) return E_POINTER;
         *plStatus = ToStatus(context_.Create(ThisModule(), IDR_STYLEMAN_MANIFEST));
@@ -47,7 +47,7 @@ class Styleman final : public com::DispatchObject<IStyleman, IID_IStyleman> {
         return S_OK;
     }
 
-  private:
+private:
     static long ToStatus(DWORD error) noexcept { return static_cast<long>(error); }
 
     StyleContext context_;

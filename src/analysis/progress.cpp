@@ -28,8 +28,8 @@ Currency ParseByteCount(const unique_bstr& text) {
 void frmWizard::tmrProgress_Timer() {
     unique_bstr status;
     ThrowIfFailed(Engine().GetStatusText(status.put()));
-    sStatusParts = SplitFields(std::wstring_view(status.get() ? status.get() : L"", status.length()),
-                               L'|');
+    sStatusParts =
+        SplitFields(std::wstring_view(status.get() ? status.get() : L"", status.length()), L'|');
     if (sStatusParts.empty()) RaiseError(kErrSubscriptOutOfRange);
     sStatusParts[0] = DropLastCharacter(sStatusParts[0]);
 

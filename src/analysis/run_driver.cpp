@@ -60,8 +60,8 @@ void frmWizard::cmdNext_Click() {
     // Sums saturate like the used space of one drive does: a volume too large
     // for the byte count must not end the program.
     for (std::int16_t i = 0; i <= upperBound; ++i)
-        cyTotalUsedBytes =
-            cyTotalUsedBytes.SaturatingAdd(GetDriveUsedBytes(sSelectedDrives[static_cast<size_t>(i)]));
+        cyTotalUsedBytes = cyTotalUsedBytes.SaturatingAdd(
+            GetDriveUsedBytes(sSelectedDrives[static_cast<size_t>(i)]));
 
     if (upperBound == 0) {
         lblDiskCount.SetVisible(false);

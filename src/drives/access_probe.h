@@ -21,13 +21,13 @@ void ProbeDriveRoot(const std::wstring& root);
 // While alive, the calling thread gets error codes instead of the system's
 // "insert a disk" boxes for drives without a medium.
 class ScopedNoDriveErrorBoxes {
-  public:
+public:
     ScopedNoDriveErrorBoxes() noexcept;
     ~ScopedNoDriveErrorBoxes();
     ScopedNoDriveErrorBoxes(const ScopedNoDriveErrorBoxes&) = delete;
     ScopedNoDriveErrorBoxes& operator=(const ScopedNoDriveErrorBoxes&) = delete;
 
-  private:
+private:
     DWORD previous_ = 0;
     bool changed_ = false;
 };

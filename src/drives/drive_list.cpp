@@ -19,8 +19,8 @@ namespace orvane {
 
 HIMAGELIST frmWizard::GetSystemImagelist(UINT uFlags) {
     SHFILEINFOA record{};
-    return reinterpret_cast<HIMAGELIST>(::SHGetFileInfoA("C:\\", 0, &record, sizeof(record),
-                                                         uFlags | SHGFI_SYSICONINDEX));
+    return reinterpret_cast<HIMAGELIST>(
+        ::SHGetFileInfoA("C:\\", 0, &record, sizeof(record), uFlags | SHGFI_SYSICONINDEX));
 }
 
 LRESULT frmWizard::ListView_SetImageList(HWND hwnd, HIMAGELIST himl, int iImageList) {
@@ -56,8 +56,9 @@ void frmWizard::LoadDriveList(ListView& lvw, bool /*bLargeIcons: always the smal
         DWORD_PTR answered = 0;
         errors.Run([&] {
             const std::wstring root = FromAnsi(*entry);
-            answered = ::SHGetFileInfoW(root.c_str(), FILE_ATTRIBUTE_NORMAL, &record, sizeof(record),
-                                        SHGFI_DISPLAYNAME | SHGFI_TYPENAME | SHGFI_SYSICONINDEX);
+            answered =
+                ::SHGetFileInfoW(root.c_str(), FILE_ATTRIBUTE_NORMAL, &record, sizeof(record),
+                                 SHGFI_DISPLAYNAME | SHGFI_TYPENAME | SHGFI_SYSICONINDEX);
         });
         if (answered) {
             int iItem = 0;

@@ -12,7 +12,6 @@ std::wstring RemoveBackslashes(std::wstring_view text) {
     return result;
 }
 
-
 std::optional<std::string> DriveStringWalk::Next() {
     if (ended_ || position_ >= buffer_.size()) return std::nullopt;
     std::string entry;

@@ -12,14 +12,22 @@ AppError::AppError(long number, std::wstring description)
 
 std::wstring DescribeErrorNumber(long number) {
     switch (number) {
-        case kErrInvalidCall: return L"Invalid procedure call or argument";
-        case kErrOverflow: return L"Overflow";
-        case kErrOutOfMemory: return L"Out of memory";
-        case kErrSubscriptOutOfRange: return L"Subscript out of range";
-        case kErrDivisionByZero: return L"Division by zero";
-        case kErrTypeMismatch: return L"Type mismatch";
-        case kErrBadFileNameOrNumber: return L"Bad file name or number";
-        default: return L"Application-defined or object-defined error";
+        case kErrInvalidCall:
+            return L"Invalid procedure call or argument";
+        case kErrOverflow:
+            return L"Overflow";
+        case kErrOutOfMemory:
+            return L"Out of memory";
+        case kErrSubscriptOutOfRange:
+            return L"Subscript out of range";
+        case kErrDivisionByZero:
+            return L"Division by zero";
+        case kErrTypeMismatch:
+            return L"Type mismatch";
+        case kErrBadFileNameOrNumber:
+            return L"Bad file name or number";
+        default:
+            return L"Application-defined or object-defined error";
     }
 }
 
@@ -31,7 +39,8 @@ std::wstring DescribeHresult(HRESULT hr) {
     std::wstring text;
     if (length && buffer) {
         text.assign(buffer, length);
-        while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        while (!text.empty() &&
+               (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
             text.pop_back();
     }
     if (buffer) ::LocalFree(buffer);

@@ -70,7 +70,8 @@ auto GuardBoundary(Body&& body) noexcept -> decltype(body()) {
         ReportAndEnd(kErrOutOfMemory, DescribeErrorNumber(kErrOutOfMemory));
     } catch (const std::exception& e) {
         std::wstring text;
-        for (const char* p = e.what(); *p; ++p) text += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+        for (const char* p = e.what(); *p; ++p)
+            text += static_cast<wchar_t>(static_cast<unsigned char>(*p));
         ReportAndEnd(kErrInvalidCall, text);
     } catch (...) {
         ReportAndEnd(kErrInvalidCall, DescribeErrorNumber(kErrInvalidCall));

@@ -34,8 +34,12 @@ public:
     // The same, with a result beyond the range pinned to Max()/Min().
     Currency SaturatingMultiplyBy(std::int64_t n) const noexcept;
 
-    friend constexpr bool operator==(Currency a, Currency b) noexcept { return a.scaled_ == b.scaled_; }
-    friend constexpr auto operator<=>(Currency a, Currency b) noexcept { return a.scaled_ <=> b.scaled_; }
+    friend constexpr bool operator==(Currency a, Currency b) noexcept {
+        return a.scaled_ == b.scaled_;
+    }
+    friend constexpr auto operator<=>(Currency a, Currency b) noexcept {
+        return a.scaled_ <=> b.scaled_;
+    }
 
 private:
     constexpr explicit Currency(std::int64_t scaled) noexcept : scaled_(scaled) {}

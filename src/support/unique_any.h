@@ -153,7 +153,8 @@ class unique_bstr {
 public:
     unique_bstr() noexcept = default;
     explicit unique_bstr(const wchar_t* text) noexcept : b_(::SysAllocString(text)) {}
-    unique_bstr(const wchar_t* text, UINT length) noexcept : b_(::SysAllocStringLen(text, length)) {}
+    unique_bstr(const wchar_t* text, UINT length) noexcept
+        : b_(::SysAllocStringLen(text, length)) {}
     unique_bstr(const unique_bstr&) = delete;
     unique_bstr& operator=(const unique_bstr&) = delete;
     ~unique_bstr() { ::SysFreeString(b_); }

@@ -15,10 +15,10 @@ void Control::CreateWindowIn(HWND parent, const TwipsScale& scale, const WindowS
     DWORD style = window.style | WS_CHILD | WS_CLIPSIBLINGS;
     if (visible_) style |= WS_VISIBLE;
     if (!enabled_) style |= WS_DISABLED;
-    const HWND hwnd = ::CreateWindowExW(
-        window.exStyle, window.className, caption_.c_str(), style, r.left, r.top, r.right - r.left,
-        r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
-        ::GetModuleHandleW(nullptr), nullptr);
+    const HWND hwnd = ::CreateWindowExW(window.exStyle, window.className, caption_.c_str(), style,
+                                        r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
+                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
+                                        ::GetModuleHandleW(nullptr), nullptr);
     if (!hwnd) RaiseLastError();
     Adopt(hwnd, scale);
 }
@@ -114,7 +114,8 @@ void Label::Create(HWND parent, const TwipsScale& scale) {
 void Label::SetWordWrap(bool wrap) {
     wordWrap_ = wrap;
     if (!hWnd()) return;
-    const LONG_PTR others = ::GetWindowLongPtrW(hWnd(), GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
+    const LONG_PTR others =
+        ::GetWindowLongPtrW(hWnd(), GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
     ::SetWindowLongPtrW(hWnd(), GWL_STYLE, others | Style());
     ::InvalidateRect(hWnd(), nullptr, TRUE);
 }
@@ -308,7 +309,8 @@ void Frame::PaintFace(HDC dc) const noexcept {
 
     // The border runs through the middle of the caption's line, as a group
     // box draws it.
-    HFONT font = captionFont_ ? captionFont_ : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    HFONT font =
+        captionFont_ ? captionFont_ : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
     scoped_select selectFont(dc, font);
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(dc, &metrics);

@@ -214,7 +214,8 @@ private:
 // with a non-zero interval.
 class Timer {
 public:
-    Timer(unsigned id, unsigned interval, bool enabled) : id_(id), interval_(interval), enabled_(enabled) {}
+    Timer(unsigned id, unsigned interval, bool enabled)
+        : id_(id), interval_(interval), enabled_(enabled) {}
     void Attach(HWND owner) noexcept;
     void Detach() noexcept;
     unsigned Interval() const noexcept { return interval_; }

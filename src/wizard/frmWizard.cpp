@@ -76,8 +76,8 @@ frmWizard::~frmWizard() {
 void frmWizard::Form_Initialize() {
     // The list view and the progress bars need the common controls registered.
     ::InitCommonControls();
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS |
-                                              ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX icc{sizeof(icc),
+                             ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
 }
 
@@ -149,11 +149,25 @@ void frmWizard::CreateControls() {
 }
 
 std::vector<Control*> frmWizard::AllControls() {
-    return {&cmdNext,          &cmdCancel,         &frmTop,          &lblTitle,
-            &lblDesc,          &frmBar,            &frmDrives,       &txtLoading,
-            &lvwDrives,        &frmProgress,       &chkCloseWhenDone, &pbOverallProgress,
-            &pbDiskProgress,   &lblDiskCount,      &lblOverallProgress, &lblDiskProgStatus,
-            &lblFileFldCount,  &lblFolderName,     &Label3};
+    return {&cmdNext,
+            &cmdCancel,
+            &frmTop,
+            &lblTitle,
+            &lblDesc,
+            &frmBar,
+            &frmDrives,
+            &txtLoading,
+            &lvwDrives,
+            &frmProgress,
+            &chkCloseWhenDone,
+            &pbOverallProgress,
+            &pbDiskProgress,
+            &lblDiskCount,
+            &lblOverallProgress,
+            &lblDiskProgStatus,
+            &lblFileFldCount,
+            &lblFolderName,
+            &Label3};
 }
 
 std::vector<Control*> frmWizard::TabOrder() {
@@ -240,7 +254,8 @@ LRESULT frmWizard::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORBTN:
-            return OnCtlColor(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+            return OnCtlColor(message, reinterpret_cast<HDC>(wParam),
+                              reinterpret_cast<HWND>(lParam));
         case WM_SETCURSOR:
             if (HCURSOR cursor = ProgramWideCursor()) {
                 ::SetCursor(cursor);
@@ -334,8 +349,8 @@ LRESULT frmWizard::OnCtlColor(UINT message, HDC dc, HWND control) {
     }
     if (control == txtLoading.hWnd() || message == WM_CTLCOLOREDIT) {
         ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
-        ::SetTextColor(dc, ::GetSysColor(::IsWindowEnabled(control) ? COLOR_WINDOWTEXT
-                                                                     : COLOR_GRAYTEXT));
+        ::SetTextColor(
+            dc, ::GetSysColor(::IsWindowEnabled(control) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
         return reinterpret_cast<LRESULT>(windowBrush_.get());
     }
     ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
@@ -349,8 +364,8 @@ void frmWizard::MoveFocus(bool backwards) {
     const HWND focus = ::GetFocus();
     auto current = std::find_if(order.begin(), order.end(),
                                 [&](const Control* c) { return c->hWnd() == focus; });
-    const size_t start = current == order.end() ? order.size() - 1
-                                                : static_cast<size_t>(current - order.begin());
+    const size_t start =
+        current == order.end() ? order.size() - 1 : static_cast<size_t>(current - order.begin());
     for (size_t step = 1; step <= order.size(); ++step) {
         const Control* next = order[(start + step) % order.size()];
         const HWND candidate = next->hWnd();
@@ -362,8 +377,8 @@ void frmWizard::MoveFocus(bool backwards) {
     }
 }
 
-LRESULT CALLBACK frmWizard::FocusSubclassProc(HWND hwnd, UINT message, WPARAM wParam,
-                                              LPARAM lParam, UINT_PTR, DWORD_PTR data) noexcept {
+LRESULT CALLBACK frmWizard::FocusSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                              UINT_PTR, DWORD_PTR data) noexcept {
     auto* form = reinterpret_cast<frmWizard*>(data);
     if (message == WM_KEYDOWN && wParam == VK_TAB) {
         GuardBoundary([&] { form->MoveFocus(::GetKeyState(VK_SHIFT) < 0); });
@@ -376,8 +391,7 @@ LRESULT CALLBACK frmWizard::FocusSubclassProc(HWND hwnd, UINT message, WPARAM wP
 
 // --- FormDC -----------------------------------------------------------------------
 
-FormDC::FormDC(const frmWizard& form) noexcept
-    : dc_(form.hwnd()), font_(dc_.get(), form.Font()) {}
+FormDC::FormDC(const frmWizard& form) noexcept : dc_(form.hwnd()), font_(dc_.get(), form.Font()) {}
 
 // --- The program's wizard ------------------------------------------------------------
 

@@ -39,31 +39,37 @@ public:
     CommandButton cmdNext{ids::cmdNext, {5040, 4500, 1095, 350}, 5, L"Next >"};
     CommandButton cmdCancel{ids::cmdCancel, {3840, 4500, 1095, 350}, 4, L"Cancel"};
     Frame frmTop{ids::frmTop, {-90, -120, 8775, 975}, 0, L"", kWhite};
-    Label lblTitle{ids::lblTitle, {270, 315, 2895, 255}, 2, L"Select drives to analyze",
-                   Label::Align::Left, true};
-    Label lblDesc{ids::lblDesc, {390, 555, 3975, 255}, 1,
-                  L"Select drives from the following list, and click on Next >", Label::Align::Left,
+    Label lblTitle{
+        ids::lblTitle, {270, 315, 2895, 255}, 2, L"Select drives to analyze", Label::Align::Left,
+        true};
+    Label lblDesc{ids::lblDesc,
+                  {390, 555, 3975, 255},
+                  1,
+                  L"Select drives from the following list, and click on Next >",
+                  Label::Align::Left,
                   true};
     Picture Image1{{-555, -105, 7500, 1050}};
     Frame frmBar{ids::frmBar, {-120, 4200, 7335, 1815}, 3, L"", ::GetSysColor(COLOR_BTNFACE)};
-    Frame frmDrives{ids::frmDrives, {-120, 480, 6720, 4500}, 6, L"Frame3",
-                    ::GetSysColor(COLOR_BTNFACE)};
-    TextBox txtLoading{ids::txtLoading, {360, 480, 5940, 3165}, 17,
-                       L"Loading local disks...please wait..."};
+    Frame frmDrives{
+        ids::frmDrives, {-120, 480, 6720, 4500}, 6, L"Frame3", ::GetSysColor(COLOR_BTNFACE)};
+    TextBox txtLoading{
+        ids::txtLoading, {360, 480, 5940, 3165}, 17, L"Loading local disks...please wait..."};
     ListView lvwDrives{ids::lvwDrives, {360, 480, 5940, 3165}, 7};
-    Frame frmProgress{ids::frmProgress, {-120, 480, 6975, 4500}, 8, L"Frame4",
-                      ::GetSysColor(COLOR_BTNFACE)};
-    CheckBox chkCloseWhenDone{ids::chkCloseWhenDone, {315, 3345, 4650, 255}, 18,
+    Frame frmProgress{
+        ids::frmProgress, {-120, 480, 6975, 4500}, 8, L"Frame4", ::GetSysColor(COLOR_BTNFACE)};
+    CheckBox chkCloseWhenDone{ids::chkCloseWhenDone,
+                              {315, 3345, 4650, 255},
+                              18,
                               L"Close this dialog box when disk analysis is complete"};
     ProgressBar pbOverallProgress{ids::pbOverallProgress, {315, 2760, 5940, 255}, 13};
     ProgressBar pbDiskProgress{ids::pbDiskProgress, {315, 1920, 5940, 255}, 9};
     Label lblDiskCount{ids::lblDiskCount, {3600, 2490, 2655, 255}, 16, L"", Label::Align::Right};
-    Label lblOverallProgress{ids::lblOverallProgress, {315, 2505, 3255, 210}, 15,
-                             L"Overall progress"};
-    Label lblDiskProgStatus{ids::lblDiskProgStatus, {315, 1650, 3375, 255}, 14,
-                            L"Analyzing drive "};
-    Label lblFileFldCount{ids::lblFileFldCount, {3600, 1650, 2655, 255}, 12, L"",
-                          Label::Align::Right};
+    Label lblOverallProgress{
+        ids::lblOverallProgress, {315, 2505, 3255, 210}, 15, L"Overall progress"};
+    Label lblDiskProgStatus{
+        ids::lblDiskProgStatus, {315, 1650, 3375, 255}, 14, L"Analyzing drive "};
+    Label lblFileFldCount{
+        ids::lblFileFldCount, {3600, 1650, 2655, 255}, 12, L"", Label::Align::Right};
     Label lblFolderName{ids::lblFolderName, {315, 1080, 5940, 195}, 11, L""};
     Label Label3{ids::Label3, {315, 840, 825, 210}, 10, L"Analyzing"};
 
@@ -140,8 +146,8 @@ private:
     std::vector<Control*> TabOrder();
     std::vector<Control*> AllControls();
     void ForgetWindows() noexcept;
-    static LRESULT CALLBACK FocusSubclassProc(HWND hwnd, UINT message, WPARAM wParam,
-                                              LPARAM lParam, UINT_PTR id, DWORD_PTR data) noexcept;
+    static LRESULT CALLBACK FocusSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                              UINT_PTR id, DWORD_PTR data) noexcept;
 
     friend class RunScope;
     bool loaded_ = false;

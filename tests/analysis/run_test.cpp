@@ -84,10 +84,11 @@ TEST_F(AnalysisRun, ThreeDrivesOneAfterAnotherEndInFinish) {
     };
     form.cmdNext_Click();
 
-    EXPECT_EQ(EngineWork(), (std::vector<std::wstring>{L"AnalyzeDrive C:", L"FinishDrive",
-                                                        L"AnalyzeDrive D:", L"FinishDrive",
-                                                        L"AnalyzeDrive H:", L"FinishDrive"}));
-    EXPECT_EQ(counters, (std::vector<std::wstring>{L"Disk 1 of 3", L"Disk 2 of 3", L"Disk 3 of 3"}));
+    EXPECT_EQ(EngineWork(),
+              (std::vector<std::wstring>{L"AnalyzeDrive C:", L"FinishDrive", L"AnalyzeDrive D:",
+                                         L"FinishDrive", L"AnalyzeDrive H:", L"FinishDrive"}));
+    EXPECT_EQ(counters,
+              (std::vector<std::wstring>{L"Disk 1 of 3", L"Disk 2 of 3", L"Disk 3 of 3"}));
     EXPECT_EQ(statuses,
               (std::vector<std::wstring>{L"Scanning C:", L"Scanning D:", L"Scanning H:"}));
     EXPECT_TRUE(progressShown);

@@ -101,8 +101,8 @@ TEST(Startup, MainLeavesTheWizardReadyAndItsUnloadEndsTheProgram) {
 
     ::SendMessageW(wizard.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(wizard.IsLoaded());
-    EXPECT_EQ(styleman->calls, (std::vector<std::wstring>{L"Create", L"Activate", L"Deactivate",
-                                                          L"Destroy"}));
+    EXPECT_EQ(styleman->calls,
+              (std::vector<std::wstring>{L"Create", L"Activate", L"Deactivate", L"Destroy"}));
     EXPECT_FALSE(objStyleman);
     EXPECT_TRUE(QuitPosted());
     // The wizard stays unloaded: a later reference does not bring it back.

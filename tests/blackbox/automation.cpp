@@ -27,7 +27,7 @@ LRESULT SendWithTimeout(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // Memory in another process for messages whose arguments point to memory.
 class RemoteBuffer {
-  public:
+public:
     RemoteBuffer(HANDLE process, size_t size)
         : process_(process),
           address_(
@@ -48,7 +48,7 @@ class RemoteBuffer {
         return ::ReadProcessMemory(process_, at(offset), data, size, &done) && done == size;
     }
 
-  private:
+private:
     HANDLE process_;
     void* address_;
 };

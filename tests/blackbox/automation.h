@@ -39,7 +39,7 @@ std::wstring EnvironmentValue(const wchar_t* name);
 
 // A fresh folder under the temporary folder, removed with its files.
 class StagingFolder {
-  public:
+public:
     StagingFolder();
     ~StagingFolder();
     StagingFolder(const StagingFolder&) = delete;
@@ -50,14 +50,14 @@ class StagingFolder {
     bool CopyIn(const std::wstring& source, const std::wstring& name) const;
     bool WriteText(const std::wstring& name, const std::string& utf8) const;
 
-  private:
+private:
     std::wstring path_;
 };
 
 // A started program. Ends it (TerminateProcess) on destruction if a test left
 // it running, so that a failed test never leaves a process behind.
 class Process {
-  public:
+public:
     // Starts exe in folder with the current environment plus overrides.
     static std::optional<Process> Start(const std::wstring& exe, const std::wstring& folder,
                                         const std::map<std::wstring, std::wstring>& environment);
@@ -72,7 +72,7 @@ class Process {
     std::optional<DWORD> WaitForExit(milliseconds timeout = kPatience) const;
     void Kill() const;
 
-  private:
+private:
     Process(tests::owned_handle handle, DWORD id) : handle_(std::move(handle)), id_(id) {}
     tests::owned_handle handle_;
     DWORD id_ = 0;
@@ -115,14 +115,14 @@ void CloseWithCloseBox(HWND top);
 // A list view of another process. Item texts and state changes go through a
 // buffer allocated in that process.
 class RemoteListView {
-  public:
+public:
     RemoteListView(HWND list, HANDLE process) : list_(list), process_(process) {}
     int Count() const;
     UINT State(int item, UINT mask) const;
     std::wstring ItemText(int item) const;
     bool SetChecked(int item, bool checked) const;
 
-  private:
+private:
     HWND list_;
     HANDLE process_;
 };
@@ -171,7 +171,7 @@ struct LogEntry {
 };
 
 class StandinLog {
-  public:
+public:
     explicit StandinLog(std::wstring path) : path_(std::move(path)) {}
     const std::wstring& path() const { return path_; }
     std::vector<LogEntry> Read() const;
@@ -184,7 +184,7 @@ class StandinLog {
         return Count(component, call) > 0;
     }
 
-  private:
+private:
     std::wstring path_;
 };
 
@@ -204,7 +204,7 @@ COLORREF ScreenPixel(POINT at);
 // the test or the program stored under it) when the test ends, and put back
 // as it was before.
 class SettingsKey {
-  public:
+public:
     SettingsKey();
     ~SettingsKey();
     SettingsKey(const SettingsKey&) = delete;
@@ -217,7 +217,7 @@ class SettingsKey {
     // The stored bytes and type, if the value exists.
     std::optional<std::pair<DWORD, std::string>> Stored(const std::string& name) const;
 
-  private:
+private:
     bool existedBefore_ = false;
     std::optional<std::pair<DWORD, std::string>> closeWhenDoneBefore_;
 };

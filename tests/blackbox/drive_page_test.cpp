@@ -27,7 +27,7 @@ bool ClickAndWaitForHandler(HWND button) {
 }
 
 class DrivePage : public ::testing::Test {
-  protected:
+protected:
     void Start(const std::string& script = {}) {
         program_ = std::make_unique<ProgramUnderTest>(StartOptions().Script(script));
         ASSERT_EQ("", program_->failure());

@@ -21,7 +21,8 @@ ProgramUnderTest::ProgramUnderTest(const StartOptions& options)
     }
     const char* styleman =
         options.realComponents ? ORVANE_REAL_STYLEMAN_PATH : ORVANE_STANDIN_STYLEMAN_PATH;
-    const char* engine = options.realComponents ? ORVANE_REAL_ENGINE_PATH : ORVANE_STANDIN_ENGINE_PATH;
+    const char* engine =
+        options.realComponents ? ORVANE_REAL_ENGINE_PATH : ORVANE_STANDIN_ENGINE_PATH;
     if (options.withStyleman && !folder_.CopyIn(BuiltFile(styleman), L"Styleman.dll")) {
         failure_ = "cannot copy the style manager stand-in";
         return;

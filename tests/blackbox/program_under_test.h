@@ -15,7 +15,7 @@ namespace orvane::blackbox {
 struct StartOptions {
     bool withStyleman = true;  // leave one out to simulate a missing component
     bool withEngine = true;
-    std::string script;  // the stand-ins' script (key=value lines)
+    std::string script;           // the stand-ins' script (key=value lines)
     bool realComponents = false;  // the product's own DLLs instead of the stand-ins
 
     StartOptions& WithoutStyleman() {
@@ -37,7 +37,7 @@ struct StartOptions {
 };
 
 class ProgramUnderTest {
-  public:
+public:
     explicit ProgramUnderTest(const StartOptions& options);
     ProgramUnderTest(const ProgramUnderTest&) = delete;
     ProgramUnderTest& operator=(const ProgramUnderTest&) = delete;
@@ -65,7 +65,7 @@ class ProgramUnderTest {
         return process_->WaitForExit(timeout);
     }
 
-  private:
+private:
     StagingFolder folder_;
     StandinLog log_;
     std::optional<Process> process_;

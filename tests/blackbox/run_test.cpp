@@ -34,7 +34,7 @@ unsigned long long UsedBytes(const wchar_t* root) {
 }
 
 class Run : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         if (!TestDrivesPrepared()) {
             GTEST_SKIP() << "needs the test drives of ./orvane test (ORVANE_TESTDRIVES)";
@@ -258,7 +258,7 @@ TEST_F(Run, LongFolderIsShortenedInTheMiddle) {
 }
 
 class CloseWhenDone : public Run {
-  protected:
+protected:
     SettingsKey settings_;
 };
 
@@ -344,7 +344,7 @@ TEST_F(CloseWhenDone, CheckingTheBoxWithoutTheKeyStoresNothingButStillCloses) {
 // A broken engine ends the program with the error report, like every other
 // failure the program does not handle.
 class EngineFailure : public Run {
-  protected:
+protected:
     int ErrorReportsShown() {
         int count = 0;
         for (const MessageBoxInfo& box : MessageBoxes(program().process().id())) {

@@ -53,7 +53,8 @@ protected:
             e.checked = (state & 0xF000) == 0x2000;
             e.ghosted = (state & LVIS_CUT) != 0;
             const std::wstring tag = form.lvwDrives.Tag(i + 1);
-            EXPECT_EQ(tag.find(L'\\'), std::wstring::npos) << "drive text " << ::testing::PrintToString(tag);
+            EXPECT_EQ(tag.find(L'\\'), std::wstring::npos)
+                << "drive text " << ::testing::PrintToString(tag);
             EXPECT_TRUE(entries.emplace(tag, e).second) << "two entries for one drive";
         }
         return entries;
@@ -81,9 +82,8 @@ TEST_F(DriveList, EachDriveTypeGetsItsCheckAndMark) {
         bool checked, ghosted;
     };
     const Want wants[] = {
-        {L"C:", true, false},  {L"D:", true, false},  {L"E:", false, true},
-        {L"F:", false, false}, {L"H:", true, false},  {L"I:", false, true},
-        {L"R:", false, false},
+        {L"C:", true, false}, {L"D:", true, false}, {L"E:", false, true},  {L"F:", false, false},
+        {L"H:", true, false}, {L"I:", false, true}, {L"R:", false, false},
     };
     for (const Want& want : wants) {
         SCOPED_TRACE(::testing::PrintToString(std::wstring(want.drive)));

@@ -33,7 +33,7 @@ std::wstring SequenceEntry(const std::vector<std::wstring>& entries, long callNu
 }
 
 class EngineStandin final : public com::DispatchObject<IAnalysisEngine, IID_IAnalysisEngine> {
-  public:
+public:
     EngineStandin()
         : script_(Script::Load()), cancel_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
         LogEvent(kComponent, L"New");
@@ -102,7 +102,7 @@ class EngineStandin final : public com::DispatchObject<IAnalysisEngine, IID_IAna
         return com::ReturnBstr(text.c_str(), static_cast<UINT>(text.size()), pbstrBytes);
     }
 
-  private:
+private:
     long Begin(const std::wstring& operation, const std::wstring& argument) {
         LogEvent(kComponent, argument.empty() ? operation : operation + L" " + argument);
         return ++calls_[operation];

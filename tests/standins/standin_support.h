@@ -42,7 +42,7 @@ namespace orvane::standin {
 void LogEvent(const wchar_t* component, const std::wstring& event);
 
 class Script {
-  public:
+public:
     // Reads the file named by ORVANE_STANDIN_SCRIPT; empty without it.
     static Script Load();
     static Script Parse(const std::string& utf8Text);
@@ -58,7 +58,7 @@ class Script {
     // The release file of a held call.
     std::wstring ReleaseFile(const std::wstring& operation, long callNumber) const;
 
-  private:
+private:
     std::vector<std::pair<std::wstring, std::wstring>> entries_;
     std::wstring folder_;  // where the script lives, with a trailing backslash
 };

@@ -11,7 +11,7 @@ namespace {
 constexpr wchar_t kComponent[] = L"styleman";
 
 class StylemanStandin final : public com::DispatchObject<IStyleman, IID_IStyleman> {
-  public:
+public:
     StylemanStandin() : script_(Script::Load()) { LogEvent(kComponent, L"New"); }
 
     HRESULT STDMETHODCALLTYPE Create(long* plStatus) override {
@@ -25,7 +25,7 @@ class StylemanStandin final : public com::DispatchObject<IStyleman, IID_IStylema
     }
     HRESULT STDMETHODCALLTYPE Destroy() override { return Call(L"Destroy"); }
 
-  private:
+private:
     HRESULT StatusCall(const wchar_t* operation, long* plStatus) {
         if (plStatus) *plStatus = 0;
         return Call(operation);

@@ -12,7 +12,7 @@ namespace orvane::tests {
 
 template <class Handle, class Traits>
 class owned {
-  public:
+public:
     owned() noexcept = default;
     explicit owned(Handle h) noexcept : handle_(h) {}
     owned(const owned&) = delete;
@@ -32,7 +32,7 @@ class owned {
         if (old != Traits::invalid()) Traits::close(old);
     }
 
-  private:
+private:
     Handle handle_ = Traits::invalid();
 };
 
@@ -65,7 +65,7 @@ using owned_memory_dc = owned<HDC, MemoryDcTraits>;
 
 // A screen or window DC, released to the window it came from.
 class owned_window_dc {
-  public:
+public:
     explicit owned_window_dc(HWND hwnd) noexcept : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
     owned_window_dc(const owned_window_dc&) = delete;
     owned_window_dc& operator=(const owned_window_dc&) = delete;
@@ -74,7 +74,7 @@ class owned_window_dc {
     }
     HDC get() const noexcept { return dc_; }
 
-  private:
+private:
     HWND hwnd_;
     HDC dc_;
 };

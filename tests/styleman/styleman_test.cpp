@@ -22,7 +22,7 @@ using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
 
 class StylemanTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         module_ = ::LoadLibraryW((test::ProgramDirectory() + L"Styleman.dll").c_str());
         ASSERT_NE(module_, nullptr) << "Styleman.dll beside the test program";
@@ -50,7 +50,7 @@ class StylemanTest : public ::testing::Test {
     Com<IClassFactory> factory_;
     Com<IStyleman> styleman_;
 
-  private:
+private:
     template <class Fn>
     Fn Export(const char* name) const {
         // Through a plain function pointer type: FARPROC has no real signature.

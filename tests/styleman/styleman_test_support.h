@@ -52,7 +52,7 @@ inline unique_actctx ProgramManifestContext(UINT id) {
 
 // Keeps a context active for one scope.
 class ScopedActivation {
-  public:
+public:
     explicit ScopedActivation(HANDLE context) {
         if (!::ActivateActCtx(context, &cookie_)) throw std::runtime_error("ActivateActCtx failed");
     }
@@ -60,14 +60,14 @@ class ScopedActivation {
     ScopedActivation& operator=(const ScopedActivation&) = delete;
     ~ScopedActivation() { ::DeactivateActCtx(0, cookie_); }
 
-  private:
+private:
     ULONG_PTR cookie_ = 0;
 };
 
 // One reference to a COM object.
 template <class T>
 class Com {
-  public:
+public:
     Com() = default;
     Com(const Com&) = delete;
     Com& operator=(const Com&) = delete;
@@ -82,7 +82,7 @@ class Com {
         return reinterpret_cast<void**>(&p_);
     }
 
-  private:
+private:
     T* p_ = nullptr;
 };
 

@@ -70,7 +70,7 @@ void CALLBACK InspectAndAnswerBox(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 class MsgBoxHookTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         WNDCLASSW wc{};
         wc.lpfnWndProc = ::DefWindowProcW;

@@ -17,7 +17,7 @@ constexpr COLORREF kBackground = RGB(255, 255, 255);
 
 // A memory DC over a white bitmap, with the dialog font selected.
 class PathCompactTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         dc_.reset(::CreateCompatibleDC(nullptr));
         ASSERT_TRUE(dc_);

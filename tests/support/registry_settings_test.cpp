@@ -14,7 +14,7 @@ namespace {
 
 // Every test works in a key of its own below HKCU and removes it afterwards.
 class RegistrySettingsTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         const auto* info = testing::UnitTest::GetInstance()->current_test_info();
         subKey_ = L"Software\\OrvaneTests\\" +

@@ -12,7 +12,7 @@ namespace {
 // Every test starts from a pointer that is neither the default nor one the
 // tests set, so that "restored" and "reset to default" differ.
 class WaitCursorTest : public testing::Test {
-  protected:
+protected:
     static constexpr short kBefore = 13;
     void SetUp() override { SetScreenMousePointer(kBefore); }
     void TearDown() override { SetScreenMousePointer(kPointerDefault); }

@@ -109,7 +109,8 @@ TEST_F(WizardLayout, StackingAfterLoadKeepsBannerAndButtonRowOverTheDrivePage) {
     EXPECT_FALSE(::GetWindowLongPtrW(form.frmProgress.hWnd(), GWL_STYLE) & WS_VISIBLE);
     EXPECT_EQ(ChildIdsFrontToBack(form.frmDrives.hWnd()),
               (std::vector<int>{ids::txtLoading, ids::lvwDrives}));
-    EXPECT_EQ(ChildIdsFrontToBack(form.frmTop.hWnd()), (std::vector<int>{ids::lblTitle, ids::lblDesc}));
+    EXPECT_EQ(ChildIdsFrontToBack(form.frmTop.hWnd()),
+              (std::vector<int>{ids::lblTitle, ids::lblDesc}));
     EXPECT_EQ(ChildIdsFrontToBack(form.frmProgress.hWnd()),
               (std::vector<int>{ids::chkCloseWhenDone, ids::pbOverallProgress, ids::pbDiskProgress,
                                 ids::lblDiskCount, ids::lblOverallProgress, ids::lblDiskProgStatus,

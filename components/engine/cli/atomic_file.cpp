@@ -64,7 +64,7 @@ bool WriteFileAtomically(const NativeString& path, const std::string& content, s
 namespace {
 
 class UniqueFd {
-  public:
+public:
     explicit UniqueFd(int fd) : fd_(fd) {}
     ~UniqueFd() { Close(); }
     UniqueFd(const UniqueFd&) = delete;
@@ -77,7 +77,7 @@ class UniqueFd {
         return fd < 0 || ::close(fd) == 0;
     }
 
-  private:
+private:
     int fd_;
 };
 

@@ -33,24 +33,24 @@ wchar_t DriveLetterOf(BSTR drive) {
 // Makes the object outlive a call during which a nested window handler
 // releases the last outside reference.
 class KeepAlive {
-  public:
+public:
     explicit KeepAlive(IUnknown* object) : object_(object) { object_->AddRef(); }
     KeepAlive(const KeepAlive&) = delete;
     KeepAlive& operator=(const KeepAlive&) = delete;
     ~KeepAlive() { object_->Release(); }
 
-  private:
+private:
     IUnknown* object_;
 };
 
 class CallScope {
-  public:
+public:
     explicit CallScope(std::atomic<bool>& flag) : flag_(flag) { flag_ = true; }
     CallScope(const CallScope&) = delete;
     CallScope& operator=(const CallScope&) = delete;
     ~CallScope() { flag_ = false; }
 
-  private:
+private:
     std::atomic<bool>& flag_;
 };
 

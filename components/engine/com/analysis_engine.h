@@ -21,7 +21,7 @@ namespace orvane::engine::com {
 
 class AnalysisEngine final
     : public orvane::com::DispatchObject<IAnalysisEngine, IID_IAnalysisEngine> {
-  public:
+public:
     AnalysisEngine();
     ~AnalysisEngine() override;
 
@@ -45,7 +45,7 @@ class AnalysisEngine final
     HRESULT STDMETHODCALLTYPE Cancel() override;
     HRESULT STDMETHODCALLTYPE GetBytesScanned(BSTR* pbstrBytes) override;
 
-  private:
+private:
     HRESULT Analyze(BSTR drive);
     HRESULT Finish();
     void StartScanner(wchar_t drive_letter);

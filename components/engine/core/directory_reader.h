@@ -70,7 +70,7 @@ enum class ReadStatus : std::uint8_t {
 
 // One open folder. Destroying it closes the folder.
 class DirectoryHandle {
-  public:
+public:
     virtual ~DirectoryHandle() = default;
     // Replaces the contents of `batch` with the next entries. Backends should
     // return a few thousand entries at most per call: the scanner checks for
@@ -99,7 +99,7 @@ struct OpenResult {
 };
 
 class DirectoryReader {
-  public:
+public:
     virtual ~DirectoryReader() = default;
     // Opens the starting folder. `path` is as the user gave it (a drive root
     // like L"C:\\" or a POSIX path); the backend decides how to open it. A

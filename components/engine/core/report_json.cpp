@@ -107,7 +107,7 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
 
 // Writes a JSON object's members one after the other with the right commas.
 class JsonWriter {
-  public:
+public:
     explicit JsonWriter(std::string& out) : out_(out) {}
 
     void BeginObject() { Open('{'); }
@@ -142,7 +142,7 @@ class JsonWriter {
         }
     }
 
-  private:
+private:
     void Separate() {
         if (after_key_) {
             after_key_ = false;

@@ -42,7 +42,7 @@ struct Sums {
 // smallest kept item is the one to beat.
 template <typename Item>
 class TopList {
-  public:
+public:
     explicit TopList(std::size_t limit) : limit_(limit) {}
 
     bool Admits(std::uint64_t allocated) const {
@@ -59,7 +59,7 @@ class TopList {
     }
     std::vector<Item>& items() { return items_; }
 
-  private:
+private:
     static bool Greater(const Item& a, const Item& b) {
         return a.allocated_bytes > b.allocated_bytes;
     }
@@ -109,7 +109,7 @@ NativeStringView LowerExtension(NativeStringView name, std::array<NativeChar, kM
 // Remembers the identities of data with several names, spread over shards so
 // workers rarely meet on one lock.
 class IdentitySet {
-  public:
+public:
     // True the first time an identity is seen.
     bool Insert(std::uint64_t id) {
         auto& shard = shards_[(id * 0x9E3779B97F4A7C15ull) >> 58];
@@ -117,7 +117,7 @@ class IdentitySet {
         return shard.ids.insert(id).second;
     }
 
-  private:
+private:
     struct Shard {
         std::mutex mutex;
         std::unordered_set<std::uint64_t> ids;
@@ -127,13 +127,13 @@ class IdentitySet {
 
 // Held only while a path is copied in or out, never during I/O.
 class SpinLock {
-  public:
+public:
     void lock() noexcept {
         while (flag_.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
     }
     void unlock() noexcept { flag_.clear(std::memory_order_release); }
 
-  private:
+private:
     std::atomic_flag flag_ = ATOMIC_FLAG_INIT;
 };
 
@@ -188,7 +188,7 @@ struct Scanner::ProgressState {
 };
 
 class Scanner::Walk {
-  public:
+public:
     Walk(DirectoryReader& reader, const ScanOptions& options, ProgressState& progress)
         : reader_(reader), options_(options), progress_(progress), separator_(reader.Separator()) {}
 
@@ -257,7 +257,7 @@ class Scanner::Walk {
         return std::move(result_);
     }
 
-  private:
+private:
     struct WorkerState {
         explicit WorkerState(const ScanOptions& options)
             : largest_files(options.top_count), largest_folders(options.top_count) {}

@@ -118,7 +118,7 @@ struct ScanProgress {
 };
 
 class Scanner {
-  public:
+public:
     // `reader` must outlive the scanner.
     explicit Scanner(DirectoryReader& reader, ScanOptions options = {});
     ~Scanner();  // cancels and waits for the workers
@@ -150,7 +150,7 @@ class Scanner {
     std::uint64_t AllocatedBytesScanned() const;
     ScanProgress Progress() const;
 
-  private:
+private:
     class Walk;  // the state of one scan
     struct ProgressState;
 

@@ -77,7 +77,7 @@ bool IsDotOrDotDot(const char* name) {
 }
 
 class PosixDirectory : public DirectoryHandle {
-  public:
+public:
     PosixDirectory(int fd, dev_t device) : fd_(fd), device_(device) {}
     ~PosixDirectory() override { ::close(fd_); }
     PosixDirectory(const PosixDirectory&) = delete;
@@ -129,7 +129,7 @@ class PosixDirectory : public DirectoryHandle {
         for (std::size_t i = 0; i < count; ++i) FillStats(entries[i]);
     }
 
-  private:
+private:
     void FillStats(DirEntry& entry) const {
         struct stat st;
         if (::fstatat(fd_, entry.name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -151,7 +151,7 @@ class PosixDirectory : public DirectoryHandle {
 };
 
 class PosixReader : public DirectoryReader {
-  public:
+public:
     PosixReader() { RaiseOpenFileLimit(); }
 
     OpenResult OpenRoot(const NativeString& path) override {
@@ -206,7 +206,7 @@ class PosixReader : public DirectoryReader {
 
     NativeChar Separator() const override { return '/'; }
 
-  private:
+private:
     // Every folder with subfolders still to open keeps its descriptor open, so
     // a deep tree can need more than the usual soft limit of 1,024.
     static void RaiseOpenFileLimit() {

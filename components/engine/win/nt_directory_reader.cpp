@@ -47,7 +47,7 @@ constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // at once (a deep chain): a folder borrows a buffer only while it is being
 // read, from a spare kept per thread.
 class ListingBuffer {
-  public:
+public:
     ListingBuffer() = default;
     ListingBuffer(const ListingBuffer&) = delete;
     ListingBuffer& operator=(const ListingBuffer&) = delete;
@@ -65,7 +65,7 @@ class ListingBuffer {
         data_.reset();
     }
 
-  private:
+private:
     static std::unique_ptr<std::uint64_t[]>& Spare() {
         thread_local std::unique_ptr<std::uint64_t[]> spare;
         return spare;
@@ -94,7 +94,7 @@ DirEntry ToDirEntry(const nt::FileIdFullDirInformation& info, bool ids_unique) {
 bool IsDotOrDotDot(NativeStringView name) { return name == L"." || name == L".."; }
 
 class NtDirectoryHandle final : public DirectoryHandle {
-  public:
+public:
     NtDirectoryHandle(HANDLE handle, bool ids_unique) : handle_(handle), ids_unique_(ids_unique) {}
 
     HANDLE get() const { return handle_.get(); }
@@ -115,7 +115,7 @@ class NtDirectoryHandle final : public DirectoryHandle {
         return ReadStatus::kEntries;
     }
 
-  private:
+private:
     ReadStatus ReadOnce(std::vector<DirEntry>& batch) {
         std::uint64_t* data = buffer_.Acquire();
         nt::IoStatusBlock io{};
@@ -180,7 +180,7 @@ bool HasVolumeWideFileIds(HANDLE root) {
 }
 
 class NtDirectoryReader final : public DirectoryReader {
-  public:
+public:
     OpenResult OpenRoot(const NativeString& path) override {
         OpenResult result;
         if (!nt::GetApi().query_directory_file || !nt::GetApi().open_file) {

@@ -36,24 +36,24 @@ struct IStyleman : public IDispatch {
 // Analysis engine. Only slots 2, 4, 17, 18 and 19 are called; the others are
 // reserved and answer E_NOTIMPL.
 struct IAnalysisEngine : public IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE Reserved1() = 0;                      // slot 1
-    virtual HRESULT STDMETHODCALLTYPE FinishDrive() = 0;                    // slot 2
-    virtual HRESULT STDMETHODCALLTYPE Reserved3() = 0;                      // slot 3
-    virtual HRESULT STDMETHODCALLTYPE AnalyzeDrive(BSTR bstrDrive) = 0;     // slot 4
-    virtual HRESULT STDMETHODCALLTYPE Reserved5() = 0;                      // slot 5
-    virtual HRESULT STDMETHODCALLTYPE Reserved6() = 0;                      // slot 6
-    virtual HRESULT STDMETHODCALLTYPE Reserved7() = 0;                      // slot 7
-    virtual HRESULT STDMETHODCALLTYPE Reserved8() = 0;                      // slot 8
-    virtual HRESULT STDMETHODCALLTYPE Reserved9() = 0;                      // slot 9
-    virtual HRESULT STDMETHODCALLTYPE Reserved10() = 0;                     // slot 10
-    virtual HRESULT STDMETHODCALLTYPE Reserved11() = 0;                     // slot 11
-    virtual HRESULT STDMETHODCALLTYPE Reserved12() = 0;                     // slot 12
-    virtual HRESULT STDMETHODCALLTYPE Reserved13() = 0;                     // slot 13
-    virtual HRESULT STDMETHODCALLTYPE Reserved14() = 0;                     // slot 14
-    virtual HRESULT STDMETHODCALLTYPE Reserved15() = 0;                     // slot 15
-    virtual HRESULT STDMETHODCALLTYPE Reserved16() = 0;                     // slot 16
-    virtual HRESULT STDMETHODCALLTYPE GetStatusText(BSTR* pbstrStatus) = 0;  // slot 17
-    virtual HRESULT STDMETHODCALLTYPE Cancel() = 0;                         // slot 18
+    virtual HRESULT STDMETHODCALLTYPE Reserved1() = 0;                        // slot 1
+    virtual HRESULT STDMETHODCALLTYPE FinishDrive() = 0;                      // slot 2
+    virtual HRESULT STDMETHODCALLTYPE Reserved3() = 0;                        // slot 3
+    virtual HRESULT STDMETHODCALLTYPE AnalyzeDrive(BSTR bstrDrive) = 0;       // slot 4
+    virtual HRESULT STDMETHODCALLTYPE Reserved5() = 0;                        // slot 5
+    virtual HRESULT STDMETHODCALLTYPE Reserved6() = 0;                        // slot 6
+    virtual HRESULT STDMETHODCALLTYPE Reserved7() = 0;                        // slot 7
+    virtual HRESULT STDMETHODCALLTYPE Reserved8() = 0;                        // slot 8
+    virtual HRESULT STDMETHODCALLTYPE Reserved9() = 0;                        // slot 9
+    virtual HRESULT STDMETHODCALLTYPE Reserved10() = 0;                       // slot 10
+    virtual HRESULT STDMETHODCALLTYPE Reserved11() = 0;                       // slot 11
+    virtual HRESULT STDMETHODCALLTYPE Reserved12() = 0;                       // slot 12
+    virtual HRESULT STDMETHODCALLTYPE Reserved13() = 0;                       // slot 13
+    virtual HRESULT STDMETHODCALLTYPE Reserved14() = 0;                       // slot 14
+    virtual HRESULT STDMETHODCALLTYPE Reserved15() = 0;                       // slot 15
+    virtual HRESULT STDMETHODCALLTYPE Reserved16() = 0;                       // slot 16
+    virtual HRESULT STDMETHODCALLTYPE GetStatusText(BSTR* pbstrStatus) = 0;   // slot 17
+    virtual HRESULT STDMETHODCALLTYPE Cancel() = 0;                           // slot 18
     virtual HRESULT STDMETHODCALLTYPE GetBytesScanned(BSTR* pbstrBytes) = 0;  // slot 19
 };
 

@@ -69,7 +69,7 @@ Expected Measure(const std::wstring& root) {
 }
 
 class AnalysisEngineTest : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() { dll_ = new EngineDll(); }
     static void TearDownTestSuite() {
         delete big_drive_;

@@ -408,11 +408,11 @@ namespace {
 // Strict recursive descent over RFC 8259. Strings are only compared with
 // ASCII by the tests: "\u" escapes are kept as written.
 class JsonParser {
-  public:
+public:
     explicit JsonParser(const std::string& text) : s_(text) {}
     bool Document(Json& out) { return Value(out, 0) && (Space(), i_ == s_.size()); }
 
-  private:
+private:
     void Space() {
         while (i_ < s_.size() && s_[i_] && std::strchr(" \t\r\n", s_[i_])) ++i_;
     }

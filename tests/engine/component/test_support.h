@@ -19,7 +19,7 @@ namespace engine_test {
 
 // A folder under %TEMP% removed with everything in it at the end.
 class TempTree {
-  public:
+public:
     explicit TempTree(const std::wstring& name);
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
@@ -30,7 +30,7 @@ class TempTree {
     void AddFolder(const std::wstring& relative);
     void AddFile(const std::wstring& relative, std::size_t bytes);
 
-  private:
+private:
     std::wstring root_;
 };
 
@@ -58,7 +58,7 @@ Census TakeCensus(const std::wstring& folder);
 
 // A drive letter that shows `folder` for as long as the object lives.
 class MappedDrive {
-  public:
+public:
     explicit MappedDrive(const std::wstring& folder);
     MappedDrive(const MappedDrive&) = delete;
     MappedDrive& operator=(const MappedDrive&) = delete;
@@ -68,7 +68,7 @@ class MappedDrive {
     std::wstring drive() const { return std::wstring{letter_, L':'}; }  // "Q:"
     std::wstring root() const { return drive() + L"\\"; }
 
-  private:
+private:
     bool Define(wchar_t letter, const std::wstring& folder);
     void Remove();
     wchar_t letter_ = 0;
@@ -79,7 +79,7 @@ class MappedDrive {
 // The engine created from AnalysisEngine.dll beside the test program, without
 // any registration.
 class EngineDll {
-  public:
+public:
     EngineDll();
     ~EngineDll();
     EngineDll(const EngineDll&) = delete;
@@ -89,7 +89,7 @@ class EngineDll {
     HRESULT CanUnloadNow() const;
     bool loaded() const { return module_ != nullptr; }
 
-  private:
+private:
     HMODULE module_ = nullptr;
 };
 
@@ -105,7 +105,7 @@ HRESULT Analyze(orvane::IAnalysisEngine& engine, const std::wstring& drive);
 
 // A hidden window whose timer calls `on_tick` on the test thread.
 class TickWindow {
-  public:
+public:
     TickWindow(UINT interval_ms, std::function<void(TickWindow&)> on_tick);
     ~TickWindow();
     TickWindow(const TickWindow&) = delete;
@@ -114,7 +114,7 @@ class TickWindow {
     void Stop();
     int ticks() const { return ticks_; }
 
-  private:
+private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     HWND hwnd_ = nullptr;
     std::function<void(TickWindow&)> on_tick_;

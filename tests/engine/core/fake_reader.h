@@ -54,7 +54,7 @@ struct FakeNode {
 };
 
 class FakeReader : public DirectoryReader {
-  public:
+public:
     FakeNode root;
     std::size_t batch_size = 3;
     // Lists names first and fills sizes in FillStats, like the POSIX backend.
@@ -116,9 +116,9 @@ class FakeReader : public DirectoryReader {
     }
     int MaxOpenHandles() const { return max_open_.load(); }
 
-  private:
+private:
     class Handle : public DirectoryHandle {
-      public:
+    public:
         Handle(FakeReader& reader, FakeNode& node) : reader_(reader), node_(node) {
             int open = ++reader_.open_;
             int max = reader_.max_open_.load();
@@ -163,7 +163,7 @@ class FakeReader : public DirectoryReader {
             return ReadStatus::kEntries;
         }
 
-      private:
+    private:
         // Names in a batch point at the children's own strings.
         const FakeNode& ChildNamed(NativeStringView name) const {
             for (const auto& child : node_.children) {

@@ -36,7 +36,7 @@ struct JsonValue {
 };
 
 class JsonReader {
-  public:
+public:
     // Throws std::runtime_error with the offset of the first problem.
     static JsonValue Parse(std::string_view text) {
         JsonReader reader(text);
@@ -46,7 +46,7 @@ class JsonReader {
         return value;
     }
 
-  private:
+private:
     explicit JsonReader(std::string_view text) : text_(text) {}
 
     [[noreturn]] void Fail(const char* what) const {

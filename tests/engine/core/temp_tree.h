@@ -57,7 +57,7 @@ inline ToolTotals MeasureWithTools(const std::string& path) {
 }
 
 class TempTree {
-  public:
+public:
     TempTree() {
         const char* base = std::getenv("TMPDIR");
         std::string pattern =
@@ -121,7 +121,7 @@ class TempTree {
         ::close(fd);
     }
 
-  private:
+private:
     std::string root_;
 };
 
