@@ -33,7 +33,7 @@ public:
 
 // An engine whose per-drive calls keep messages flowing for a while, as the
 // real one does, and run a test's code nested inside them.
-class FakeEngine : public com::DispatchObject<IAnalysisEngine, IID_IAnalysisEngine> {
+class FakeEngine : public com::DispatchObject<AnalysisEngineReservedSlots, IID_IAnalysisEngine> {
 public:
     std::vector<std::wstring> calls;
     DWORD analyzeMs = 0;  // how long AnalyzeDrive keeps messages flowing
@@ -43,22 +43,8 @@ public:
     std::wstring bytes = L"0";
     int CountOf(const std::wstring& call) const;
 
-    HRESULT STDMETHODCALLTYPE Reserved1() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE FinishDrive() override;
-    HRESULT STDMETHODCALLTYPE Reserved3() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE AnalyzeDrive(BSTR drive) override;
-    HRESULT STDMETHODCALLTYPE Reserved5() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved6() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved7() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved8() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved9() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved10() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved11() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved12() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved13() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved14() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved15() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved16() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetStatusText(BSTR* status) override;
     HRESULT STDMETHODCALLTYPE Cancel() override;
     HRESULT STDMETHODCALLTYPE GetBytesScanned(BSTR* bytes) override;

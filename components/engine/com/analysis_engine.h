@@ -20,27 +20,13 @@
 namespace orvane::engine::com {
 
 class AnalysisEngine final
-    : public orvane::com::DispatchObject<IAnalysisEngine, IID_IAnalysisEngine> {
+    : public orvane::com::DispatchObject<AnalysisEngineReservedSlots, IID_IAnalysisEngine> {
 public:
     AnalysisEngine();
     ~AnalysisEngine() override;
 
-    HRESULT STDMETHODCALLTYPE Reserved1() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE FinishDrive() override;
-    HRESULT STDMETHODCALLTYPE Reserved3() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE AnalyzeDrive(BSTR bstrDrive) override;
-    HRESULT STDMETHODCALLTYPE Reserved5() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved6() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved7() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved8() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved9() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved10() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved11() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved12() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved13() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved14() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved15() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved16() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetStatusText(BSTR* pbstrStatus) override;
     HRESULT STDMETHODCALLTYPE Cancel() override;
     HRESULT STDMETHODCALLTYPE GetBytesScanned(BSTR* pbstrBytes) override;

@@ -57,4 +57,23 @@ struct IAnalysisEngine : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE GetBytesScanned(BSTR* pbstrBytes) = 0;  // slot 19
 };
 
+// The reserved slots, answered E_NOTIMPL: an engine derives from this and
+// implements the five operations.
+struct AnalysisEngineReservedSlots : public IAnalysisEngine {
+    HRESULT STDMETHODCALLTYPE Reserved1() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved3() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved5() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved6() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved7() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved8() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved9() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved10() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved11() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved12() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved13() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved14() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved15() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved16() override { return E_NOTIMPL; }
+};
+
 }  // namespace orvane
