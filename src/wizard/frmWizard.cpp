@@ -1,6 +1,5 @@
 #include "wizard/frmWizard.h"
 
-#include <windowsx.h>
 
 #include <algorithm>
 
