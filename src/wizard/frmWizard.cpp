@@ -1,6 +1,5 @@
 #include "wizard/frmWizard.h"
 
-
 #include <algorithm>
 
 #include "app/mMain.h"
