@@ -1,5 +1,7 @@
 #include "automation.h"
 
+#include "test_text.h"
+
 #include <commctrl.h>
 
 #include <cstdlib>
@@ -124,24 +126,9 @@ bool WaitUntil(const std::function<bool()>& condition, milliseconds timeout) {
     }
 }
 
-std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int size =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), size);
-    return out;
-}
+std::wstring Widen(const std::string& utf8) { return testtext::FromUtf8(utf8); }
 
-std::string Narrow(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                          nullptr, nullptr);
-    return out;
-}
+std::string Narrow(const std::wstring& text) { return testtext::ToUtf8(text); }
 
 std::wstring HostPathToWindows(const std::string& path) {
     if (!path.empty() && path[0] == '/') {
@@ -160,14 +147,7 @@ std::wstring HostPathToWindows(const std::string& path) {
     return Widen(path);
 }
 
-std::wstring EnvironmentValue(const wchar_t* name) {
-    const DWORD needed = ::GetEnvironmentVariableW(name, nullptr, 0);
-    if (needed == 0) return {};
-    std::wstring value(needed, L'\0');
-    const DWORD written = ::GetEnvironmentVariableW(name, value.data(), needed);
-    value.resize(written < needed ? written : 0);
-    return value;
-}
+std::wstring EnvironmentValue(const wchar_t* name) { return testtext::EnvironmentValue(name); }
 
 // ---- StagingFolder ----------------------------------------------------------------
 

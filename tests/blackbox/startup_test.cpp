@@ -26,19 +26,30 @@ std::optional<MessageBoxInfo> ErrorReportOf(DWORD processId) {
     return std::nullopt;
 }
 
-TEST(StartUp, MissingStyleManagerEndsWithTheErrorReportBeforeAnyWindow) {
-    ProgramUnderTest program(StartOptions().WithoutStyleman());
-    ASSERT_EQ("", program.failure());
+// Watches the whole start-up until the error report appears or the program
+// ends; tells whether a window of the program was shown meanwhile, even
+// briefly.
+std::optional<MessageBoxInfo> WatchStartUpForReport(const ProgramUnderTest& program,
+                                                    bool& windowSeen) {
     const DWORD id = program.process().id();
-
-    // Watch the whole start-up: a wizard shown even briefly is a fault.
-    bool windowSeen = false;
+    windowSeen = false;
     std::optional<MessageBoxInfo> report;
     WaitUntil([&] {
         windowSeen = windowSeen || FindWizard(id) != nullptr || ShowsAWindow(id);
         report = ErrorReportOf(id);
         return report.has_value() || !program.process().Running();
     });
+    return report;
+}
+
+TEST(StartUp, MissingStyleManagerEndsWithTheErrorReportBeforeAnyWindow) {
+    ProgramUnderTest program(StartOptions().WithoutStyleman());
+    ASSERT_EQ("", program.failure());
+    const DWORD id = program.process().id();
+
+    // A wizard shown even briefly is a fault.
+    bool windowSeen = false;
+    const auto report = WatchStartUpForReport(program, windowSeen);
     ASSERT_TRUE(report.has_value())
         << "no error report (process running: " << program.process().Running() << ")\n"
         << DescribeWindows(id);
@@ -85,15 +96,9 @@ TEST(StartUp, MissingEngineShowsTheFilledWizardThenTheErrorReport) {
 TEST(StartUp, FailingStyleManagerOperationEndsWithTheErrorReportBeforeAnyWindow) {
     ProgramUnderTest program(StartOptions().Script("fail=Activate:0x80004005\n"));
     ASSERT_EQ("", program.failure());
-    const DWORD id = program.process().id();
 
     bool windowSeen = false;
-    std::optional<MessageBoxInfo> report;
-    WaitUntil([&] {
-        windowSeen = windowSeen || FindWizard(id) != nullptr || ShowsAWindow(id);
-        report = ErrorReportOf(id);
-        return report.has_value() || !program.process().Running();
-    });
+    const auto report = WatchStartUpForReport(program, windowSeen);
     ASSERT_TRUE(report.has_value());
     EXPECT_FALSE(windowSeen);
     EXPECT_THAT(program.log().Calls("styleman"),

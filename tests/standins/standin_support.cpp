@@ -1,5 +1,7 @@
 #include "standin_support.h"
 
+#include "test_text.h"
+
 #include "test_handles.h"
 
 #include <cwchar>
@@ -9,33 +11,9 @@
 namespace orvane::standin {
 namespace {
 
-std::wstring EnvironmentValue(const wchar_t* name) {
-    const DWORD needed = ::GetEnvironmentVariableW(name, nullptr, 0);
-    if (needed == 0) return {};
-    std::wstring value(needed, L'\0');
-    const DWORD written = ::GetEnvironmentVariableW(name, value.data(), needed);
-    value.resize(written < needed ? written : 0);
-    return value;
-}
-
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                          nullptr, nullptr);
-    return out;
-}
-
-std::wstring FromUtf8(const std::string& text) {
-    if (text.empty()) return {};
-    const int size =
-        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
-}
+using testtext::EnvironmentValue;
+using testtext::FromUtf8;
+using testtext::ToUtf8;
 
 std::wstring Trim(const std::wstring& text) {
     size_t first = 0;
