@@ -1,5 +1,7 @@
 #include "inproc_support.h"
 
+#include "app/mMain.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -87,6 +89,27 @@ HRESULT FakeEngine::Cancel() {
 
 HRESULT FakeEngine::GetBytesScanned(BSTR* out) {
     return com::ReturnBstr(bytes.c_str(), static_cast<UINT>(bytes.size()), out);
+}
+
+// --- InstalledFakes -------------------------------------------------------------
+
+InstalledFakes::InstalledFakes() : styleman(new FakeStyleman()), engine(new FakeEngine()) {
+    styleman->AddRef();
+    engine->AddRef();
+    objStyleman = com_ptr<IStyleman>(styleman);
+    objEngine = com_ptr<IAnalysisEngine>(engine);
+}
+
+InstalledFakes::~InstalledFakes() {
+    objStyleman.reset();
+    objEngine.reset();
+    styleman->Release();
+    engine->Release();
+}
+
+void CheckOnlyDrives(frmWizard& form, const std::set<std::wstring>& drives) {
+    for (int i = 0; i < form.lvwDrives.Count(); ++i)
+        form.SetCheck(form.lvwDrives.hWnd(), i, drives.count(form.lvwDrives.Tag(i + 1)) > 0);
 }
 
 // --- BoxAnswerer ---------------------------------------------------------------------

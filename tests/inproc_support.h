@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "orvane/com_server.h"
 #include "orvane/components.h"
 #include "support/unique_any.h"
+#include "wizard/frmWizard.h"
 
 namespace orvane::testing {
 
@@ -53,6 +55,19 @@ private:
     bool cancelled_ = false;
 };
 
+// Fakes installed as the program's two components for one test. The test
+// keeps references of its own, so it can look at them after the program
+// has let go.
+class InstalledFakes {
+public:
+    InstalledFakes();
+    ~InstalledFakes();
+    InstalledFakes(const InstalledFakes&) = delete;
+    InstalledFakes& operator=(const InstalledFakes&) = delete;
+    FakeStyleman* const styleman;
+    FakeEngine* const engine;
+};
+
 // Answers the message boxes this process shows, one answer each, from a
 // watcher thread, and remembers what each box said and where it stood.
 class BoxAnswerer {
@@ -90,6 +105,9 @@ public:
     // The stored CloseWhenDone bytes, or "<none>".
     static std::string StoredValue();
 };
+
+// Checks exactly the listed drives ("C:") in the wizard's drive list.
+void CheckOnlyDrives(frmWizard& form, const std::set<std::wstring>& drives);
 
 // Whether the current Wine prefix has the drive letters the tests expect.
 bool HasTestDrives();

@@ -31,12 +31,6 @@ class AnalysisRun : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!testing::HasTestDrives()) GTEST_SKIP() << "not the prefix with the test drives";
-        styleman = new FakeStyleman();
-        engine = new FakeEngine();
-        objStyleman = com_ptr<IStyleman>(styleman);
-        styleman->AddRef();
-        objEngine = com_ptr<IAnalysisEngine>(engine);
-        engine->AddRef();
         form.Load();
         form.tmrProgress.SetEnabled(false);
         form.tmrProgress.SetInterval(0);
@@ -44,18 +38,8 @@ protected:
         ::SendMessageA(form.lvwDrives.hWnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, -1);
         form.LoadDriveList(form.lvwDrives, false);
     }
-    void TearDown() override {
-        if (!engine) return;
-        form.Unload();
-        objStyleman.reset();
-        objEngine.reset();
-        styleman->Release();
-        engine->Release();
-    }
-    void CheckOnly(std::set<std::wstring> drives) {
-        for (int i = 0; i < form.lvwDrives.Count(); ++i)
-            form.SetCheck(form.lvwDrives.hWnd(), i, drives.count(form.lvwDrives.Tag(i + 1)) > 0);
-    }
+    void TearDown() override { form.Unload(); }
+    void CheckOnly(const std::set<std::wstring>& drives) { testing::CheckOnlyDrives(form, drives); }
     std::vector<std::wstring> EngineWork() const {
         std::vector<std::wstring> work;
         for (const auto& call : engine->calls)
@@ -64,9 +48,10 @@ protected:
     }
 
     ScopedSettingsKey settings{false};
+    testing::InstalledFakes fakes;
+    FakeStyleman* const styleman = fakes.styleman;
+    FakeEngine* const engine = fakes.engine;
     frmWizard form;
-    FakeStyleman* styleman = nullptr;
-    FakeEngine* engine = nullptr;
 };
 
 TEST_F(AnalysisRun, ThreeDrivesOneAfterAnotherEndInFinish) {
@@ -206,8 +191,7 @@ TEST_F(AnalysisRun, StoredNoOrNothingStaysOnFinish) {
         run.Load();
         ::SendMessageA(run.lvwDrives.hWnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, -1);
         run.LoadDriveList(run.lvwDrives, false);
-        for (int i = 0; i < run.lvwDrives.Count(); ++i)
-            run.SetCheck(run.lvwDrives.hWnd(), i, run.lvwDrives.Tag(i + 1) == L"D:");
+        testing::CheckOnlyDrives(run, {L"D:"});
         run.cmdNext_Click();
         EXPECT_TRUE(run.IsLoaded());
         EXPECT_EQ(run.chkCloseWhenDone.Value(), 0);

@@ -25,10 +25,7 @@ protected:
         ::SendMessageA(form.lvwDrives.hWnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, -1);
         form.LoadDriveList(form.lvwDrives, false);
     }
-    void CheckOnly(std::set<std::wstring> drives) {
-        for (int i = 0; i < form.lvwDrives.Count(); ++i)
-            form.SetCheck(form.lvwDrives.hWnd(), i, drives.count(form.lvwDrives.Tag(i + 1)) > 0);
-    }
+    void CheckOnly(const std::set<std::wstring>& drives) { testing::CheckOnlyDrives(form, drives); }
     frmWizard form;
 };
 

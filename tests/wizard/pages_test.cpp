@@ -19,32 +19,21 @@ using testing::ScopedSettingsKey;
 class WizardPages : public ::testing::Test {
 protected:
     void SetUp() override {
-        styleman = new FakeStyleman();
-        engine = new FakeEngine();
-        objStyleman = com_ptr<IStyleman>(styleman);
-        styleman->AddRef();  // the test keeps looking at it after the program lets go
-        objEngine = com_ptr<IAnalysisEngine>(engine);
-        engine->AddRef();
         form.Load();
         form.StopProgressTimer();  // as start-up does
         form.Show();
     }
-    void TearDown() override {
-        form.Unload();
-        objStyleman.reset();
-        objEngine.reset();
-        styleman->Release();
-        engine->Release();
-    }
+    void TearDown() override { form.Unload(); }
     int ShownPages() const {
         return (::GetWindowLongPtrW(form.frmDrives.hWnd(), GWL_STYLE) & WS_VISIBLE ? 1 : 0) +
                (::GetWindowLongPtrW(form.frmProgress.hWnd(), GWL_STYLE) & WS_VISIBLE ? 1 : 0);
     }
     HWND FrontChild() const { return ::GetWindow(form.hwnd(), GW_CHILD); }
 
+    testing::InstalledFakes fakes;
+    FakeStyleman* const styleman = fakes.styleman;
+    FakeEngine* const engine = fakes.engine;
     frmWizard form;
-    FakeStyleman* styleman = nullptr;
-    FakeEngine* engine = nullptr;
 };
 
 TEST_F(WizardPages, ShowPageShowsOnePageBehindBannerRowAndButtons) {
