@@ -1,12 +1,19 @@
 // orvane-scan: the scanning core on the command line.
 //
-//   orvane-scan [--json FILE] [--threads N] [--top N] [--quiet] PATH
+//   orvane-scan [--json FILE] [--html FILE] [--compare OLD.json] [--threads N]
+//               [--top N] [--tree N] [--quiet] PATH
 //
-// Prints the totals and the largest folders of PATH; --json also writes the
-// full report. Exit codes: 0 scanned (unreadable subfolders included), 1 PATH
-// itself cannot be scanned, 2 bad arguments, 3 the report cannot be written.
+// Prints the totals and the largest folders of PATH (with the space ledger
+// when PATH is a whole volume, and the largest changes with --compare);
+// --json and --html also write the full report. Exit codes: 0 scanned
+// (unreadable subfolders included), 1 PATH itself cannot be scanned, 2 bad
+// arguments (an OLD.json that is not a report included), 3 a report cannot
+// be written.
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +29,10 @@
 #include "cli/text_report.h"
 #include "core/report_json.h"
 #include "core/scanner.h"
+#include "report/changes.h"
+#include "report/html_report.h"
+#include "report/ledger.h"
+#include "report/report_snapshot.h"
 
 namespace orvane::engine::cli {
 namespace {
@@ -36,14 +47,21 @@ enum ExitCode : int {
 struct Arguments {
     NativeString path;
     std::optional<NativeString> json_file;
+    std::optional<NativeString> html_file;
+    std::optional<NativeString> compare_file;
     unsigned threads = 0;
     std::size_t top = 20;
+    std::size_t tree = 5000;
     bool quiet = false;
 };
 
 constexpr char kUsage[] =
-    "usage: orvane-scan [--json FILE] [--threads N] [--top N] [--quiet] PATH\n"
+    "usage: orvane-scan [--json FILE] [--html FILE] [--compare OLD.json] [--threads N]\n"
+    "                   [--top N] [--tree N] [--quiet] PATH\n"
     "  --json FILE  also write the full report as JSON (replaced atomically)\n"
+    "  --html FILE  also write the report as a page to open in a browser\n"
+    "  --compare OLD.json  list what changed since that earlier report\n"
+    "  --tree N     folders the report's tree and map keep (default 5000)\n"
     "  --threads N  worker threads (default: tuned for this machine)\n"
     "  --top N      length of the largest-folder, file and type lists (default 20)\n"
     "  --quiet      no progress line on a terminal\n";
@@ -77,6 +95,23 @@ bool ParseArguments(const std::vector<NativeString>& args, Arguments& parsed) {
             if (!file || file->empty())
                 return std::fputs("orvane-scan: --json needs a file\n", stderr), false;
             parsed.json_file = *file;
+        } else if (arg == ORVANE_NATIVE("--html") || arg == ORVANE_NATIVE("--compare")) {
+            const bool html = arg == ORVANE_NATIVE("--html");
+            const NativeString* file = value();
+            if (!file || file->empty()) {
+                return std::fputs(html ? "orvane-scan: --html needs a file\n"
+                                       : "orvane-scan: --compare needs a report file\n",
+                                  stderr),
+                       false;
+            }
+            (html ? parsed.html_file : parsed.compare_file) = *file;
+        } else if (arg == ORVANE_NATIVE("--tree")) {
+            const NativeString* count = value();
+            if (!count || !ParseCount(*count, 1000000, number)) {
+                return std::fputs("orvane-scan: --tree needs a number from 1 to 1000000\n", stderr),
+                       false;
+            }
+            parsed.tree = static_cast<std::size_t>(number);
         } else if (arg == ORVANE_NATIVE("--threads")) {
             const NativeString* count = value();
             if (!count || !ParseCount(*count, 256, number)) {
@@ -148,11 +183,50 @@ void WaitShowingProgress(Scanner& scanner, bool show) {
     std::fflush(stderr);
 }
 
+// The earlier report --compare names; false with a message when it is not one.
+bool ReadEarlierReport(const NativeString& file, std::optional<report::ReportSnapshot>& out) {
+    std::ifstream in(std::filesystem::path(file), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (in) out = report::ReadReportSnapshot(text.str());
+    if (out) return true;
+    std::fprintf(stderr, "orvane-scan: %s is not a readable report\n", ToUtf8Lossy(file).c_str());
+    return false;
+}
+
+ReportAddenda Addenda(const ScanResult& result, const Arguments& args,
+                      const std::optional<report::ReportSnapshot>& earlier) {
+    ReportAddenda addenda;
+    if (result.status == ScanStatus::kCompleted) {
+        if (auto volume = report::QueryVolume(result.root))
+            addenda.ledger = report::MakeLedger(*volume, result.totals);
+    }
+    if (earlier) {
+        const std::u8string file_name =
+            std::filesystem::path(*args.compare_file).filename().u8string();
+        const std::string name(file_name.begin(), file_name.end());
+        addenda.changes = report::ComputeChanges(*earlier, result, name);
+    }
+    return addenda;
+}
+
+bool WriteReport(const std::optional<NativeString>& file, const std::string& content) {
+    if (!file) return true;
+    std::string error;
+    if (WriteFileAtomically(*file, content, error)) return true;
+    std::fprintf(stderr, "orvane-scan: cannot write %s: %s\n", ToUtf8Lossy(*file).c_str(),
+                 error.c_str());
+    return false;
+}
+
 int Run(const Arguments& args) {
+    std::optional<report::ReportSnapshot> earlier;
+    if (args.compare_file && !ReadEarlierReport(*args.compare_file, earlier)) return kExitUsage;
     std::unique_ptr<DirectoryReader> reader = CreatePlatformDirectoryReader();
     ScanOptions options;
     options.threads = args.threads;
     options.top_count = args.top;
+    options.tree_folders = args.tree;
     // Where listings give no link counts (Windows), count hard-linked data
     // once by file id, as the component does: both front ends then agree.
     options.unknown_link_count = UnknownLinkCount::kRememberFileId;
@@ -161,23 +235,27 @@ int Run(const Arguments& args) {
     WaitShowingProgress(scanner, !args.quiet && StderrIsTerminal());
     ScanResult result = scanner.TakeResult();
 
+    const ReportAddenda addenda = Addenda(result, args, earlier);
+
     int exit_code = kExitScanned;
     if (result.status == ScanStatus::kRootUnreadable) {
         std::fprintf(stderr, "orvane-scan: cannot scan %s: %s\n", ToUtf8Lossy(args.path).c_str(),
                      OpenErrorName(result.root_error));
         exit_code = kExitPathUnscannable;
     } else {
-        std::fputs(TextSummary(result, args.top).c_str(), stdout);
+        std::string text = TextSummary(result, args.top);
+        if (addenda.ledger) text += LedgerText(*addenda.ledger);
+        if (addenda.changes)
+            text += ChangesText(*addenda.changes, result.totals.allocated_bytes, args.top);
+        std::fputs(text.c_str(), stdout);
         std::fflush(stdout);
     }
-    if (args.json_file) {
-        std::string error;
-        if (!WriteFileAtomically(*args.json_file, ReportJson(result), error)) {
-            std::fprintf(stderr, "orvane-scan: cannot write %s: %s\n",
-                         ToUtf8Lossy(*args.json_file).c_str(), error.c_str());
-            if (exit_code == kExitScanned) exit_code = kExitReportFailed;
-        }
-    }
+    const bool json_written =
+        !args.json_file || WriteReport(args.json_file, ReportJson(result, addenda));
+    const bool html_written =
+        !args.html_file || WriteReport(args.html_file, report::ReportHtml(result, addenda));
+    if ((!json_written || !html_written) && exit_code == kExitScanned)
+        exit_code = kExitReportFailed;
     return exit_code;
 }
 

@@ -97,6 +97,55 @@ std::string TextSummary(const ScanResult& result, std::size_t folder_lines) {
     return out;
 }
 
+std::string LedgerText(const Ledger& ledger) {
+    std::string out = "\nSpace on the volume\n";
+    out += Line("volume size", BytesValue(ledger.volume_bytes));
+    out += Line("used", BytesValue(ledger.used_bytes));
+    out += Line("found by the scan", BytesValue(ledger.found_bytes));
+    const bool negative = ledger.remainder_bytes < 0;
+    const std::uint64_t remainder =
+        negative ? static_cast<std::uint64_t>(-(ledger.remainder_bytes + 1)) + 1
+                 : static_cast<std::uint64_t>(ledger.remainder_bytes);
+    std::string value = negative ? "-" : "";
+    value += BytesValue(remainder);
+    out +=
+        Line("not visible", value += ", used - found: system areas, metadata, protected folders");
+    out += Line("free", BytesValue(ledger.free_bytes));
+    out += Line("online-only files", BytesValue(ledger.online_only_bytes));
+    out += Line("compression saves", BytesValue(ledger.compression_saved_bytes));
+    return out;
+}
+
+namespace {
+
+std::string SignedHuman(std::uint64_t before, std::uint64_t after) {
+    std::string out(1, after >= before ? '+' : '-');
+    return out += HumanBytes(after >= before ? after - before : before - after);
+}
+
+}  // namespace
+
+std::string ChangesText(const ReportChanges& changes, std::uint64_t allocated_now,
+                        std::size_t lines) {
+    std::string out = "\nChanges since " + changes.previous.started_at + "\n";
+    out += Line("found then", BytesValue(changes.previous.allocated_bytes));
+    out += Line("found now", BytesValue(allocated_now) + ", " +
+                                 SignedHuman(changes.previous.allocated_bytes, allocated_now));
+    std::size_t shown = 0;
+    for (const SizeChange& change : changes.largest_changes) {
+        if (shown++ == lines) break;
+        const char* word = change.allocated_before == 0                       ? "new   "
+                           : change.allocated_after == 0                      ? "gone  "
+                           : change.allocated_after > change.allocated_before ? "grew  "
+                                                                              : "shrank";
+        out += "  " + PadLeft(SignedHuman(change.allocated_before, change.allocated_after), 11) +
+               "  " + word + "  " + ToUtf8Lossy(change.path) + (change.folder ? "" : " (file)") +
+               "\n";
+    }
+    if (changes.largest_changes.empty()) out += "  no folder or file changed in size\n";
+    return out;
+}
+
 std::string ProgressLine(const ScanProgress& progress, std::size_t width) {
     std::string head =
         GroupDigits(progress.entries) + " scanned, " + HumanBytes(progress.allocated_bytes) + "  ";

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/report_addenda.h"
 #include "core/scanner.h"
 
 namespace orvane::engine::cli {
@@ -14,6 +15,11 @@ std::string GroupDigits(std::uint64_t value);
 std::string HumanBytes(std::uint64_t bytes);
 // The totals and the largest folders, as printed on standard output.
 std::string TextSummary(const ScanResult& result, std::size_t folder_lines);
+// The space ledger of a volume scan.
+std::string LedgerText(const Ledger& ledger);
+// The totals then and now and the largest changes, at most `lines` of them.
+std::string ChangesText(const ReportChanges& changes, std::uint64_t allocated_now,
+                        std::size_t lines);
 // One progress line, at most `width` columns: count, bytes, then the folder
 // with its start dropped when it does not fit.
 std::string ProgressLine(const ScanProgress& progress, std::size_t width);

@@ -4,8 +4,8 @@
 #include <new>
 #include <string>
 
-#include "core/report_json.h"
 #include "message_pump.h"
+#include "report_folder.h"
 #include "report_store.h"
 #include "status_text.h"
 
@@ -169,7 +169,6 @@ void AnalysisEngine::WriteReport() {
     HRESULT hr = S_OK;
     try {
         const ScanResult result = scanner_->TakeResult();
-        const std::string json = ReportJson(result);
         std::wstring folder;
         hr = EnsureReportsFolder(folder);
         if (SUCCEEDED(hr)) {
@@ -187,7 +186,7 @@ void AnalysisEngine::WriteReport() {
             }
             const std::wstring path =
                 UnusedReportPath(folder, ReportFileName(drive_letter_, started));
-            hr = WriteFileAtomically(path, json, &abandon_report_);
+            hr = PublishReport(folder, path, result, &abandon_report_);
         }
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;

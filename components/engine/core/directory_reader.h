@@ -48,6 +48,9 @@ struct DirEntry {
     // different st_dev): counted as a folder, not entered, and without bytes
     // (they belong to the other file system).
     bool other_file_system = false;
+    // The data lives elsewhere (a cloud placeholder: offline or recalled on
+    // access), as the listing says; nothing is ever opened to find out.
+    bool online_only = false;
     EntryStats stats;
     // Cleared by FillStats when the entry vanished after it was listed; the
     // scanner skips it. ReadBatch never returns such entries.

@@ -177,6 +177,8 @@ private:
     bool after_key_ = false;
 };
 
+}  // namespace
+
 // "2026-12-07T20:22:34Z", computed without the C library's time zone state so
 // it is the same on every platform and thread-safe.
 std::string Iso8601Utc(std::chrono::system_clock::time_point when) {
@@ -203,6 +205,8 @@ std::string Iso8601Utc(std::chrono::system_clock::time_point when) {
                   static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
     return buffer;
 }
+
+namespace {
 
 std::string Seconds(std::chrono::nanoseconds duration) {
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(duration).count();
@@ -301,6 +305,112 @@ void WriteLists(JsonWriter& json, const ScanResult& result) {
     json.EndArray();
 }
 
+void WriteSums(JsonWriter& json, const FolderSums& sums) {
+    WriteSizes(json, sums.allocated_bytes, sums.apparent_bytes);
+    json.Key("files");
+    json.Number(sums.files);
+    json.Key("folders");
+    json.Number(sums.folders);
+}
+
+void WriteTree(JsonWriter& json, const FolderTree& tree) {
+    json.Key("tree");
+    json.BeginObject();
+    json.Key("limit");
+    json.Number(tree.limit);
+    json.Key("folders");
+    json.BeginArray();
+    for (const TreeFolder& folder : tree.folders) {
+        json.BeginObject();
+        json.NativeField("name", folder.name);
+        if (folder.parent != TreeFolder::kNoParent) {
+            json.Key("parent");
+            json.Number(folder.parent);
+        }
+        WriteSums(json, folder.subtree);
+        json.Key("other");
+        json.BeginObject();
+        WriteSums(json, folder.other);
+        json.EndObject();
+        json.EndObject();
+    }
+    json.EndArray();
+    json.EndObject();
+}
+
+void WriteLedger(JsonWriter& json, const Ledger& ledger) {
+    json.Key("ledger");
+    json.BeginObject();
+    const std::pair<const char*, std::uint64_t> fields[] = {
+        {"volume_bytes", ledger.volume_bytes},
+        {"free_bytes", ledger.free_bytes},
+        {"used_bytes", ledger.used_bytes},
+        {"found_bytes", ledger.found_bytes},
+    };
+    for (const auto& [key, value] : fields) {
+        json.Key(key);
+        json.Number(value);
+    }
+    json.Key("remainder_bytes");
+    json.Raw(std::to_string(ledger.remainder_bytes));
+    json.Key("unreadable_folders");
+    json.Number(ledger.unreadable_folders);
+    json.Key("online_only_bytes");
+    json.Number(ledger.online_only_bytes);
+    json.Key("compression_saved_bytes");
+    json.Number(ledger.compression_saved_bytes);
+    if (!ledger.volume_serial.empty()) {
+        json.Key("volume_serial");
+        json.String(ledger.volume_serial);
+    }
+    json.EndObject();
+}
+
+void WritePrevious(JsonWriter& json, const PreviousTotals& previous) {
+    json.Key("previous");
+    json.BeginObject();
+    json.Key("started_at");
+    json.String(previous.started_at);
+    if (!previous.report.empty()) {
+        json.Key("report");
+        json.String(previous.report);
+    }
+    json.Key("totals");
+    json.BeginObject();
+    json.Key("files");
+    json.Number(previous.files);
+    json.Key("folders");
+    json.Number(previous.folders);
+    WriteSizes(json, previous.allocated_bytes, previous.apparent_bytes);
+    json.EndObject();
+    if (previous.used_bytes) {
+        json.Key("used_bytes");
+        json.Number(*previous.used_bytes);
+    }
+    json.EndObject();
+}
+
+void WriteChanges(JsonWriter& json, const ReportChanges& changes) {
+    json.Key("changes");
+    json.BeginObject();
+    WritePrevious(json, changes.previous);
+    json.Key("largest_changes");
+    json.BeginArray();
+    for (const SizeChange& change : changes.largest_changes) {
+        json.BeginObject();
+        json.NativeField("path", change.path);
+        json.Key("kind");
+        json.String(change.folder ? "folder" : "file");
+        json.Key("allocated_before");
+        json.Number(change.allocated_before);
+        json.Key("allocated_after");
+        json.Number(change.allocated_after);
+        json.EndObject();
+    }
+    json.EndArray();
+    json.EndObject();
+}
+
 }  // namespace
 
 bool IsValidNativeText(NativeStringView text) {
@@ -359,14 +469,14 @@ const char* OpenErrorName(OpenError error) {
     return "other";
 }
 
-std::string ReportJson(const ScanResult& result) {
+std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda) {
     std::string out;
     JsonWriter json(out);
     json.BeginObject();
     json.Key("format");
     json.String("orvane-analysis-report");
     json.Key("version");
-    json.Number(1);
+    json.Number(2);
     json.NativeField("root", result.root);
     json.Key("status");
     json.String(StatusName(result.status));
@@ -379,7 +489,10 @@ std::string ReportJson(const ScanResult& result) {
     json.Key("threads");
     json.Number(result.threads);
     WriteTotals(json, result.totals);
+    if (addenda.ledger) WriteLedger(json, *addenda.ledger);
+    if (addenda.changes) WriteChanges(json, *addenda.changes);
     WriteLists(json, result);
+    WriteTree(json, result.tree);
     json.EndObject();
     out.push_back('\n');
     return out;

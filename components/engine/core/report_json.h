@@ -13,12 +13,18 @@
 #include <string>
 
 #include "core/native_string.h"
+#include "core/report_addenda.h"
 #include "core/scanner.h"
 
 namespace orvane::engine {
 
+// Version 2 of the format: version 1's fields, then the tree, and the ledger
+// and the changes when `addenda` has them.
 void WriteReportJson(const ScanResult& result, std::ostream& out);
-std::string ReportJson(const ScanResult& result);
+std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda = {});
+
+// "2026-12-07T20:22:34Z".
+std::string Iso8601Utc(std::chrono::system_clock::time_point when);
 
 // Whether `text` is valid in its native encoding (UTF-8 / UTF-16).
 bool IsValidNativeText(NativeStringView text);

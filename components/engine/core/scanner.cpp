@@ -36,6 +36,8 @@ struct Sums {
     std::uint64_t folders = 0;
     std::uint64_t allocated = 0;
     std::uint64_t apparent = 0;
+    std::uint64_t online_only = 0;  // only in the workers' totals
+    std::uint64_t saved = 0;        // only in the workers' totals
 };
 
 // Keeps the `limit` largest items by allocated bytes; a min-heap so the
@@ -190,7 +192,11 @@ struct Scanner::ProgressState {
 class Scanner::Walk {
 public:
     Walk(DirectoryReader& reader, const ScanOptions& options, ProgressState& progress)
-        : reader_(reader), options_(options), progress_(progress), separator_(reader.Separator()) {}
+        : reader_(reader),
+          options_(options),
+          progress_(progress),
+          separator_(reader.Separator()),
+          tree_(options.tree_folders) {}
 
     ~Walk() {
         Cancel();
@@ -435,6 +441,8 @@ private:
         state.sums.files++;
         state.sums.allocated += allocated;
         state.sums.apparent += apparent;
+        if (entry.online_only) state.sums.online_only += apparent;
+        if (apparent > allocated) state.sums.saved += apparent - allocated;
         own.files++;
         own.allocated += allocated;
         own.apparent += apparent;
@@ -495,6 +503,9 @@ private:
                 state.largest_folders.Add(FolderSize{state.path, allocated, node->apparent.load(),
                                                      node->files.load(), node->folders.load()});
             }
+            tree_.Offer(
+                node, parent, node->name,
+                {allocated, node->apparent.load(), node->files.load(), node->folders.load()});
             if (parent) {
                 parent->allocated.fetch_add(allocated, std::memory_order_relaxed);
                 parent->apparent.fetch_add(node->apparent.load(), std::memory_order_relaxed);
@@ -599,6 +610,8 @@ private:
             sums.folders += state->sums.folders;
             sums.allocated += state->sums.allocated;
             sums.apparent += state->sums.apparent;
+            sums.online_only += state->sums.online_only;
+            sums.saved += state->sums.saved;
             for (auto& file : state->largest_files.items())
                 result_.largest_files.push_back(std::move(file));
             for (auto& folder : state->largest_folders.items())
@@ -616,6 +629,9 @@ private:
         totals.allocated_bytes = sums.allocated;
         totals.apparent_bytes = sums.apparent;
         totals.unreadable_folders = unreadable_count_;
+        totals.online_only_bytes = sums.online_only;
+        totals.compression_saved_bytes = sums.saved;
+        result_.tree = tree_.Take();
         for (auto& [ext, type] : types) result_.largest_types.push_back(std::move(type));
         std::size_t top = options_.top_count;
         SortLargestFirst(
@@ -649,6 +665,7 @@ private:
     std::atomic<bool> cancelled_{false};
     std::atomic<Clock::rep> last_publish_{0};
     IdentitySet identities_;
+    FolderTreeKeeper tree_;
 
     std::mutex unreadable_mutex_;
     std::uint64_t unreadable_count_ = 0;

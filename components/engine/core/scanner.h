@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "core/directory_reader.h"
+#include "core/folder_tree.h"
 #include "core/native_string.h"
 
 namespace orvane::engine {
@@ -38,6 +39,8 @@ struct ScanOptions {
     unsigned threads = 0;  // 0: DefaultThreadCount()
     std::size_t top_count = 20;
     std::size_t unreadable_list_limit = 100;
+    // How many of the largest folders the result's tree keeps (0: no tree).
+    std::size_t tree_folders = 5000;
     UnknownLinkCount unknown_link_count = UnknownLinkCount::kCountEach;
     // Called once, from a worker thread, when the scan has ended (completed or
     // cancelled) and the result can be taken. It must not call back into the
@@ -57,6 +60,11 @@ struct ScanTotals {
     std::uint64_t apparent_bytes = 0;
     std::uint64_t unreadable_folders = 0;
     std::chrono::nanoseconds duration{0};
+    // Logical size of the files whose data lives elsewhere (online-only).
+    std::uint64_t online_only_bytes = 0;
+    // What compression and sparse files save: apparent - allocated, summed
+    // over the files where it is positive.
+    std::uint64_t compression_saved_bytes = 0;
 };
 
 struct FolderSize {
@@ -106,6 +114,8 @@ struct ScanResult {
     // The first unreadable_list_limit found (in no particular order); the count
     // is totals.unreadable_folders.
     std::vector<UnreadableFolder> unreadable;
+    // The largest folders as a tree (ScanOptions::tree_folders of them).
+    FolderTree tree;
 };
 
 // A consistent-enough picture for a progress display, taken without waiting

@@ -42,6 +42,9 @@ constexpr std::size_t kBufferBytes = 64 * 1024;
 constexpr DWORD kNameSurrogateBit = 0x20000000;
 constexpr ACCESS_MASK kListAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// FILE_ATTRIBUTE_OFFLINE, RECALL_ON_OPEN and RECALL_ON_DATA_ACCESS: spelled
+// out because older SDK headers lack the last two.
+constexpr DWORD kOnlineOnlyAttributes = 0x00001000 | 0x00040000 | 0x00400000;
 
 // Listing buffers are large, and a walk may hold thousands of folders open
 // at once (a deep chain): a folder borrows a buffer only while it is being
@@ -84,6 +87,7 @@ DirEntry ToDirEntry(const nt::FileIdFullDirInformation& info, bool ids_unique) {
     entry.name = NativeStringView(info.file_name, info.file_name_length / sizeof(WCHAR));
     const DWORD tag = (info.file_attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? info.ea_size : 0;
     entry.kind = KindOf(info.file_attributes, tag);
+    entry.online_only = (info.file_attributes & kOnlineOnlyAttributes) != 0;
     entry.stats.allocated_bytes = static_cast<std::uint64_t>(info.allocation_size.QuadPart);
     entry.stats.apparent_bytes = static_cast<std::uint64_t>(info.end_of_file.QuadPart);
     entry.stats.file_id = ids_unique ? FileIdOf(info.file_id) : 0;

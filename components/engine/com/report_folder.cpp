@@ -1,0 +1,195 @@
+#include "report_folder.h"
+
+#include <optional>
+#include <vector>
+
+#include "core/report_json.h"
+#include "report/changes.h"
+#include "report/html_report.h"
+#include "report/ledger.h"
+#include "report/report_index.h"
+#include "report/report_snapshot.h"
+#include "report_store.h"
+#include "support/unique_any.h"
+
+namespace orvane::engine::com {
+namespace {
+
+struct StoredReport {
+    std::wstring json_path;
+    std::wstring html_path;  // empty when there is no page
+    report::IndexEntry entry;
+};
+
+std::string ReadWholeFile(const std::wstring& path) {
+    const unique_file file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    std::string bytes;
+    if (!file) return bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got != 0)
+        bytes.append(buffer, got);
+    return bytes;
+}
+
+std::string Utf8(std::wstring_view text) { return ToUtf8Lossy(text); }
+
+std::wstring HtmlPathOf(const std::wstring& json_path) {
+    return json_path.substr(0, json_path.size() - 5) + L".html";
+}
+
+std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.rfind(L'\\') + 1); }
+
+report::IndexEntry EntryOf(const report::ReportSnapshot& snapshot, const std::wstring& json_path,
+                           bool has_html) {
+    report::IndexEntry entry;
+    entry.json_name = Utf8(FileNameOf(json_path));
+    if (has_html) entry.html_name = Utf8(FileNameOf(HtmlPathOf(json_path)));
+    entry.drive = Utf8(snapshot.root);
+    entry.volume_key = report::VolumeKey(snapshot.volume_serial, snapshot.root);
+    entry.started_at = snapshot.started_at;
+    entry.status = snapshot.status;
+    entry.used_bytes = snapshot.used_bytes;
+    entry.found_bytes = snapshot.totals.allocated_bytes;
+    return entry;
+}
+
+// Every report in the folder that reads as one; others are left alone.
+std::vector<StoredReport> StoredReports(const std::wstring& folder) {
+    std::vector<StoredReport> reports;
+    WIN32_FIND_DATAW data;
+    const std::wstring pattern = folder + L"\\*.json";
+    HANDLE raw = ::FindFirstFileW(pattern.c_str(), &data);
+    if (raw == INVALID_HANDLE_VALUE) return reports;
+    const unique_find find(raw);
+    do {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsReportFileName(data.cFileName))
+            continue;
+        const std::wstring path = folder + L"\\" + data.cFileName;
+        const auto snapshot = report::ReadReportSnapshot(ReadWholeFile(path), true);
+        if (!snapshot) continue;
+        const std::wstring html = HtmlPathOf(path);
+        const bool has_html = ::GetFileAttributesW(html.c_str()) != INVALID_FILE_ATTRIBUTES;
+        reports.push_back({path, has_html ? html : L"", EntryOf(*snapshot, path, has_html)});
+    } while (::FindNextFileW(find.get(), &data));
+    return reports;
+}
+
+// The newest completed report of the volume that started before this scan.
+const StoredReport* Previous(const std::vector<StoredReport>& stored,
+                             const report::IndexEntry& now) {
+    const StoredReport* best = nullptr;
+    for (const StoredReport& report : stored) {
+        const report::IndexEntry& e = report.entry;
+        if (e.volume_key != now.volume_key || e.status != "completed" ||
+            e.started_at > now.started_at)
+            continue;
+        if (!best || e.started_at > best->entry.started_at ||
+            (e.started_at == best->entry.started_at && e.json_name > best->entry.json_name))
+            best = &report;
+    }
+    return best;
+}
+
+std::optional<Ledger> LedgerFor(const ScanResult& result) {
+    if (result.status != ScanStatus::kCompleted) return std::nullopt;
+    const auto volume = report::QueryVolume(result.root);
+    if (!volume) return std::nullopt;
+    return report::MakeLedger(*volume, result.totals);
+}
+
+std::optional<ReportChanges> ChangesSince(const StoredReport* previous, const ScanResult& result) {
+    if (!previous) return std::nullopt;
+    const auto snapshot = report::ReadReportSnapshot(ReadWholeFile(previous->json_path));
+    if (!snapshot) return std::nullopt;
+    return report::ComputeChanges(*snapshot, result, previous->entry.json_name);
+}
+
+report::IndexEntry EntryOfResult(const ScanResult& result, const ReportAddenda& addenda,
+                                 const std::wstring& json_path) {
+    report::IndexEntry entry;
+    entry.json_name = Utf8(FileNameOf(json_path));
+    entry.html_name = Utf8(FileNameOf(HtmlPathOf(json_path)));
+    entry.drive = Utf8(result.root);
+    entry.volume_key =
+        report::VolumeKey(addenda.ledger ? addenda.ledger->volume_serial : "", result.root);
+    entry.started_at = Iso8601Utc(result.started_at);
+    entry.status = result.status == ScanStatus::kCompleted   ? "completed"
+                   : result.status == ScanStatus::kCancelled ? "cancelled"
+                                                             : "root_unreadable";
+    if (addenda.ledger) entry.used_bytes = addenda.ledger->used_bytes;
+    entry.found_bytes = result.totals.allocated_bytes;
+    return entry;
+}
+
+void RetireOldReports(std::vector<StoredReport>& reports) {
+    std::vector<report::IndexEntry> entries;
+    for (const StoredReport& r : reports) entries.push_back(r.entry);
+    const std::vector<std::size_t> retire = report::EntriesToRetire(entries);
+    for (auto at = retire.rbegin(); at != retire.rend(); ++at) {
+        const StoredReport& old = reports[*at];
+        ::DeleteFileW(old.json_path.c_str());
+        if (!old.html_path.empty()) ::DeleteFileW(old.html_path.c_str());
+        reports.erase(reports.begin() + static_cast<std::ptrdiff_t>(*at));
+    }
+}
+
+HRESULT WriteIndex(const std::wstring& folder, const std::vector<StoredReport>& reports) {
+    std::vector<report::IndexEntry> entries;
+    for (const StoredReport& r : reports) entries.push_back(r.entry);
+    return WriteFileAtomically(folder + L"\\index.html", report::IndexHtml(std::move(entries)));
+}
+
+}  // namespace
+
+bool IsReportFileName(std::wstring_view name) {
+    auto digits = [&](std::size_t from, std::size_t count) {
+        if (from + count > name.size()) return false;
+        for (std::size_t i = from; i < from + count; ++i) {
+            if (name[i] < L'0' || name[i] > L'9') return false;
+        }
+        return true;
+    };
+    if (name.size() < 22 || name[0] < L'A' || name[0] > L'Z' || name[1] != L'-' || !digits(2, 8) ||
+        name[10] != L'-' || !digits(11, 6) || name.substr(name.size() - 5) != L".json")
+        return false;
+    const std::wstring_view rest = name.substr(17, name.size() - 22);
+    return rest.empty() || (rest.size() >= 2 && rest[0] == L'-' && digits(18, rest.size() - 1));
+}
+
+HRESULT EnsureReportsIndex(const std::wstring& folder) {
+    const std::wstring index = folder + L"\\index.html";
+    if (::GetFileAttributesW(index.c_str()) != INVALID_FILE_ATTRIBUTES) return S_OK;
+    return WriteFileAtomically(index, report::IndexHtml({}));
+}
+
+HRESULT PublishReport(const std::wstring& folder, const std::wstring& json_path,
+                      const ScanResult& result, const std::atomic<bool>* abandon) {
+    EnsureReportsIndex(folder);  // the index stays true to the folder even if what follows fails
+    std::vector<StoredReport> stored = StoredReports(folder);
+    ReportAddenda addenda;
+    addenda.ledger = LedgerFor(result);
+    report::IndexEntry entry = EntryOfResult(result, addenda, json_path);
+    addenda.changes = ChangesSince(Previous(stored, entry), result);
+
+    report::HtmlOptions options;
+    options.looked_for_previous = true;
+    const std::wstring html_path = HtmlPathOf(json_path);
+    HRESULT hr =
+        WriteFileAtomically(html_path, report::ReportHtml(result, addenda, options), abandon);
+    // The JSON goes last: once it is there, the report is complete.
+    if (SUCCEEDED(hr)) hr = WriteFileAtomically(json_path, ReportJson(result, addenda), abandon);
+    const bool published = SUCCEEDED(hr) && !(abandon && abandon->load()) &&
+                           ::GetFileAttributesW(json_path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!published) {
+        ::DeleteFileW(html_path.c_str());
+        return hr;
+    }
+    stored.push_back({json_path, html_path, std::move(entry)});
+    RetireOldReports(stored);
+    return WriteIndex(folder, stored);
+}
+
+}  // namespace orvane::engine::com

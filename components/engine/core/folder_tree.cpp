@@ -1,0 +1,141 @@
+// Why the keeper can work online: a folder is offered after all its
+// subfolders, and it is strictly larger than each of them. A kept child can
+// only be evicted after everything in the heap grew above it, so by the
+// time its parent is offered, either the child is gone or the parent is
+// admitted; the kept set therefore never loses a parent of a kept folder.
+#include "core/folder_tree.h"
+
+#include <algorithm>
+#include <tuple>
+
+namespace orvane::engine {
+namespace {
+
+bool Less(const FolderSums& a, const FolderSums& b) {
+    return std::tie(a.allocated_bytes, a.folders) < std::tie(b.allocated_bytes, b.folders);
+}
+
+void Subtract(FolderSums& from, const FolderSums& part) {
+    from.allocated_bytes -= part.allocated_bytes;
+    from.apparent_bytes -= part.apparent_bytes;
+    from.files -= part.files;
+    from.folders -= part.folders;
+}
+
+}  // namespace
+
+bool FolderTreeKeeper::Smaller(std::uint32_t a, std::uint32_t b) const {
+    return Less(entries_[a].subtree, entries_[b].subtree);
+}
+
+bool FolderTreeKeeper::Admits(const FolderSums& subtree) const {
+    if (limit_ == 0) return false;
+    return heap_.size() < limit_ || Less(entries_[heap_.front()].subtree, subtree);
+}
+
+void FolderTreeKeeper::Offer(const void* key, const void* parent_key, NativeStringView name,
+                             const FolderSums& subtree) {
+    std::lock_guard lock(mutex_);
+    if (!Admits(subtree)) {
+        // Its kept children, if it ever had any, were all evicted already.
+        waiting_.erase(key);
+        return;
+    }
+    if (heap_.size() == limit_) EvictSmallest();
+    const std::uint32_t slot = Store(name, subtree);
+    auto greater = [this](std::uint32_t a, std::uint32_t b) { return Smaller(b, a); };
+    heap_.push_back(slot);
+    std::push_heap(heap_.begin(), heap_.end(), greater);
+    AdoptChildren(key, slot);
+    if (parent_key) {
+        WaitForParent(parent_key, slot);
+    } else {
+        root_slot_ = slot;
+    }
+}
+
+std::uint32_t FolderTreeKeeper::Store(NativeStringView name, const FolderSums& subtree) {
+    std::uint32_t slot;
+    if (!free_slots_.empty()) {
+        slot = free_slots_.back();
+        free_slots_.pop_back();
+    } else {
+        slot = static_cast<std::uint32_t>(entries_.size());
+        entries_.emplace_back();
+    }
+    Entry& entry = entries_[slot];
+    entry.name.assign(name);
+    entry.subtree = subtree;
+    entry.serial = next_serial_++;
+    entry.parent = TreeFolder::kNoParent;
+    return slot;
+}
+
+void FolderTreeKeeper::EvictSmallest() {
+    auto greater = [this](std::uint32_t a, std::uint32_t b) { return Smaller(b, a); };
+    std::pop_heap(heap_.begin(), heap_.end(), greater);
+    const std::uint32_t slot = heap_.back();
+    heap_.pop_back();
+    entries_[slot].serial = 0;
+    entries_[slot].name = NativeString();
+    free_slots_.push_back(slot);
+}
+
+void FolderTreeKeeper::AdoptChildren(const void* key, std::uint32_t slot) {
+    auto found = waiting_.find(key);
+    if (found == waiting_.end()) return;
+    for (auto [child, serial] : found->second.children) {
+        if (entries_[child].serial == serial) entries_[child].parent = slot;
+    }
+    waiting_.erase(found);
+}
+
+void FolderTreeKeeper::WaitForParent(const void* parent_key, std::uint32_t slot) {
+    Waiting& waiting = waiting_[parent_key];
+    waiting.children.emplace_back(slot, entries_[slot].serial);
+    if (waiting.children.size() < waiting.prune_at) return;
+    // A folder with a great many subfolders sees many come and go: forget
+    // the evicted ones now and then, so the list stays near the kept count.
+    std::erase_if(waiting.children,
+                  [&](const auto& child) { return entries_[child.first].serial != child.second; });
+    waiting.prune_at = 2 * waiting.children.size() + 16;
+}
+
+FolderTree FolderTreeKeeper::Take() {
+    std::lock_guard lock(mutex_);
+    FolderTree tree;
+    tree.limit = limit_;
+    std::vector<std::uint32_t> kept = heap_;
+    std::sort(kept.begin(), kept.end(), [this](std::uint32_t a, std::uint32_t b) {
+        if (Smaller(b, a)) return true;
+        if (Smaller(a, b)) return false;
+        return entries_[a].name < entries_[b].name;
+    });
+    std::vector<std::uint32_t> index_of(entries_.size(), TreeFolder::kNoParent);
+    for (std::uint32_t slot : kept) {
+        const Entry& entry = entries_[slot];
+        const bool is_root = slot == root_slot_;
+        if (tree.folders.empty() != is_root) continue;  // the root, and only it, comes first
+        std::uint32_t parent = TreeFolder::kNoParent;
+        if (!is_root) {
+            // Only a walk that was taken before it ended leaves a folder
+            // without its parent; such a folder cannot be placed.
+            if (entry.parent == TreeFolder::kNoParent) continue;
+            parent = index_of[entry.parent];
+            if (parent == TreeFolder::kNoParent) continue;
+        }
+        index_of[slot] = static_cast<std::uint32_t>(tree.folders.size());
+        TreeFolder folder{entry.name, parent, entry.subtree, entry.subtree};
+        folder.other.folders -= 1;  // the folder itself
+        if (!is_root) Subtract(tree.folders[parent].other, entry.subtree);
+        tree.folders.push_back(std::move(folder));
+    }
+    heap_.clear();
+    waiting_.clear();
+    entries_.clear();
+    free_slots_.clear();
+    root_slot_ = TreeFolder::kNoParent;
+    return tree;
+}
+
+}  // namespace orvane::engine

@@ -1,0 +1,323 @@
+#include "report/html_report.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "core/report_json.h"
+#include "report/changes.h"
+#include "report/html_text.h"
+#include "report/treemap.h"
+
+namespace orvane::engine::report {
+namespace {
+
+#if defined(_WIN32)
+constexpr NativeChar kSeparator = L'\\';
+#else
+constexpr NativeChar kSeparator = '/';
+#endif
+
+std::string Text(NativeStringView native) { return HtmlEscape(ToUtf8Lossy(native)); }
+
+std::string Seconds(std::chrono::nanoseconds duration) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.1f s", std::chrono::duration<double>(duration).count());
+    return buffer;
+}
+
+const char* StatusText(ScanStatus status) {
+    switch (status) {
+        case ScanStatus::kCompleted:
+            return "completed";
+        case ScanStatus::kCancelled:
+            return "cancelled: the numbers cover what was scanned until then";
+        case ScanStatus::kRootUnreadable:
+            return "the folder could not be read";
+    }
+    return "";
+}
+
+std::string Head(const ScanResult& result) {
+    const std::string root = Text(result.root);
+    const std::string when = ReadableTime(Iso8601Utc(result.started_at));
+    std::string out =
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+        "style-src 'unsafe-inline'; img-src data:\">\n"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
+        root + " \u2014 Orvane Analyzer report, " + when + "</title>\n<style>" + PageStyle() +
+        "</style>\n</head>\n<body>\n<header>\n<h1 id=\"root\">" + root + "</h1>\n";
+    out += "<p class=\"meta\">Analysed " + when + " \u00b7 took " +
+           Seconds(result.totals.duration) + " \u00b7 " + StatusText(result.status);
+    if (result.status == ScanStatus::kRootUnreadable)
+        out += std::string(" (") + OpenErrorName(result.root_error) + ")";
+    out +=
+        "</p>\n<p class=\"note\">Sizes are space on disk, in KB, MB and GB of 1,024 bytes; "
+        "point at a size to see its exact number of bytes.</p>\n</header>\n";
+    return out;
+}
+
+std::string Card(const char* label, const std::string& value) {
+    return std::string("<div><span>") + label + "</span>" + value + "</div>";
+}
+
+std::string Percent(std::uint64_t part, std::uint64_t whole) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.3f%%",
+                  whole ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0);
+    return buffer;
+}
+
+std::string Totals(const ScanResult& result) {
+    const ScanTotals& t = result.totals;
+    return "<div class=\"cards\">" + Card("Found", SizeSpan(t.allocated_bytes, "total-allocated")) +
+           Card("Files", "<span id=\"total-files\">" + Grouped(t.files) + "</span>") +
+           Card("Folders", "<span id=\"total-folders\">" + Grouped(t.folders) + "</span>") +
+           Card("Unreadable folders", "<span>" + Grouped(t.unreadable_folders) + "</span>") +
+           Card("Logical size", SizeSpan(t.apparent_bytes)) + "</div>\n";
+}
+
+std::string LedgerRow(const char* key_class, const char* label, const std::string& value,
+                      const char* note) {
+    std::string out = "<tr><td>";
+    if (key_class) out += std::string("<span class=\"key ") + key_class + "\"></span>";
+    return out + label + "</td><td class=\"n\">" + value + "</td><td>" + note + "</td></tr>\n";
+}
+
+std::string SignedSpan(std::int64_t bytes, const char* id) {
+    if (bytes >= 0) return SizeSpan(static_cast<std::uint64_t>(bytes), id);
+    const auto magnitude = static_cast<std::uint64_t>(-(bytes + 1)) + 1;
+    return std::string("<span id=\"") + id + "\" title=\"\u2212" + Grouped(magnitude) +
+           " bytes\">\u2212" + HumanSize(magnitude) + "</span>";
+}
+
+std::string LedgerSection(const Ledger& l) {
+    const std::uint64_t hidden =
+        l.remainder_bytes > 0 ? static_cast<std::uint64_t>(l.remainder_bytes) : 0;
+    const std::uint64_t found = std::min(l.found_bytes, l.used_bytes);
+    std::string out = "<section id=\"ledger\">\n<h2>Where the space went</h2>\n<div class=\"bar\">";
+    out += "<div class=\"found\" style=\"width:" + Percent(found, l.volume_bytes) +
+           "\" title=\"Found by the scan: " + Grouped(l.found_bytes) + " bytes\"></div>";
+    out += "<div class=\"hidden\" style=\"width:" + Percent(hidden, l.volume_bytes) +
+           "\" title=\"Used, not visible to the scan: " + Grouped(hidden) + " bytes\"></div>";
+    out += "<div class=\"free\" style=\"width:" + Percent(l.free_bytes, l.volume_bytes) +
+           "\" title=\"Free: " + Grouped(l.free_bytes) + " bytes\"></div></div>\n<table>\n";
+    out += LedgerRow(nullptr, "Volume size", SizeSpan(l.volume_bytes, "ledger-volume"), "");
+    out += LedgerRow(nullptr, "Used", SizeSpan(l.used_bytes, "ledger-used"),
+                     "volume size \u2212 free");
+    out += LedgerRow("found", "Found by the scan", SizeSpan(l.found_bytes, "ledger-found"),
+                     "files and folders, hard-linked data once");
+    out += LedgerRow("hidden", "Not visible to the scan",
+                     SignedSpan(l.remainder_bytes, "ledger-remainder"),
+                     "used \u2212 found: system areas, file system metadata, other users' or "
+                     "protected folders, shadow copies");
+    out += LedgerRow("free", "Free", SizeSpan(l.free_bytes, "ledger-free"), "");
+    out += LedgerRow(nullptr, "Unreadable folders", Grouped(l.unreadable_folders),
+                     "their contents are unknown");
+    out += LedgerRow(nullptr, "Online-only files", SizeSpan(l.online_only_bytes),
+                     "logical size of files whose data is kept elsewhere (not downloaded)");
+    out += LedgerRow(nullptr, "Saved by compression", SizeSpan(l.compression_saved_bytes),
+                     "logical size above space on disk, for compressed and sparse files");
+    return out + "</table>\n</section>\n";
+}
+
+std::vector<std::string> TreePaths(const FolderTree& tree) {
+    std::vector<std::string> paths(tree.folders.size());
+    std::vector<NativeString> native(tree.folders.size());
+    for (std::size_t i = 0; i < tree.folders.size(); ++i) {
+        const TreeFolder& f = tree.folders[i];
+        if (f.parent == TreeFolder::kNoParent) {
+            native[i] = f.name;
+        } else {
+            native[i] = native[f.parent];
+            if (native[i].empty() || native[i].back() != kSeparator)
+                native[i].push_back(kSeparator);
+            native[i] += f.name;
+        }
+        paths[i] = HtmlEscape(ToUtf8Lossy(native[i]));
+    }
+    return paths;
+}
+
+// Each top-level folder gets its own hue; deeper levels are lighter.
+std::string Fill(const FolderTree& tree, std::uint32_t index, unsigned depth,
+                 std::vector<int>& branch) {
+    const TreeFolder& f = tree.folders[index];
+    if (f.parent == TreeFolder::kNoParent) {
+        branch[index] = -1;
+    } else if (tree.folders[f.parent].parent == TreeFolder::kNoParent) {
+        branch[index] = static_cast<int>(index);
+    } else {
+        branch[index] = branch[f.parent];
+    }
+    if (branch[index] < 0) return "#7a8a99";
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "hsl(%d,55%%,%d%%)", (branch[index] * 67 + 200) % 360,
+                  std::min(88, 50 + 7 * static_cast<int>(depth)));
+    return buffer;
+}
+
+std::string Number(double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.1f", value);
+    return buffer;
+}
+
+std::string CellSvg(const FolderTree& tree, const TreemapCell& cell,
+                    const std::vector<std::string>& paths, std::vector<int>& branch) {
+    const TreeFolder& f = tree.folders[cell.folder];
+    const std::uint64_t bytes = cell.other ? f.other.allocated_bytes : f.subtree.allocated_bytes;
+    std::string out = cell.other      ? "<g class=\"other\">"
+                      : cell.labelled ? "<g class=\"cell l\">"
+                                      : "<g class=\"cell\">";
+    out += "<title>" + paths[cell.folder];
+    if (cell.other) out += " \u2014 files and smaller folders";
+    out += " \u2014 " + HumanSize(bytes) + " (" + Grouped(bytes) + " bytes)</title>";
+    out += "<rect x=\"" + Number(cell.rect.x) + "\" y=\"" + Number(cell.rect.y) + "\" width=\"" +
+           Number(cell.rect.w) + "\" height=\"" + Number(cell.rect.h) + "\"";
+    if (!cell.other) out += " fill=\"" + Fill(tree, cell.folder, cell.depth, branch) + "\"";
+    out += "/>";
+    if (cell.labelled) {
+        const auto chars = static_cast<std::size_t>(std::max(1.0, (cell.rect.w - 6) / 6.4));
+        const std::string name = ToUtf8Lossy(f.name);
+        out += "<text x=\"" + Number(cell.rect.x + 3) + "\" y=\"" + Number(cell.rect.y + 11) +
+               "\">" + HtmlEscape(Shortened(name, chars)) + "</text>";
+    }
+    return out + "</g>\n";
+}
+
+std::string TreemapSection(const ScanResult& result) {
+    std::string out = "<section id=\"map\">\n<h2>Folder map</h2>\n";
+    TreemapOptions options;
+    const std::vector<TreemapCell> cells = LayoutTreemap(result.tree, options);
+    if (cells.empty()) return out + "<p class=\"note\">Nothing to show.</p>\n</section>\n";
+    out +=
+        "<p class=\"note\">Each rectangle is a folder, its area its size; grey areas are files "
+        "and folders too small to show. Point at one for its path and size.</p>\n";
+    out += "<svg class=\"map\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " +
+           Number(options.width) + " " + Number(options.height) +
+           "\" role=\"img\" aria-label=\"Folder map\">\n";
+    const std::vector<std::string> paths = TreePaths(result.tree);
+    std::vector<int> branch(result.tree.folders.size(), -1);
+    for (const TreemapCell& cell : cells) out += CellSvg(result.tree, cell, paths, branch);
+    return out + "</svg>\n</section>\n";
+}
+
+std::string ChangeWord(const SizeChange& c) {
+    if (c.allocated_before == 0) return "new";
+    if (c.allocated_after == 0) return "gone";
+    return c.allocated_after > c.allocated_before ? "grew" : "shrank";
+}
+
+std::string PreviousLink(const PreviousTotals& previous) {
+    const std::string when = ReadableTime(previous.started_at);
+    if (previous.report.size() < 5 || previous.report.substr(previous.report.size() - 5) != ".json")
+        return HtmlEscape(when);
+    const std::string html = previous.report.substr(0, previous.report.size() - 5) + ".html";
+    return "<a href=\"" + HtmlEscape(html) + "\">" + HtmlEscape(when) + "</a>";
+}
+
+std::string ChangesSection(const ScanResult& result, const ReportAddenda& addenda,
+                           const HtmlOptions& options) {
+    std::string out = "<section id=\"changes\">\n<h2>What changed</h2>\n";
+    if (!addenda.changes) {
+        return out +
+               (options.looked_for_previous
+                    ? "<p>Nothing to compare with: this is the first report of this drive.</p>\n"
+                    : "<p>Nothing to compare with.</p>\n") +
+               "</section>\n";
+    }
+    const ReportChanges& changes = *addenda.changes;
+    out += "<p>Since the report of " + PreviousLink(changes.previous) + ":</p>\n<table>\n";
+    out +=
+        "<tr><th></th><th class=\"n\">then</th><th class=\"n\">now</th><th "
+        "class=\"n\">change</th></tr>\n";
+    if (changes.previous.used_bytes && addenda.ledger) {
+        out += "<tr><td>Used</td><td class=\"n\">" + SizeSpan(*changes.previous.used_bytes) +
+               "</td><td class=\"n\">" + SizeSpan(addenda.ledger->used_bytes) +
+               "</td><td class=\"n\">" +
+               ChangeSpan(*changes.previous.used_bytes, addenda.ledger->used_bytes) +
+               "</td></tr>\n";
+    }
+    const std::uint64_t before = changes.previous.allocated_bytes,
+                        after = result.totals.allocated_bytes;
+    out += "<tr><td>Found by the scan</td><td class=\"n\">" + SizeSpan(before) +
+           "</td><td class=\"n\">" + SizeSpan(after) + "</td><td class=\"n\">" +
+           ChangeSpan(before, after) + "</td></tr>\n</table>\n";
+    if (changes.largest_changes.empty())
+        return out + "<p>No folder or file changed in size.</p>\n</section>\n";
+    out +=
+        "<h3>Largest changes</h3>\n<table id=\"largest-changes\">\n<tr><th>path</th><th></th><th "
+        "class=\"n\">then</th>"
+        "<th class=\"n\">now</th><th class=\"n\">change</th></tr>\n";
+    for (const SizeChange& c : changes.largest_changes) {
+        out += "<tr><td class=\"path\">" + Text(c.path) +
+               (c.folder ? "" : " <small>(file)</small>") + "</td><td>" + ChangeWord(c) +
+               "</td><td class=\"n\">" + SizeSpan(c.allocated_before) + "</td><td class=\"n\">" +
+               SizeSpan(c.allocated_after) + "</td><td class=\"n\">" +
+               ChangeSpan(c.allocated_before, c.allocated_after) + "</td></tr>\n";
+    }
+    return out + "</table>\n</section>\n";
+}
+
+std::string ListsSection(const ScanResult& result) {
+    std::string out =
+        "<section id=\"folders\">\n<h2>Largest folders</h2>\n<table>\n"
+        "<tr><th>folder</th><th class=\"n\">size</th><th class=\"n\">files</th></tr>\n";
+    for (const FolderSize& f : result.largest_folders) {
+        out += "<tr><td class=\"path\">" + Text(f.path) + "</td><td class=\"n\">" +
+               SizeSpan(f.allocated_bytes) + "</td><td class=\"n\">" + Grouped(f.files) +
+               "</td></tr>\n";
+    }
+    out +=
+        "</table>\n</section>\n<section id=\"files\">\n<h2>Largest files</h2>\n<table>\n"
+        "<tr><th>file</th><th class=\"n\">size</th></tr>\n";
+    for (const FileSize& f : result.largest_files) {
+        out += "<tr><td class=\"path\">" + Text(f.path) + "</td><td class=\"n\">" +
+               SizeSpan(f.allocated_bytes) + "</td></tr>\n";
+    }
+    out +=
+        "</table>\n</section>\n<section id=\"types\">\n<h2>Largest file types</h2>\n<table>\n"
+        "<tr><th>type</th><th class=\"n\">size</th><th class=\"n\">files</th></tr>\n";
+    for (const FileTypeSize& t : result.largest_types) {
+        std::string name = t.extension.empty() ? "(no extension)" : ".";
+        if (!t.extension.empty()) name += Text(t.extension);
+        out += "<tr><td>" + name + "</td><td class=\"n\">" + SizeSpan(t.allocated_bytes) +
+               "</td><td class=\"n\">" + Grouped(t.files) + "</td></tr>\n";
+    }
+    return out + "</table>\n</section>\n";
+}
+
+std::string UnreadableSection(const ScanResult& result) {
+    std::string out = "<section id=\"unreadable\">\n<h2>Unreadable folders</h2>\n";
+    if (result.totals.unreadable_folders == 0)
+        return out + "<p>None: every folder could be read.</p>\n</section>\n";
+    out += "<p>" + Grouped(result.totals.unreadable_folders) +
+           " folders could not be read; what they hold is not counted.</p>\n<table>\n"
+           "<tr><th>folder</th><th>reason</th></tr>\n";
+    for (const UnreadableFolder& f : result.unreadable) {
+        static const char* const kReasons[] = {"", "access denied", "deleted during the scan",
+                                               "replaced by a file or link during the scan",
+                                               "other error"};
+        out += "<tr><td class=\"path\">" + Text(f.path) + "</td><td>" +
+               kReasons[static_cast<int>(f.reason)] + "</td></tr>\n";
+    }
+    return out + "</table>\n</section>\n";
+}
+
+}  // namespace
+
+std::string ReportHtml(const ScanResult& result, const ReportAddenda& addenda,
+                       const HtmlOptions& options) {
+    std::string out = Head(result);
+    out += "<section id=\"totals\">\n<h2>Totals</h2>\n" + Totals(result) + "</section>\n";
+    if (addenda.ledger) out += LedgerSection(*addenda.ledger);
+    out += TreemapSection(result);
+    out += ChangesSection(result, addenda, options);
+    out += ListsSection(result);
+    out += UnreadableSection(result);
+    out += "<footer><p class=\"note\">Written by Orvane Analyzer.</p></footer>\n</body>\n</html>\n";
+    return out;
+}
+
+}  // namespace orvane::engine::report

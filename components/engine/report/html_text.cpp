@@ -1,0 +1,135 @@
+#include "report/html_text.h"
+
+#include <cstdio>
+
+namespace orvane::engine::report {
+
+std::string HtmlEscape(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size() + 16);
+    for (char c : utf8) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                // Control characters would make the document invalid.
+                if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
+                    out += "&#xFFFD;";
+                } else {
+                    out.push_back(c);
+                }
+        }
+    }
+    return out;
+}
+
+std::string Grouped(std::uint64_t value) {
+    const std::string digits = std::to_string(value);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
+        out.push_back(digits[i]);
+    }
+    return out;
+}
+
+std::string HumanSize(std::uint64_t bytes) {
+    static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    double value = static_cast<double>(bytes) / 1024.0;
+    std::size_t unit = 0;
+    while (value >= 1023.95 && unit + 1 < std::size(kUnits)) {
+        value /= 1024.0;
+        unit++;
+    }
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.1f %s", value, kUnits[unit]);
+    return buffer;
+}
+
+std::string SizeSpan(std::uint64_t bytes, std::string_view id) {
+    std::string out = "<span";
+    if (!id.empty()) out += " id=\"" + std::string(id) + "\"";
+    out += " title=\"" + Grouped(bytes) + " bytes\">" + HumanSize(bytes) + "</span>";
+    return out;
+}
+
+std::string ChangeSpan(std::uint64_t before, std::uint64_t after) {
+    const bool grew = after >= before;
+    const std::uint64_t change = grew ? after - before : before - after;
+    const char* sign = change == 0 ? "" : grew ? "+" : "\u2212";
+    return std::string("<span class=\"") + (grew ? "up" : "down") + "\" title=\"" + sign +
+           Grouped(change) + " bytes\">" + sign + HumanSize(change) + "</span>";
+}
+
+std::string ReadableTime(std::string_view iso) {
+    if (iso.size() != 20 || iso[10] != 'T' || iso[19] != 'Z') return std::string(iso);
+    return std::string(iso.substr(0, 10)) + " " + std::string(iso.substr(11, 8)) + " UTC";
+}
+
+std::string Shortened(std::string_view utf8, std::size_t max_chars) {
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if ((static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) continue;
+        if (chars == max_chars) {
+            // Room for the ellipsis: drop one more character.
+            std::size_t cut = i;
+            do {
+                cut--;
+            } while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80);
+            return std::string(utf8.substr(0, cut)) + "\u2026";
+        }
+        chars++;
+    }
+    return std::string(utf8);
+}
+
+const char* PageStyle() {
+    return R"(
+:root { color-scheme: light; font-family: "Segoe UI", system-ui, sans-serif; font-size: 14px; color: #1b1b1b; }
+body { margin: 0 auto; max-width: 1060px; padding: 16px 24px 40px; background: #fff; }
+h1 { font-size: 22px; margin: 8px 0 2px; word-break: break-all; }
+h2 { font-size: 17px; margin: 28px 0 8px; border-bottom: 1px solid #ddd; padding-bottom: 3px; }
+p.meta, p.note { color: #555; margin: 2px 0; }
+table { border-collapse: collapse; width: 100%; }
+th, td { text-align: left; padding: 3px 8px; border-bottom: 1px solid #eee; vertical-align: top; }
+td.n, th.n { text-align: right; white-space: nowrap; }
+td.path { word-break: break-all; }
+tr:nth-child(even) td { background: #fafafa; }
+.bar { display: flex; height: 26px; border: 1px solid #999; border-radius: 3px; overflow: hidden; margin: 6px 0 10px; }
+.bar div { height: 100%; }
+.found { background: #2f6fb5; } .hidden { background: #e69a28; } .free { background: #dcdcdc; }
+.key { display: inline-block; width: 11px; height: 11px; margin-right: 6px; border: 1px solid #888; vertical-align: -1px; }
+.up { color: #a33; } .down { color: #286e2d; }
+svg.map { width: 100%; height: auto; border: 1px solid #999; display: block; }
+svg.map text { font-size: 11px; fill: #111; pointer-events: none; }
+svg.map rect { stroke: #fff; stroke-width: 0.6; }
+svg.map .other rect { fill: #c9c9c9; }
+.cards { display: flex; flex-wrap: wrap; gap: 6px 24px; margin: 6px 0; }
+.cards div span:first-child { display: block; color: #555; font-size: 12px; }
+.cards div span:last-child { font-size: 18px; }
+a { color: #1a57a0; }
+* { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
+@media print {
+  body { max-width: none; padding: 0; font-size: 11px; }
+  section { break-inside: avoid-page; }
+  table { break-inside: auto; } tr { break-inside: avoid; }
+  a { color: inherit; text-decoration: none; }
+}
+)";
+}
+
+}  // namespace orvane::engine::report

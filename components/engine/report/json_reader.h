@@ -1,0 +1,37 @@
+// A small strict JSON reader, enough to read our own earlier reports back:
+// a document becomes a tree of values. Reports are files anyone can edit, so
+// the reader never trusts them: bad syntax, deep nesting and huge numbers
+// fail cleanly instead of crashing.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace orvane::engine::report {
+
+struct JsonValue {
+    enum class Kind : std::uint8_t { kNull, kBool, kNumber, kString, kArray, kObject };
+    Kind kind = Kind::kNull;
+    bool boolean = false;
+    std::string text;  // a string's UTF-8, or a number's literal
+    std::vector<JsonValue> items;
+    std::vector<std::pair<std::string, JsonValue>> members;  // in document order
+
+    // The member `key` of an object, or null.
+    const JsonValue* Find(std::string_view key) const;
+    // The number as an unsigned 64-bit integer, when it is exactly one.
+    std::optional<std::uint64_t> Unsigned() const;
+    std::optional<std::int64_t> Signed() const;
+    // A member's value of the given kind, or a default.
+    std::uint64_t UnsignedAt(std::string_view key, std::uint64_t otherwise = 0) const;
+    std::string StringAt(std::string_view key) const;
+};
+
+// Null when `text` is not exactly one JSON value.
+std::optional<JsonValue> ParseJson(std::string_view text);
+
+}  // namespace orvane::engine::report

@@ -1,0 +1,99 @@
+#include "report/report_index.h"
+
+#include <algorithm>
+#include <map>
+
+#include "report/html_text.h"
+
+namespace orvane::engine::report {
+namespace {
+
+bool Newer(const IndexEntry& a, const IndexEntry& b) {
+    if (a.started_at != b.started_at) return a.started_at > b.started_at;
+    return a.json_name > b.json_name;
+}
+
+// Our own file names need no escaping in a link, but a file put there by
+// hand might: everything but letters, digits and -._ is percent-encoded.
+std::string LinkTarget(const std::string& name) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_') {
+            out.push_back(c);
+        } else {
+            out += '%';
+            out.push_back(kHex[byte >> 4]);
+            out.push_back(kHex[byte & 15]);
+        }
+    }
+    return out;
+}
+
+std::string Row(const IndexEntry& entry, const IndexEntry* previous) {
+    const std::string& target = entry.html_name.empty() ? entry.json_name : entry.html_name;
+    std::string out = "<tr><td>" + HtmlEscape(entry.drive) + "</td><td><a href=\"" +
+                      LinkTarget(target) + "\">" + HtmlEscape(ReadableTime(entry.started_at)) +
+                      "</a>";
+    if (entry.status != "completed") out += " <small>(" + HtmlEscape(entry.status) + ")</small>";
+    out += "</td><td class=\"n\">" +
+           (entry.used_bytes ? SizeSpan(*entry.used_bytes) : std::string("\u2014")) +
+           "</td><td class=\"n\">" + SizeSpan(entry.found_bytes) + "</td><td class=\"n\">";
+    if (previous) {
+        out += ChangeSpan(previous->found_bytes, entry.found_bytes);
+    } else {
+        out += "first report";
+    }
+    return out + "</td></tr>\n";
+}
+
+}  // namespace
+
+std::string IndexHtml(std::vector<IndexEntry> entries) {
+    std::sort(entries.begin(), entries.end(), Newer);
+    std::string out =
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src "
+        "'unsafe-inline'\">\n"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+        "<title>Orvane Analyzer reports</title>\n<style>" +
+        std::string(PageStyle()) + "</style>\n</head>\n<body>\n<h1>Orvane Analyzer reports</h1>\n";
+    if (entries.empty()) {
+        return out +
+               "<p id=\"empty\">No drive has been analysed yet. Run Orvane Analyzer, choose the "
+               "drives "
+               "and click Next: each drive's report will be listed here.</p>\n</body>\n</html>\n";
+    }
+    out += "<p class=\"note\">Newest first; the newest " + std::to_string(kReportsKeptPerVolume) +
+           " reports of each drive are kept. Sizes in KB, MB and GB of 1,024 bytes. Change: found "
+           "by the "
+           "scan, against the drive's report before.</p>\n<table "
+           "id=\"reports\">\n<tr><th>drive</th><th>analysed</th>"
+           "<th class=\"n\">used</th><th class=\"n\">found</th><th class=\"n\">change</th></tr>\n";
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const IndexEntry* previous = nullptr;
+        for (std::size_t k = i + 1; k < entries.size() && !previous; ++k) {
+            if (entries[k].volume_key == entries[i].volume_key && entries[k].status == "completed")
+                previous = &entries[k];
+        }
+        out += Row(entries[i], previous);
+    }
+    return out + "</table>\n</body>\n</html>\n";
+}
+
+std::vector<std::size_t> EntriesToRetire(const std::vector<IndexEntry>& entries, std::size_t keep) {
+    std::map<std::string, std::vector<std::size_t>> by_volume;
+    for (std::size_t i = 0; i < entries.size(); ++i) by_volume[entries[i].volume_key].push_back(i);
+    std::vector<std::size_t> retire;
+    for (auto& [key, indexes] : by_volume) {
+        std::sort(indexes.begin(), indexes.end(),
+                  [&](std::size_t a, std::size_t b) { return Newer(entries[a], entries[b]); });
+        for (std::size_t k = keep; k < indexes.size(); ++k) retire.push_back(indexes[k]);
+    }
+    std::sort(retire.begin(), retire.end());
+    return retire;
+}
+
+}  // namespace orvane::engine::report

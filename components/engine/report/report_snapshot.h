@@ -1,0 +1,39 @@
+// An earlier report read back: what the changes since then and the reports
+// folder's index need, with names turned back into native text exactly
+// (through their "_raw" hex where the report has one).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/folder_tree.h"
+#include "core/native_string.h"
+#include "core/report_addenda.h"
+#include "core/scanner.h"
+
+namespace orvane::engine::report {
+
+struct ReportSnapshot {
+    NativeString root;
+    std::string status;                       // "completed", "cancelled", "root_unreadable"
+    std::string started_at;                   // ISO 8601, UTC: sorts by time
+    ScanTotals totals;                        // files, folders, bytes, unreadable folders
+    std::optional<std::uint64_t> used_bytes;  // from the ledger
+    std::string volume_serial;                // from the ledger; may be empty
+    FolderTree tree;                          // empty in a version 1 report
+    std::vector<FileSize> largest_files;
+};
+
+// Null when `json` is not a report of this program. With `summary_only` the
+// tree and the lists are left out (the index needs none of them).
+std::optional<ReportSnapshot> ReadReportSnapshot(std::string_view json, bool summary_only = false);
+
+// The totals of an earlier report as the changes state them.
+PreviousTotals PreviousTotalsOf(const ReportSnapshot& snapshot, std::string report_name);
+
+// UTF-8 to native text (UTF-16 on Windows; the same bytes on POSIX).
+NativeString NativeFromUtf8(std::string_view utf8);
+
+}  // namespace orvane::engine::report
