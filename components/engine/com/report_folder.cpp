@@ -86,9 +86,7 @@ const StoredReport* Previous(const std::vector<StoredReport>& stored,
         if (e.volume_key != now.volume_key || e.status != "completed" ||
             e.started_at > now.started_at)
             continue;
-        if (!best || e.started_at > best->entry.started_at ||
-            (e.started_at == best->entry.started_at && e.json_name > best->entry.json_name))
-            best = &report;
+        if (!best || report::Newer(e, best->entry)) best = &report;
     }
     return best;
 }

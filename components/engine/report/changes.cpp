@@ -97,7 +97,8 @@ void FolderCandidates(const FolderMap& before, const FolderMap& after,
     }
 }
 
-// A folder's change that one subfolder accounts for entirely.
+// A folder's change that one subfolder accounts for (nine tenths of it or
+// more, the rest being the folder's own size and files).
 void DropExplainedFolders(std::vector<Candidate>& candidates) {
     std::map<NativeString, std::vector<long double>> child_changes;
     for (const Candidate& c : candidates) {
@@ -107,8 +108,10 @@ void DropExplainedFolders(std::vector<Candidate>& candidates) {
         if (!c.folder) return false;
         auto found = child_changes.find(c.relative);
         if (found == child_changes.end()) return false;
-        return std::find(found->second.begin(), found->second.end(), c.Change()) !=
-               found->second.end();
+        const long double change = c.Change();
+        return std::any_of(found->second.begin(), found->second.end(), [&](long double child) {
+            return change > 0 ? child >= change * 0.9L : child <= change * 0.9L;
+        });
     });
 }
 

@@ -19,7 +19,7 @@ namespace orvane::engine::report {
 
 // `before_name` is the earlier report's file name (may be empty). At most
 // `limit` changes, largest absolute change first. A folder whose change is
-// all in one of its subfolders is left out for that subfolder, so the list
+// (nine tenths or more) in one of its subfolders is left out for that one, so the list
 // points at where the change is rather than at each folder above it; the
 // root is left out too (its change is the totals').
 ReportChanges ComputeChanges(const ReportSnapshot& before, const ScanResult& after,

@@ -178,7 +178,7 @@ std::string CellSvg(const FolderTree& tree, const TreemapCell& cell,
     if (!cell.other) out += " fill=\"" + Fill(tree, cell.folder, cell.depth, branch) + "\"";
     out += "/>";
     if (cell.labelled) {
-        const auto chars = static_cast<std::size_t>(std::max(1.0, (cell.rect.w - 6) / 6.4));
+        const auto chars = static_cast<std::size_t>(std::max(1.0, (cell.rect.w - 6) / 7.0));
         const std::string name = ToUtf8Lossy(f.name);
         out += "<text x=\"" + Number(cell.rect.x + 3) + "\" y=\"" + Number(cell.rect.y + 11) +
                "\">" + HtmlEscape(Shortened(name, chars)) + "</text>";

@@ -8,10 +8,30 @@
 namespace orvane::engine::report {
 namespace {
 
+// Two reports of one second are told apart by the "-2", "-3"... that the
+// later ones get before their extension.
+unsigned long SameSecondNumber(const std::string& name) {
+    constexpr std::size_t kStem = 17;  // "C-20261207-201530"
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot <= kStem + 1 || name[kStem] != '-') return 1;
+    unsigned long number = 0;
+    for (std::size_t i = kStem + 1; i < dot; ++i) {
+        if (name[i] < '0' || name[i] > '9' || number > 100000) return 1;
+        number = number * 10 + static_cast<unsigned long>(name[i] - '0');
+    }
+    return number;
+}
+
+}  // namespace
+
 bool Newer(const IndexEntry& a, const IndexEntry& b) {
     if (a.started_at != b.started_at) return a.started_at > b.started_at;
+    const unsigned long x = SameSecondNumber(a.json_name), y = SameSecondNumber(b.json_name);
+    if (x != y) return x > y;
     return a.json_name > b.json_name;
 }
+
+namespace {
 
 // Our own file names need no escaping in a link, but a file put there by
 // hand might: everything but letters, digits and -._ is percent-encoded.

@@ -23,6 +23,9 @@ struct IndexEntry {
 
 constexpr std::size_t kReportsKeptPerVolume = 20;
 
+// Whether `a` was started after `b` (reports of one second by their names).
+bool Newer(const IndexEntry& a, const IndexEntry& b);
+
 // The page; with no entries it says that no drive has been analysed yet.
 std::string IndexHtml(std::vector<IndexEntry> entries);
 

@@ -103,7 +103,8 @@ public:
         return result;
     }
 
-    NativeChar Separator() const override { return '/'; }
+    NativeChar Separator() const override { return separator; }
+    NativeChar separator = '/';
 
     std::size_t FillThreads() const {
         std::lock_guard lock(mutex_);

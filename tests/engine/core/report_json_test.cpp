@@ -4,6 +4,7 @@
 
 #include "core/report_json.h"
 #include "json_value.h"
+#include "report_sink.h"
 
 namespace orvane::engine {
 namespace {
@@ -40,9 +41,13 @@ ScanResult SampleResult() {
 }
 
 TEST(ReportJson, EveryFieldIsPresentAndTheTotalsAreExact) {
+    testing::KeepForSchemaCheck(ReportJson(SampleResult()), "sample");
     JsonValue report = JsonReader::Parse(ReportJson(SampleResult()));
     EXPECT_EQ(report["format"].text, "orvane-analysis-report");
-    EXPECT_EQ(report["version"].U64(), 1u);
+    EXPECT_EQ(report["version"].U64(), 2u);
+    EXPECT_TRUE(report["tree"].Has("folders"));
+    EXPECT_FALSE(report.Has("ledger")) << "a scan without a volume has no ledger";
+    EXPECT_FALSE(report.Has("changes")) << "nothing to compare with";
     EXPECT_EQ(report["root"].text, "/data");
     EXPECT_EQ(report["status"].text, "completed");
     EXPECT_FALSE(report.Has("root_error"));

@@ -1,0 +1,144 @@
+// The HTML report in a real browser (headless Chromium): it loads without a
+// console message, names of any kind show as text and never run, every
+// rectangle the layout labels is there, and the totals are the JSON's.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "cli/text_report.h"
+#include "report/report_snapshot.h"
+#include "report/treemap.h"
+#include "report_sink.h"
+#include "temp_tree.h"
+
+namespace orvane::engine {
+namespace {
+
+using testing::CommandOutput;
+using testing::ShellQuote;
+using testing::TempTree;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        count++;
+    return count;
+}
+
+struct Rendered {
+    std::string dom;
+    std::string console;  // the browser's console lines
+};
+
+// Chromium with a fresh profile and nothing that reaches out; `extra` adds
+// e.g. a screenshot.
+Rendered Render(const TempTree& scratch, const std::string& html, const std::string& extra = "") {
+    const std::string log = scratch.Path("chromium.log");
+    const std::string command =
+        "chromium --headless=new --no-sandbox --disable-gpu --disable-background-networking "
+        "--disable-component-update --disable-sync --no-first-run --user-data-dir=" +
+        ShellQuote(scratch.Path("profile")) + " --enable-logging=stderr --v=0 " + extra +
+        " --dump-dom " + ShellQuote("file://" + html) + " 2>" + ShellQuote(log);
+    Rendered out;
+    out.dom = CommandOutput(command);
+    std::istringstream lines(ReadFile(log));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("CONSOLE") != std::string::npos) out.console += line + "\n";
+    }
+    return out;
+}
+
+struct Scanned {
+    std::string json;
+    std::string html_path;
+    std::string dom;
+};
+
+// Scans `root` into a report beside it and renders its page.
+Scanned ScanAndRender(const TempTree& tree, const std::string& root, const std::string& name) {
+    const std::string json = tree.Path(name + ".json"), html = tree.Path(name + ".html");
+    int exit_code = -1;
+    CommandOutput(ShellQuote(ORVANE_SCAN_EXE) + " --json " + ShellQuote(json) + " --html " +
+                      ShellQuote(html) + " " + ShellQuote(root) + " 2>&1",
+                  &exit_code);
+    EXPECT_EQ(exit_code, 0);
+    Scanned out{ReadFile(json), html, ""};
+    testing::KeepForSchemaCheck(out.json, "browser-" + name);
+    std::string shot;
+    if (const char* dir = std::getenv("ORVANE_SCREENSHOTS"))
+        shot = "--window-size=1100,1500 --screenshot=" +
+               ShellQuote(std::string(dir) + "/report-" + name + ".png");
+    Rendered page = Render(tree, html);
+    EXPECT_EQ(page.console, "") << "the page logged to the console";
+    if (!shot.empty()) Render(tree, html, shot);
+    out.dom = std::move(page.dom);
+    return out;
+}
+
+void ExpectTotalsAndLabelsOfTheJson(const Scanned& scanned) {
+    const auto snapshot = report::ReadReportSnapshot(scanned.json);
+    ASSERT_TRUE(snapshot);
+    EXPECT_NE(scanned.dom.find("id=\"total-allocated\" title=\"" +
+                               cli::GroupDigits(snapshot->totals.allocated_bytes) + " bytes\""),
+              std::string::npos);
+    EXPECT_NE(
+        scanned.dom.find("id=\"total-files\">" + cli::GroupDigits(snapshot->totals.files) + "<"),
+        std::string::npos);
+    std::size_t labelled = 0;
+    for (const auto& cell : report::LayoutTreemap(snapshot->tree)) labelled += cell.labelled;
+    EXPECT_GT(labelled, 3u);
+    EXPECT_EQ(Count(scanned.dom, "<g class=\"cell l\">"), labelled);
+}
+
+TEST(HtmlReportInBrowser, AGeneratedTreeShowsItsFoldersLabelledAndTheJsonsTotals) {
+    TempTree tree;
+    tree.Folder("root");
+    for (int i = 1; i <= 6; ++i) {
+        tree.Folder("root/Project " + std::to_string(i));
+        for (int k = 1; k <= 3; ++k) {
+            const std::string folder =
+                "root/Project " + std::to_string(i) + "/Part " + std::to_string(k);
+            tree.Folder(folder);
+            tree.File(folder + "/data.bin", static_cast<std::size_t>(i * k) * 30000);
+        }
+    }
+    ExpectTotalsAndLabelsOfTheJson(ScanAndRender(tree, tree.Path("root"), "generated"));
+}
+
+TEST(HtmlReportInBrowser, HostileNamesAreShownAsTextAndNeverRun) {
+    TempTree tree;
+    const std::vector<std::string> names = {"quote\"'s",
+                                            "<script>document.title='owned'",
+                                            "<img src=x onerror=\"document.title='owned'\">",
+                                            "a&amp;b",
+                                            "bad-\xFF\xFE",
+                                            std::string(255, 'n')};
+    tree.Folder("root");
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        tree.Folder("root/" + names[i]);
+        tree.File("root/" + names[i] + "/" + names[i], (i + 1) * 60000);
+    }
+    const Scanned scanned = ScanAndRender(tree, tree.Path("root"), "hostile");
+    ExpectTotalsAndLabelsOfTheJson(scanned);
+    EXPECT_EQ(scanned.dom.find("owned</title>"), std::string::npos);
+    EXPECT_EQ(scanned.dom.find("<script"), std::string::npos) << "a name became an element";
+    EXPECT_EQ(scanned.dom.find("<img"), std::string::npos) << "a name became an element";
+    EXPECT_NE(scanned.dom.find("&lt;script&gt;document.title='owned'"), std::string::npos);
+    EXPECT_NE(scanned.dom.find("a&amp;amp;b"), std::string::npos);
+    EXPECT_NE(scanned.dom.find("bad-\xEF\xBF\xBD\xEF\xBF\xBD"), std::string::npos)
+        << "U+FFFD for bytes that are not text";
+    EXPECT_NE(scanned.dom.find("/" + names.back() + "/" + names.back()), std::string::npos)
+        << "long names in full";
+    EXPECT_NE(scanned.dom.find("quote\"'s"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvane::engine

@@ -1,0 +1,361 @@
+// The arithmetic behind a report: the treemap layout, the tree of the
+// largest folders, the changes between two reports, the ledger and the
+// reports index's retention.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "core/report_json.h"
+#include "core/scanner.h"
+#include "fake_reader.h"
+#include "report/changes.h"
+#include "report/ledger.h"
+#include "report/report_index.h"
+#include "report/report_snapshot.h"
+#include "report/treemap.h"
+#include "report_sink.h"
+
+namespace orvane::engine {
+namespace {
+
+using report::Rect;
+using testing::FakeNode;
+using testing::FakeReader;
+
+#define N(text) ORVANE_NATIVE(text)
+
+#if defined(_WIN32)
+constexpr NativeChar kSep = L'\\';
+#else
+constexpr NativeChar kSep = '/';
+#endif
+
+bool Inside(const Rect& r, const Rect& bounds) {
+    const double e = 1e-6;
+    return r.x >= bounds.x - e && r.y >= bounds.y - e && r.x + r.w <= bounds.x + bounds.w + e &&
+           r.y + r.h <= bounds.y + bounds.h + e;
+}
+
+bool Overlap(const Rect& a, const Rect& b) {
+    const double e = 1e-6;
+    return a.x + e < b.x + b.w && b.x + e < a.x + a.w && a.y + e < b.y + b.h && b.y + e < a.y + a.h;
+}
+
+TEST(Treemap, SquarifiedRectanglesTileTheirBoundsWithAreasInProportion) {
+    std::vector<std::uint64_t> huge_and_tiny{1000000000000ull};
+    huge_and_tiny.insert(huge_and_tiny.end(), 3000, 1);
+    const std::vector<std::vector<std::uint64_t>> cases = {
+        {600, 300, 250, 200, 120, 60, 40, 20, 7, 1}, {0, 5, 0, 3}, {7}, {0, 0}, {}, huge_and_tiny,
+        std::vector<std::uint64_t>(2000, 13)};
+    const Rect bounds{10, 20, 800, 500};
+    for (const auto& sizes : cases) {
+        const std::vector<Rect> rects = report::Squarify(sizes, bounds);
+        ASSERT_EQ(rects.size(), sizes.size());
+        long double total = 0;
+        for (auto s : sizes) total += s;
+        double covered = 0;
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            EXPECT_TRUE(Inside(rects[i], bounds)) << i;
+            const double area = rects[i].w * rects[i].h;
+            covered += area;
+            const double expected =
+                total > 0 ? static_cast<double>(sizes[i] / total) * bounds.w * bounds.h : 0;
+            EXPECT_NEAR(area, expected, expected * 0.01 + 1e-6) << "size " << sizes[i];
+            for (std::size_t k = 0; k < std::min<std::size_t>(i, 300); ++k) {
+                EXPECT_FALSE(Overlap(rects[i], rects[k])) << i << " and " << k;
+            }
+        }
+        EXPECT_NEAR(covered, total > 0 ? bounds.w * bounds.h : 0, 1e-3);
+    }
+    // Squarified: a few similar sizes give rectangles close to squares.
+    for (const Rect& r : report::Squarify({4, 4, 4, 4}, {0, 0, 100, 100})) {
+        EXPECT_NEAR(r.w / r.h, 1.0, 0.01);
+    }
+}
+
+// A reproducible tree of `folders` folders with files of mixed sizes, empty
+// folders and chains of them (equal sizes down a chain).
+void BuildRandomTree(FakeReader& reader, int folders, unsigned seed) {
+    std::vector<FakeNode*> nodes{&reader.root};
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 8) & 0xFFFF; };
+    for (int i = 0; i < folders; ++i) {
+        FakeNode* parent = nodes[next() % nodes.size()];
+        const bool empty = next() % 4 == 0;
+        FakeNode& folder =
+            parent->AddFolder(N("f") + NativeString(1, NativeChar('a' + i % 26)) +
+                                  NativeString(std::to_string(i).begin(), std::to_string(i).end()),
+                              empty ? 0 : 4096, empty ? 0 : 4096);
+        for (unsigned f = next() % 4; f > 0; --f) {
+            const std::uint64_t size = (next() % 64) * 512;
+            folder.AddFile(N("file") + NativeString(1, NativeChar('0' + f)), size,
+                           size + next() % 500);
+        }
+        nodes.push_back(&folder);
+    }
+}
+
+struct Key {
+    std::uint64_t allocated, folders;
+    auto operator<=>(const Key&) const = default;
+};
+
+// Every folder's subtree, worked out independently of the scanner.
+FolderSums Subtree(const FakeNode& node, std::vector<Key>& keys) {
+    FolderSums sums{node.stats.allocated_bytes, node.stats.apparent_bytes, 0, 1};
+    for (const auto& child : node.children) {
+        if (child->kind == EntryKind::kDirectory) {
+            const FolderSums c = Subtree(*child, keys);
+            sums.allocated_bytes += c.allocated_bytes;
+            sums.apparent_bytes += c.apparent_bytes;
+            sums.files += c.files;
+            sums.folders += c.folders;
+        } else {
+            sums.allocated_bytes += child->stats.allocated_bytes;
+            sums.apparent_bytes += child->stats.apparent_bytes;
+            sums.files++;
+        }
+    }
+    keys.push_back({sums.allocated_bytes, sums.folders});
+    return sums;
+}
+
+void ExpectSoundTree(const FolderTree& tree, const ScanTotals& totals) {
+    ASSERT_FALSE(tree.folders.empty());
+    EXPECT_EQ(tree.folders[0].parent, TreeFolder::kNoParent);
+    EXPECT_EQ(tree.folders[0].subtree.allocated_bytes, totals.allocated_bytes);
+    EXPECT_EQ(tree.folders[0].subtree.apparent_bytes, totals.apparent_bytes);
+    EXPECT_EQ(tree.folders[0].subtree.files, totals.files);
+    EXPECT_EQ(tree.folders[0].subtree.folders, totals.folders);
+    std::vector<FolderSums> sums(tree.folders.size());
+    for (std::size_t i = 0; i < tree.folders.size(); ++i) {
+        sums[i] = tree.folders[i].other;
+        sums[i].folders += 1;
+        if (i > 0) {
+            ASSERT_LT(tree.folders[i].parent, i) << "a parent comes before its children";
+        }
+    }
+    for (std::size_t i = tree.folders.size(); i-- > 1;) {
+        FolderSums& parent = sums[tree.folders[i].parent];
+        parent.allocated_bytes += tree.folders[i].subtree.allocated_bytes;
+        parent.apparent_bytes += tree.folders[i].subtree.apparent_bytes;
+        parent.files += tree.folders[i].subtree.files;
+        parent.folders += tree.folders[i].subtree.folders;
+    }
+    for (std::size_t i = 0; i < tree.folders.size(); ++i) {
+        EXPECT_EQ(sums[i].allocated_bytes, tree.folders[i].subtree.allocated_bytes) << i;
+        EXPECT_EQ(sums[i].apparent_bytes, tree.folders[i].subtree.apparent_bytes) << i;
+        EXPECT_EQ(sums[i].files, tree.folders[i].subtree.files) << i;
+        EXPECT_EQ(sums[i].folders, tree.folders[i].subtree.folders) << i;
+    }
+}
+
+TEST(FolderTree, KeepsExactlyTheLargestFoldersAsATreeWithExactOtherSums) {
+    FakeReader reader;
+    reader.batch_size = 2;
+    BuildRandomTree(reader, 400, 7);
+    std::vector<Key> all;
+    Subtree(reader.root, all);
+    std::sort(all.rbegin(), all.rend());
+    for (std::size_t limit : {1u, 2u, 7u, 60u, 401u, 5000u}) {
+        for (unsigned threads : {1u, 3u}) {
+            ScanOptions options;
+            options.threads = threads;
+            options.tree_folders = limit;
+            Scanner scanner(reader, options);
+            const ScanResult result = scanner.Run(N("/root"));
+            const FolderTree& tree = result.tree;
+            ASSERT_EQ(tree.folders.size(), std::min<std::size_t>(limit, all.size())) << limit;
+            ExpectSoundTree(tree, result.totals);
+            std::vector<Key> kept;
+            for (const TreeFolder& f : tree.folders)
+                kept.push_back({f.subtree.allocated_bytes, f.subtree.folders});
+            std::sort(kept.rbegin(), kept.rend());
+            EXPECT_EQ(kept,
+                      std::vector<Key>(all.begin(), all.begin() + static_cast<long>(kept.size())))
+                << "limit " << limit << ", " << threads << " threads";
+        }
+    }
+    ScanOptions none;
+    none.tree_folders = 0;
+    EXPECT_TRUE(Scanner(reader, none).Run(N("/root")).tree.folders.empty());
+}
+
+TEST(Treemap, CellsLieInsideTheirParentsAndSiblingsNeverOverlap) {
+    FakeReader reader;
+    BuildRandomTree(reader, 300, 11);
+    const FolderTree tree = Scanner(reader).Run(N("/root")).tree;
+    const std::vector<report::TreemapCell> cells = report::LayoutTreemap(tree);
+    ASSERT_GT(cells.size(), 20u);
+    std::map<std::uint32_t, Rect> folder_rect;
+    for (const auto& cell : cells) {
+        if (!cell.other) folder_rect[cell.folder] = cell.rect;
+    }
+    std::map<std::uint32_t, std::vector<Rect>> inside;
+    for (const auto& cell : cells) {
+        const std::uint32_t parent = cell.other ? cell.folder : tree.folders[cell.folder].parent;
+        if (parent == TreeFolder::kNoParent) continue;
+        ASSERT_TRUE(folder_rect.count(parent)) << "a cell whose parent is not drawn";
+        EXPECT_TRUE(Inside(cell.rect, folder_rect[parent]));
+        for (const Rect& sibling : inside[parent]) EXPECT_FALSE(Overlap(cell.rect, sibling));
+        inside[parent].push_back(cell.rect);
+    }
+}
+
+NativeString Path(std::initializer_list<const NativeChar*> parts) {
+    NativeString path = N("/root");
+    for (const NativeChar* part : parts) path += kSep + NativeString(part);
+    return path;
+}
+
+ScanResult ScanOf(FakeReader& reader, std::size_t tree_folders = 5000) {
+    reader.separator = kSep;
+    ScanOptions options;
+    options.tree_folders = tree_folders;
+    return Scanner(reader, options).Run(N("/root"));
+}
+
+report::ReportSnapshot Reread(const ScanResult& result) {
+    const std::string json = ReportJson(result);
+    testing::KeepForSchemaCheck(json, "changes");
+    auto snapshot = report::ReadReportSnapshot(json);
+    EXPECT_TRUE(snapshot.has_value());
+    return snapshot.value_or(report::ReportSnapshot{});
+}
+
+const SizeChange* Find(const ReportChanges& changes, const NativeString& path) {
+    for (const auto& c : changes.largest_changes) {
+        if (c.path == path) return &c;
+    }
+    return nullptr;
+}
+
+#if defined(_WIN32)
+const NativeString kOddName = NativeString(L"odd") + wchar_t(0xDC00);
+#else
+const NativeString kOddName = "odd\xFF";
+#endif
+
+TEST(Changes, GrownShrunkNewAndGoneFoldersAndFilesLargestFirstRenamedIsGoneAndNew) {
+    FakeReader before;
+    before.root.AddFolder(N("docs")).AddFile(N("a.txt"), 8192, 8000);
+    before.root.AddFolder(N("photos")).AddFile(N("p1.jpg"), 100000, 100000);
+    before.root.AddFolder(N("old")).AddFile(N("x.bin"), 50000, 50000);
+    before.root.AddFolder(N("keep")).AddFile(N("k.bin"), 20000, 20000);
+    before.root.AddFolder(kOddName).AddFile(N("o.bin"), 1000, 1000);
+    FakeReader after;
+    FakeNode& docs = after.root.AddFolder(N("docs"));
+    docs.AddFile(N("a.txt"), 16384, 16000);
+    docs.AddFile(N("b.txt"), 4096, 4000);
+    after.root.AddFolder(N("photos")).AddFile(N("p2.jpg"), 30000, 30000);
+    after.root.AddFolder(N("music")).AddFolder(N("album")).AddFile(N("m.mp3"), 70000, 70000);
+    after.root.AddFolder(N("kept")).AddFile(N("k.bin"), 20000, 20000);
+    after.root.AddFolder(kOddName).AddFile(N("o.bin"), 3000, 3000);
+
+    const ScanResult now = ScanOf(after);
+    testing::KeepForSchemaCheck(ReportJson(now), "changes-after");
+    const ReportChanges changes =
+        report::ComputeChanges(Reread(ScanOf(before)), now, "earlier.json");
+    EXPECT_EQ(changes.previous.report, "earlier.json");
+    auto expect = [&](const NativeString& path, bool folder, std::uint64_t was, std::uint64_t is) {
+        const SizeChange* c = Find(changes, path);
+        ASSERT_TRUE(c) << ToUtf8Lossy(path);
+        EXPECT_EQ(c->folder, folder);
+        EXPECT_EQ(c->allocated_before, was) << ToUtf8Lossy(path);
+        EXPECT_EQ(c->allocated_after, is) << ToUtf8Lossy(path);
+    };
+    expect(Path({N("docs")}), true, 4096 + 8192, 4096 + 16384 + 4096);
+    expect(Path({N("photos")}), true, 104096, 34096);
+    expect(Path({N("old")}), true, 54096, 0);
+    expect(Path({N("keep")}), true, 24096, 0);
+    expect(Path({N("kept")}), true, 0, 24096);
+    expect(Path({kOddName.c_str()}), true, 5096, 7096);
+    expect(Path({N("music"), N("album")}), true, 0, 74096);
+    EXPECT_FALSE(Find(changes, Path({N("music")}))) << "all of its change is in album";
+    EXPECT_FALSE(Find(changes, N("/root"))) << "the root's change is the totals'";
+    expect(Path({N("docs"), N("b.txt")}), false, 0, 4096);
+    expect(Path({N("photos"), N("p1.jpg")}), false, 100000, 0);
+    expect(Path({N("keep"), N("k.bin")}), false, 20000, 0);
+    expect(Path({N("kept"), N("k.bin")}), false, 0, 20000);
+    for (std::size_t i = 1; i < changes.largest_changes.size(); ++i) {
+        EXPECT_GE(std::abs(report::SignedChange(changes.largest_changes[i - 1])),
+                  std::abs(report::SignedChange(changes.largest_changes[i])));
+    }
+}
+
+TEST(Changes, ANameMissingFromATruncatedTreeOrListIsNotCalledNewOrGone) {
+    FakeReader before;
+    before.root.AddFolder(N("big")).AddFile(N("big.bin"), 900000, 900000);
+    FakeReader after;
+    after.root.AddFolder(N("big")).AddFile(N("big.bin"), 900000, 900000);
+    FakeNode& small = before.root.AddFolder(N("small"));
+    FakeNode& now_small = after.root.AddFolder(N("small"));
+    for (int i = 0; i < 30; ++i) {
+        const NativeString name = N("s") + NativeString(1, NativeChar('a' + i));
+        small.AddFile(name, 100, 100);
+        now_small.AddFile(name, 100, 100);
+    }
+    now_small.AddFile(N("new.bin"), 5000, 5000);
+    after.root.AddFolder(N("fresh")).AddFile(N("f.bin"), 200, 200);
+    // The earlier tree kept only the root and "big"; its file list only 20
+    // of 31 files: what was below them is unknown.
+    ScanResult then = ScanOf(before, 2);
+    const ReportChanges changes = report::ComputeChanges(Reread(then), ScanOf(after), "");
+    EXPECT_FALSE(Find(changes, Path({N("small")})));
+    EXPECT_FALSE(Find(changes, Path({N("fresh")})));
+    EXPECT_FALSE(Find(changes, Path({N("small"), N("new.bin")})));
+    EXPECT_EQ(changes.largest_changes.size(), 0u);
+}
+
+TEST(Ledger, FoundAndRemainderAddUpToTheUsedSpace) {
+    ScanTotals totals;
+    totals.allocated_bytes = 600;
+    totals.unreadable_folders = 2;
+    totals.online_only_bytes = 50;
+    Ledger l = report::MakeLedger({1000, 300, "1A2B-3C4D"}, totals);
+    EXPECT_EQ(l.used_bytes, 700u);
+    EXPECT_EQ(l.remainder_bytes, 100);
+    EXPECT_EQ(static_cast<std::int64_t>(l.found_bytes) + l.remainder_bytes,
+              static_cast<std::int64_t>(l.used_bytes));
+    EXPECT_EQ(l.unreadable_folders, 2u);
+    EXPECT_EQ(l.online_only_bytes, 50u);
+    // More found than used (files written during the scan): a negative remainder.
+    EXPECT_EQ(report::MakeLedger({1000, 900, ""}, totals).remainder_bytes, -500);
+    EXPECT_EQ(report::MakeLedger({100, 900, ""}, totals).used_bytes, 0u);
+    totals.allocated_bytes = ~0ull;
+    EXPECT_EQ(report::MakeLedger({0, 0, ""}, totals).remainder_bytes, INT64_MIN);
+    EXPECT_EQ(report::VolumeKey("", N("C:\\")), report::VolumeKey("", N("c:")));
+    EXPECT_NE(report::VolumeKey("1A2B-3C4D", N("C:\\")), report::VolumeKey("", N("C:\\")));
+}
+
+TEST(ReportsIndex, KeepsTheNewest20PerVolumeAndListsNewestFirst) {
+    std::vector<report::IndexEntry> entries;
+    auto add = [&](const std::string& key, int day, const std::string& suffix = "") {
+        report::IndexEntry e;
+        e.volume_key = key;
+        e.drive = key == "a" ? "C:\\" : "D:<b>\\";
+        e.started_at =
+            "2026-01-" + std::string(day < 10 ? "0" : "") + std::to_string(day) + "T10:00:00Z";
+        e.json_name = key + "-202601" + std::to_string(10 + day) + "-100000" + suffix + ".json";
+        e.status = "completed";
+        e.found_bytes = static_cast<std::uint64_t>(day) * 1024;
+        entries.push_back(e);
+    };
+    for (int day = 1; day <= 25; ++day) add("a", day);
+    for (int day = 1; day <= 3; ++day) add("b", day);
+    add("a", 25, "-2");  // a second report in the same second
+    const std::vector<std::size_t> retire = report::EntriesToRetire(entries);
+    EXPECT_EQ(retire, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5}));
+    EXPECT_TRUE(report::Newer(entries.back(), entries[24]));
+
+    const std::string page = report::IndexHtml(entries);
+    EXPECT_NE(page.find("D:&lt;b&gt;\\"), std::string::npos);
+    EXPECT_EQ(page.find("D:<b>"), std::string::npos);
+    EXPECT_LT(page.find("a-20260135-100000-2.json"), page.find("a-20260135-100000.json"));
+    EXPECT_LT(page.find("a-20260135-100000.json"), page.find("a-20260134-100000.json"));
+    EXPECT_NE(page.find("+1.0 KB"), std::string::npos) << "the change since the previous report";
+    EXPECT_NE(report::IndexHtml({}).find("No drive has been analysed yet."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvane::engine
