@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <set>
 #include <string>
 
+#include "../core/report_sink.h"
 #include "support/unique_any.h"
 #include "test_support.h"
 
@@ -170,7 +172,7 @@ TEST_F(AnalysisEngineTest, ScansAMappedDriveAndWritesItsReportAtomically) {
     MappedDrive drive(tree.root());
     ASSERT_TRUE(drive.ok());
     const wchar_t letter = drive.drive()[0];
-    for (const std::wstring& old : engine_test::ReportFiles(letter)) ::DeleteFileW(old.c_str());
+    engine_test::RemoveReports(letter);
 
     // A Cancel while nothing runs must not cut the next scan short.
     ASSERT_HRESULT_SUCCEEDED(engine_->Cancel());
@@ -221,7 +223,114 @@ TEST_F(AnalysisEngineTest, ScansAMappedDriveAndWritesItsReportAtomically) {
     // The drive is finished: a second FinishDrive writes nothing more.
     EXPECT_HRESULT_SUCCEEDED(engine_->FinishDrive());
     EXPECT_EQ(engine_test::ReportFiles(letter).size(), 1u);
-    for (const std::wstring& file : engine_test::ReportFiles(letter)) ::DeleteFileW(file.c_str());
+    orvane::engine::testing::KeepForSchemaCheck(engine_test::ReadFileBytes(reports[0]),
+                                                "component");
+    engine_test::RemoveReports(letter);
+}
+
+bool Exists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring PageOf(const std::wstring& json) { return json.substr(0, json.size() - 5) + L".html"; }
+
+std::string Utf8Name(const std::wstring& path) {
+    const std::wstring name = path.substr(path.rfind(L'\\') + 1);
+    return std::string(name.begin(), name.end());  // our report names are ASCII
+}
+
+engine_test::Json ParsedReport(const std::wstring& path) {
+    engine_test::Json report;
+    const std::string bytes = engine_test::ReadFileBytes(path);
+    EXPECT_TRUE(engine_test::ParseJson(bytes, report)) << Utf8Name(path);
+    orvane::engine::testing::KeepForSchemaCheck(bytes, "component");
+    return report;
+}
+
+// Copies of `report` as if written on earlier days: "Q-2020010N-000000.json"
+// started on 2020-01-0N, each with its page.
+void PlantEarlierReports(const std::wstring& report, wchar_t letter, int count) {
+    const std::string bytes = engine_test::ReadFileBytes(report);
+    const std::string key = "\"started_at\": \"";
+    const std::size_t at = bytes.find(key) + key.size();
+    for (int day = 1; day <= count; ++day) {
+        char date[16];
+        std::snprintf(date, sizeof date, "202001%02d", day);
+        std::string copy = bytes;
+        copy.replace(at, 20,
+                     std::string(date, 4) + "-01-" + std::string(date + 6, 2) + "T00:00:00Z");
+        const std::wstring base = engine_test::ReportsFolder() + L"\\" + std::wstring(1, letter) +
+                                  L"-" + std::wstring(date, date + 8) + L"-000000";
+        for (const auto& [path, content] :
+             {std::pair{base + L".json", copy}, std::pair{base + L".html", std::string("x")}}) {
+            const orvane::unique_file file(
+                ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            DWORD written = 0;
+            ASSERT_TRUE(file && ::WriteFile(file.get(), content.data(),
+                                            static_cast<DWORD>(content.size()), &written, nullptr));
+        }
+    }
+}
+
+TEST_F(AnalysisEngineTest, ASecondRunListsWhatChangedTheIndexListsBothAndOldReportsAreRetired) {
+    TempTree tree(L"changing");
+    tree.AddFile(L"Data\\readme.txt", 7);
+    tree.AddFile(L"Photos\\a.raw", 65536);
+    MappedDrive drive(tree.root());
+    ASSERT_TRUE(drive.ok());
+    const wchar_t letter = drive.drive()[0];
+    engine_test::RemoveReports(letter);
+    auto run = [&] {
+        ASSERT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine_, drive.drive()));
+        ASSERT_HRESULT_SUCCEEDED(engine_->FinishDrive());
+    };
+    run();
+    const auto first = engine_test::ReportFiles(letter);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_TRUE(Exists(PageOf(first[0]))) << "the page beside the JSON";
+    const engine_test::Json before = ParsedReport(first[0]);
+    EXPECT_FALSE(before.Find("changes")) << "a first report has nothing to compare with";
+    ASSERT_TRUE(before.Find("ledger")) << "a drive root is a whole volume";
+
+    ::Sleep(1100);  // a later second, so the reports' names tell their order
+    tree.AddFile(L"Data\\Grown\\video.bin", 300000);
+    run();
+    const auto both = engine_test::ReportFiles(letter);
+    ASSERT_EQ(both.size(), 2u);
+    const engine_test::Json after = ParsedReport(both[1]);
+    const engine_test::Json* changes = after.Find("changes");
+    ASSERT_TRUE(changes);
+    EXPECT_EQ(changes->Find("previous")->Find("started_at")->text, before.Find("started_at")->text);
+    bool folder_listed = false, file_listed = false;
+    const std::string drive_text(1, static_cast<char>(letter));
+    for (const engine_test::Json& change : changes->Find("largest_changes")->items) {
+        const std::string& path = change.Find("path")->text;
+        const bool appeared = change.Find("allocated_before")->AsUnsigned() == 0 &&
+                              change.Find("allocated_after")->AsUnsigned() >= 300000;
+        folder_listed |= path == drive_text + ":\\Data\\Grown" &&
+                         change.Find("kind")->text == "folder" && appeared;
+        file_listed |= path == drive_text + ":\\Data\\Grown\\video.bin" &&
+                       change.Find("kind")->text == "file" && appeared;
+    }
+    EXPECT_TRUE(folder_listed && file_listed);
+    const std::string index =
+        engine_test::ReadFileBytes(engine_test::ReportsFolder() + L"\\index.html");
+    EXPECT_NE(index.find(Utf8Name(PageOf(both[0]))), std::string::npos);
+    EXPECT_LT(index.find(Utf8Name(PageOf(both[1]))), index.find(Utf8Name(PageOf(both[0]))))
+        << "newest first";
+
+    PlantEarlierReports(both[0], letter, 20);
+    run();
+    const auto kept = engine_test::ReportFiles(letter);
+    EXPECT_EQ(kept.size(), 20u);
+    for (int day = 1; day <= 3; ++day) {
+        const std::wstring gone = engine_test::ReportsFolder() + L"\\" + std::wstring(1, letter) +
+                                  L"-2020010" + std::to_wstring(day) + L"-000000";
+        EXPECT_FALSE(Exists(gone + L".json") || Exists(gone + L".html")) << "day " << day;
+    }
+    EXPECT_TRUE(Exists(engine_test::ReportsFolder() + L"\\" + std::wstring(1, letter) +
+                       L"-20200104-000000.json"));
+    engine_test::RemoveReports(letter);
 }
 
 TEST_F(AnalysisEngineTest, KeepsTheCallersMessagesFlowingAndAnswersFromInsideTheCall) {
@@ -340,14 +449,16 @@ TEST_F(AnalysisEngineTest, TotalsMatchTheNativeToolOnTheSameTree) {
     MappedDrive drive(tree);
     ASSERT_TRUE(drive.ok());
     const wchar_t letter = drive.drive()[0];
-    for (const std::wstring& old : engine_test::ReportFiles(letter)) ::DeleteFileW(old.c_str());
+    engine_test::RemoveReports(letter);
     ASSERT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine_, drive.drive()));
     ASSERT_HRESULT_SUCCEEDED(engine_->FinishDrive());
     const auto reports = engine_test::ReportFiles(letter);
     ASSERT_EQ(reports.size(), 1u);
     engine_test::Json ours;
     ASSERT_TRUE(engine_test::ParseJson(engine_test::ReadFileBytes(reports[0]), ours));
-    ::DeleteFileW(reports[0].c_str());
+    orvane::engine::testing::KeepForSchemaCheck(engine_test::ReadFileBytes(reports[0]),
+                                                "component");
+    engine_test::RemoveReports(letter);
 
     EXPECT_EQ(ReportTotal(ours, "files"), ReportTotal(native, "files"));
     EXPECT_EQ(ReportTotal(ours, "folders"), ReportTotal(native, "folders"));
@@ -377,7 +488,7 @@ TEST_F(AnalysisEngineTest, ADriveThatCannotBeReadGetsAnEmptyScanAndAReportSaying
         if (!(used & (1u << (l - L'A')))) letter = l;
     }
     ASSERT_NE(letter, 0);
-    for (const std::wstring& old : engine_test::ReportFiles(letter)) ::DeleteFileW(old.c_str());
+    engine_test::RemoveReports(letter);
     ASSERT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine_, std::wstring{letter, L':'}));
     EXPECT_EQ(engine_test::BytesScanned(*engine_), L"0");
     const auto fields = engine_test::SplitStatus(engine_test::StatusText(*engine_));
@@ -387,7 +498,8 @@ TEST_F(AnalysisEngineTest, ADriveThatCannotBeReadGetsAnEmptyScanAndAReportSaying
     const auto reports = engine_test::ReportFiles(letter);
     ASSERT_EQ(reports.size(), 1u);
     const std::string text = engine_test::ReadFileBytes(reports[0]);
-    ::DeleteFileW(reports[0].c_str());
+    orvane::engine::testing::KeepForSchemaCheck(text, "component");
+    engine_test::RemoveReports(letter);
     engine_test::Json report;
     ASSERT_TRUE(engine_test::ParseJson(text, report));
     EXPECT_NE(text.find("root_unreadable"), std::string::npos) << text;

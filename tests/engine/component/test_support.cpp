@@ -553,4 +553,11 @@ std::string ReadFileBytes(const std::wstring& path) {
     return bytes;
 }
 
+void RemoveReports(wchar_t drive_letter) {
+    for (const std::wstring& json : ReportFiles(drive_letter)) {
+        ::DeleteFileW(json.c_str());
+        ::DeleteFileW((json.substr(0, json.size() - 5) + L".html").c_str());
+    }
+}
+
 }  // namespace engine_test

@@ -154,5 +154,7 @@ std::wstring ReportsFolder();
 // The report files of `drive_letter` in the reports folder, by name.
 std::vector<std::wstring> ReportFiles(wchar_t drive_letter);
 std::string ReadFileBytes(const std::wstring& path);
+// Deletes the drive's reports, JSON and page alike.
+void RemoveReports(wchar_t drive_letter);
 
 }  // namespace engine_test
