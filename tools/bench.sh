@@ -9,6 +9,9 @@
 #   --only LIST comma-separated subset of: generated,adversarial,usr (default all)
 #   --sweep     also time orvane-scan with 1 to 4 threads on each tree
 #
+# On each tree it also times what the reports cost: the scan without the
+# folder tree, the plain scan, and the scan writing its JSON and HTML.
+#
 # The trees are made once under build/bench/ (a reproducible ~500,000 files in
 # 50,000 folders, and an adversarial tree) and made again when the generator
 # changes. Caches are warm: every tool runs once before the timed rounds.
@@ -117,6 +120,19 @@ time_tools() {
         "ncdu" -- ncdu -0 -o /dev/null "$path"
 }
 
+# time_reports PATH: the folder tree and the report files against a bare scan.
+time_reports() {
+    local path="$1"
+    log "report writing on $path ($ROUNDS rounds)"
+    python3 "$TOOLS/bench_run.py" --rounds "$ROUNDS" --warmup 1 \
+        "scan, no tree" -- "$SCAN" --quiet --tree 0 "$path" \
+        "scan" -- "$SCAN" --quiet "$path" \
+        "scan + JSON + HTML" -- "$SCAN" --quiet --json "$BENCH/bench-report.json" \
+            --html "$BENCH/bench-report.html" "$path"
+    echo "report files: $(stat -c %s "$BENCH/bench-report.json") bytes of JSON," \
+         "$(stat -c %s "$BENCH/bench-report.html") bytes of HTML"
+}
+
 sweep_threads() {
     local path="$1" args=() t
     for t in 1 2 3 4; do args+=("$t threads" -- "$SCAN" --quiet --threads "$t" "$path"); done
@@ -137,6 +153,8 @@ for tree in "${trees[@]}"; do
     check_exact "$tree" || status=1
     echo
     time_tools "$tree"
+    echo
+    time_reports "$tree"
     if [ "$SWEEP" = 1 ]; then
         echo
         sweep_threads "$tree"

@@ -61,7 +61,7 @@ constexpr char kUsage[] =
     "  --json FILE  also write the full report as JSON (replaced atomically)\n"
     "  --html FILE  also write the report as a page to open in a browser\n"
     "  --compare OLD.json  list what changed since that earlier report\n"
-    "  --tree N     folders the report's tree and map keep (default 5000)\n"
+    "  --tree N     folders the report's tree and map keep (default 5000; 0: none)\n"
     "  --threads N  worker threads (default: tuned for this machine)\n"
     "  --top N      length of the largest-folder, file and type lists (default 20)\n"
     "  --quiet      no progress line on a terminal\n";
@@ -107,11 +107,12 @@ bool ParseArguments(const std::vector<NativeString>& args, Arguments& parsed) {
             (html ? parsed.html_file : parsed.compare_file) = *file;
         } else if (arg == ORVANE_NATIVE("--tree")) {
             const NativeString* count = value();
-            if (!count || !ParseCount(*count, 1000000, number)) {
-                return std::fputs("orvane-scan: --tree needs a number from 1 to 1000000\n", stderr),
+            const bool none = count && *count == ORVANE_NATIVE("0");
+            if (!count || (!none && !ParseCount(*count, 1000000, number))) {
+                return std::fputs("orvane-scan: --tree needs a number from 0 to 1000000\n", stderr),
                        false;
             }
-            parsed.tree = static_cast<std::size_t>(number);
+            parsed.tree = none ? 0 : static_cast<std::size_t>(number);
         } else if (arg == ORVANE_NATIVE("--threads")) {
             const NativeString* count = value();
             if (!count || !ParseCount(*count, 256, number)) {

@@ -15,6 +15,7 @@
 #include <limits>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/native_string.h"

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
+#include <map>
 
 #include "core/report_json.h"
 #include "core/scanner.h"
