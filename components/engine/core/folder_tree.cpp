@@ -30,22 +30,27 @@ bool FolderTreeKeeper::Smaller(std::uint32_t a, std::uint32_t b) const {
 
 bool FolderTreeKeeper::Admits(const FolderSums& subtree) const {
     if (limit_ == 0) return false;
-    return heap_.size() < limit_ || Less(entries_[heap_.front()].subtree, subtree);
+    return heap_.size() < limit_ || std::tie(heap_.front().allocated, heap_.front().folders) <
+                                        std::tie(subtree.allocated_bytes, subtree.folders);
 }
 
 void FolderTreeKeeper::Offer(const void* key, const void* parent_key, NativeStringView name,
                              const FolderSums& subtree) {
+    // Most folders of a big tree are too small once the heap is full: they
+    // are turned away without the lock. Their kept children, if they ever
+    // had any, were all evicted already; the sweep forgets their lists.
+    if (subtree.allocated_bytes < reject_below_.load(std::memory_order_relaxed)) return;
     std::lock_guard lock(mutex_);
     if (!Admits(subtree)) {
-        // Its kept children, if it ever had any, were all evicted already.
         waiting_.erase(key);
         return;
     }
     if (heap_.size() == limit_) EvictSmallest();
     const std::uint32_t slot = Store(name, subtree);
-    auto greater = [this](std::uint32_t a, std::uint32_t b) { return Smaller(b, a); };
-    heap_.push_back(slot);
-    std::push_heap(heap_.begin(), heap_.end(), greater);
+    heap_.push_back({subtree.allocated_bytes, subtree.folders, slot});
+    std::push_heap(heap_.begin(), heap_.end(), HeapItem::Greater);
+    if (heap_.size() == limit_)
+        reject_below_.store(heap_.front().allocated, std::memory_order_relaxed);
     AdoptChildren(key, slot);
     if (parent_key) {
         WaitForParent(parent_key, slot);
@@ -72,9 +77,8 @@ std::uint32_t FolderTreeKeeper::Store(NativeStringView name, const FolderSums& s
 }
 
 void FolderTreeKeeper::EvictSmallest() {
-    auto greater = [this](std::uint32_t a, std::uint32_t b) { return Smaller(b, a); };
-    std::pop_heap(heap_.begin(), heap_.end(), greater);
-    const std::uint32_t slot = heap_.back();
+    std::pop_heap(heap_.begin(), heap_.end(), HeapItem::Greater);
+    const std::uint32_t slot = heap_.back().slot;
     heap_.pop_back();
     entries_[slot].serial = 0;
     entries_[slot].name = NativeString();
@@ -91,6 +95,7 @@ void FolderTreeKeeper::AdoptChildren(const void* key, std::uint32_t slot) {
 }
 
 void FolderTreeKeeper::WaitForParent(const void* parent_key, std::uint32_t slot) {
+    if (waiting_.size() >= sweep_at_) SweepWaiting();
     Waiting& waiting = waiting_[parent_key];
     waiting.children.emplace_back(slot, entries_[slot].serial);
     if (waiting.children.size() < waiting.prune_at) return;
@@ -101,11 +106,23 @@ void FolderTreeKeeper::WaitForParent(const void* parent_key, std::uint32_t slot)
     waiting.prune_at = 2 * waiting.children.size() + 16;
 }
 
+// Lists whose children were all evicted belong to folders turned away (or
+// to be turned away): at most one list per kept folder survives.
+void FolderTreeKeeper::SweepWaiting() {
+    std::erase_if(waiting_, [&](const auto& item) {
+        return std::none_of(
+            item.second.children.begin(), item.second.children.end(),
+            [&](const auto& child) { return entries_[child.first].serial == child.second; });
+    });
+    sweep_at_ = 2 * waiting_.size() + 1024;
+}
+
 FolderTree FolderTreeKeeper::Take() {
     std::lock_guard lock(mutex_);
     FolderTree tree;
     tree.limit = limit_;
-    std::vector<std::uint32_t> kept = heap_;
+    std::vector<std::uint32_t> kept;
+    for (const HeapItem& item : heap_) kept.push_back(item.slot);
     std::sort(kept.begin(), kept.end(), [this](std::uint32_t a, std::uint32_t b) {
         if (Smaller(b, a)) return true;
         if (Smaller(a, b)) return false;
@@ -135,6 +152,7 @@ FolderTree FolderTreeKeeper::Take() {
     entries_.clear();
     free_slots_.clear();
     root_slot_ = TreeFolder::kNoParent;
+    reject_below_.store(0, std::memory_order_relaxed);
     return tree;
 }
 

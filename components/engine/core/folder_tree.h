@@ -11,6 +11,7 @@
 // number of files or folders.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <limits>
 #include <mutex>
@@ -79,15 +80,28 @@ private:
     void EvictSmallest();
     void AdoptChildren(const void* key, std::uint32_t slot);
     void WaitForParent(const void* parent_key, std::uint32_t slot);
+    void SweepWaiting();
 
     const std::size_t limit_;
     std::mutex mutex_;
     std::vector<Entry> entries_;
     std::vector<std::uint32_t> free_slots_;
-    std::vector<std::uint32_t> heap_;  // kept slots, smallest on top
+    struct HeapItem {  // the key beside the slot: sifting touches no entry
+        std::uint64_t allocated;
+        std::uint64_t folders;
+        std::uint32_t slot;
+        static bool Greater(const HeapItem& a, const HeapItem& b) {
+            return a.allocated != b.allocated ? a.allocated > b.allocated : a.folders > b.folders;
+        }
+    };
+    std::vector<HeapItem> heap_;  // the kept folders, smallest on top
     std::unordered_map<const void*, Waiting> waiting_;
     std::uint64_t next_serial_ = 1;
     std::uint32_t root_slot_ = TreeFolder::kNoParent;
+    std::size_t sweep_at_ = 1024;
+    // The smallest kept size once the heap is full: smaller folders are
+    // turned away without the lock.
+    std::atomic<std::uint64_t> reject_below_{0};
 };
 
 }  // namespace orvane::engine

@@ -111,6 +111,12 @@ public:
     explicit JsonWriter(std::string& out) : out_(out) {}
 
     void BeginObject() { Open('{'); }
+    // An object on one line: a tree of thousands of folders stays a few
+    // hundred kilobytes smaller and quicker to write.
+    void BeginLineObject() {
+        Open('{');
+        if (line_depth_ == 0) line_depth_ = depth_;
+    }
     void EndObject() { Close('}'); }
     void BeginArray() { Open('['); }
     void EndArray() { Close(']'); }
@@ -149,7 +155,9 @@ private:
             return;
         }
         if (!first_) out_ += ",";
-        if (depth_ > 0) {
+        if (line_depth_ != 0) {
+            if (!first_) out_ += " ";
+        } else if (depth_ > 0) {
             out_ += "\n";
             out_.append(depth_ * 2, ' ');
         }
@@ -162,8 +170,10 @@ private:
         first_ = true;
     }
     void Close(char bracket) {
+        const bool in_line = line_depth_ != 0;
+        if (depth_ == line_depth_) line_depth_ = 0;
         depth_--;
-        if (!first_) {
+        if (!first_ && !in_line) {
             out_ += "\n";
             out_.append(depth_ * 2, ' ');
         }
@@ -173,6 +183,7 @@ private:
 
     std::string& out_;
     int depth_ = 0;
+    int line_depth_ = 0;  // depth of the one-line object being written, 0: none
     bool first_ = true;
     bool after_key_ = false;
 };
@@ -321,7 +332,7 @@ void WriteTree(JsonWriter& json, const FolderTree& tree) {
     json.Key("folders");
     json.BeginArray();
     for (const TreeFolder& folder : tree.folders) {
-        json.BeginObject();
+        json.BeginLineObject();
         json.NativeField("name", folder.name);
         if (folder.parent != TreeFolder::kNoParent) {
             json.Key("parent");
@@ -397,7 +408,7 @@ void WriteChanges(JsonWriter& json, const ReportChanges& changes) {
     json.Key("largest_changes");
     json.BeginArray();
     for (const SizeChange& change : changes.largest_changes) {
-        json.BeginObject();
+        json.BeginLineObject();
         json.NativeField("path", change.path);
         json.Key("kind");
         json.String(change.folder ? "folder" : "file");

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cwchar>
 #include <string>
 
+#include "report_folder.h"
 #include "report_store.h"
 #include "status_text.h"
 #include "test_support.h"
@@ -57,6 +59,26 @@ TEST(ReportStore, NamesReportsByDriveAndTimeWithoutOverwritingAndWritesThemWhole
     EXPECT_HRESULT_SUCCEEDED(WriteFileAtomically(tree.root() + L"\\dropped.json", "{}", &abandon));
     EXPECT_HRESULT_FAILED(WriteFileAtomically(tree.root() + L"\\no such folder\\r.json", "{}"));
     EXPECT_EQ(engine_test::TakeCensus(tree.root()).files, 3u) << "a temporary file was left behind";
+}
+
+TEST(ReportFolder, ANewFolderSaysNoDriveHasBeenAnalysedAndOnlyOurNamesCountAsReports) {
+    engine_test::TempTree tree(L"fresh-reports");
+    ASSERT_HRESULT_SUCCEEDED(EnsureReportsIndex(tree.root()));
+    const std::wstring index = tree.root() + L"\\index.html";
+    EXPECT_NE(engine_test::ReadFileBytes(index).find("No drive has been analysed yet."),
+              std::string::npos);
+    ASSERT_HRESULT_SUCCEEDED(WriteFileAtomically(index, "kept"));
+    ASSERT_HRESULT_SUCCEEDED(EnsureReportsIndex(tree.root()));
+    EXPECT_EQ(engine_test::ReadFileBytes(index), "kept")
+        << "an index is never replaced by the empty one";
+
+    EXPECT_TRUE(IsReportFileName(L"C-20261207-201530.json"));
+    EXPECT_TRUE(IsReportFileName(L"C-20261207-201530-12.json"));
+    for (const wchar_t* other :
+         {L"index.json", L"c-20261207-201530.json", L"C-20261207-201530-.json",
+          L"C-2026120-2015300.json", L"C-20261207-201530.html", L"C-20261207-201530-x.json"}) {
+        EXPECT_FALSE(IsReportFileName(other)) << std::string(other, other + wcslen(other));
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "cli/text_report.h"
 #include "json_value.h"
+#include "report_sink.h"
 #include "temp_tree.h"
 
 namespace orvane::engine {
@@ -72,6 +73,7 @@ TEST(ScanCli, PrintsTotalsAndLargestFoldersAndWritesTheSameReport) {
     EXPECT_NE(run.out.find("Largest folders"), std::string::npos);
     EXPECT_NE(run.out.find(root + "/photos\n"), std::string::npos);
 
+    testing::KeepForSchemaCheck(ReadFile(report), "cli");
     JsonValue json = JsonReader::Parse(ReadFile(report));
     EXPECT_EQ(json["totals"]["allocated_bytes"].U64(), tools.allocated);
     EXPECT_EQ(json["totals"]["apparent_bytes"].U64(), tools.apparent);
@@ -115,6 +117,53 @@ TEST(ScanCli, BadArgumentsAndAnUnwritableReport) {
                                  ShellQuote(tree.root()));
     EXPECT_EQ(unwritable.exit_code, 3);
     EXPECT_NE(unwritable.err.find("cannot write"), std::string::npos);
+}
+
+TEST(ScanCli, ComparesWithAnEarlierReportAndWritesThePageInAnyCombination) {
+    TempTree tree;
+    tree.Folder("root");
+    tree.Folder("root/music");
+    tree.File("root/music/a.mp3", 40000);
+    const std::string root = ShellQuote(tree.Path("root"));
+    const std::string old_report = tree.Path("old.json"), page = tree.Path("page.html");
+    ASSERT_EQ(RunScan("--json " + ShellQuote(old_report) + " " + root).exit_code, 0);
+    tree.Folder("root/videos");
+    tree.File("root/videos/v.mp4", 200000);
+
+    Outcome run =
+        RunScan(root + " --compare " + ShellQuote(old_report) + " --html " + ShellQuote(page));
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_NE(run.out.find("\nChanges since "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("new     " + tree.Path("root/videos") + "\n"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("new     " + tree.Path("root/videos/v.mp4") + " (file)\n"),
+              std::string::npos);
+    EXPECT_EQ(run.out.find("Space on the volume"), std::string::npos) << "a folder inside a volume";
+    EXPECT_NE(ReadFile(page).find("id=\"largest-changes\""), std::string::npos);
+
+    tree.File("not-a-report.json", 10);
+    Outcome bad = RunScan("--compare " + ShellQuote(tree.Path("not-a-report.json")) + " " + root);
+    EXPECT_EQ(bad.exit_code, 2);
+    EXPECT_NE(bad.err.find("is not a readable report"), std::string::npos);
+}
+
+TEST(ScanCli, AWholeVolumeGetsItsLedgerAddingUpToTheUsedSpace) {
+    // /dev/shm is a small file system of its own on Linux machines.
+    if (CommandOutput("mountpoint -q /dev/shm && echo yes") != "yes\n")
+        GTEST_SKIP() << "no /dev/shm mount";
+    TempTree tree;
+    const std::string report = tree.Path("volume.json");
+    Outcome run = RunScan("--json " + ShellQuote(report) + " /dev/shm");
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_NE(run.out.find("\nSpace on the volume\n"), std::string::npos) << run.out;
+    testing::KeepForSchemaCheck(ReadFile(report), "cli-volume");
+    JsonValue ledger = JsonReader::Parse(ReadFile(report))["ledger"];
+    const auto used = static_cast<long long>(ledger["used_bytes"].U64());
+    EXPECT_EQ(static_cast<long long>(ledger["found_bytes"].U64()) +
+                  std::stoll(ledger["remainder_bytes"].number),
+              used);
+    EXPECT_EQ(ledger["volume_bytes"].U64() - ledger["free_bytes"].U64(),
+              ledger["used_bytes"].U64());
 }
 
 TEST(ScanCliText, NumbersAndTheProgressLine) {
