@@ -1,5 +1,6 @@
 #include "report/html_report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 

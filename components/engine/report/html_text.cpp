@@ -1,6 +1,7 @@
 #include "report/html_text.h"
 
 #include <cstdio>
+#include <iterator>
 
 namespace orvane::engine::report {
 

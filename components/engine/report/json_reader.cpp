@@ -34,6 +34,25 @@ public:
         return pos_ == text_.size();
     }
 
+    // The object's members up to one of the keys `stop_at`.
+    bool Head(JsonValue& out, std::initializer_list<std::string_view> stop_at) {
+        out.kind = JsonValue::Kind::kObject;
+        if (!Take('{')) return false;
+        if (Take('}')) return true;
+        do {
+            SkipSpace();
+            std::string key;
+            if (pos_ == text_.size() || text_[pos_] != '"' || !String(key)) return false;
+            for (std::string_view stop : stop_at) {
+                if (key == stop) return true;
+            }
+            if (!Take(':')) return false;
+            out.members.emplace_back(std::move(key), JsonValue{});
+            if (!Value(out.members.back().second, 1)) return false;
+        } while (Take(','));
+        return Take('}');
+    }
+
 private:
     void SkipSpace() {
         while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\n' ||
@@ -254,6 +273,13 @@ std::uint64_t JsonValue::UnsignedAt(std::string_view key, std::uint64_t otherwis
 std::string JsonValue::StringAt(std::string_view key) const {
     const JsonValue* value = Find(key);
     return value && value->kind == Kind::kString ? value->text : std::string();
+}
+
+std::optional<JsonValue> ParseJsonHead(std::string_view text,
+                                       std::initializer_list<std::string_view> stop_at) {
+    JsonValue value;
+    if (!Parser(text).Head(value, stop_at)) return std::nullopt;
+    return value;
 }
 
 std::optional<JsonValue> ParseJson(std::string_view text) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,5 +34,10 @@ struct JsonValue {
 
 // Null when `text` is not exactly one JSON value.
 std::optional<JsonValue> ParseJson(std::string_view text);
+// The members of the object `text` holds up to the first one with a name in
+// `stop_at`, which is not read, nor anything after it: a summary of a large
+// document costs only its head. Null when that head is not valid JSON.
+std::optional<JsonValue> ParseJsonHead(std::string_view text,
+                                       std::initializer_list<std::string_view> stop_at);
 
 }  // namespace orvane::engine::report

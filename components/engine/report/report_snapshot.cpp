@@ -103,7 +103,10 @@ NativeString NativeFromUtf8(std::string_view utf8) {
 }
 
 std::optional<ReportSnapshot> ReadReportSnapshot(std::string_view json, bool summary_only) {
-    const auto document = ParseJson(json);
+    // The writer puts everything a summary needs before the changes and the
+    // lists, so the index reads only the head of each report.
+    const auto document = summary_only ? ParseJsonHead(json, {"changes", "largest_folders", "tree"})
+                                       : ParseJson(json);
     if (!document || document->StringAt("format") != "orvane-analysis-report") return std::nullopt;
     const JsonValue* totals = document->Find("totals");
     if (!totals) return std::nullopt;

@@ -15,13 +15,13 @@ std::optional<VolumeInfo> QueryVolume(const NativeString& root) {
     if (!drive_root) return std::nullopt;
     const std::wstring path{root[0], L':', L'\\'};
     ULARGE_INTEGER total{};
-    ULARGE_INTEGER free{};
+    ULARGE_INTEGER total_free{};
     // Free for everyone, not just for this user's quota: used = total - free
     // is the drive's own measure.
-    if (!::GetDiskFreeSpaceExW(path.c_str(), nullptr, &total, &free)) return std::nullopt;
+    if (!::GetDiskFreeSpaceExW(path.c_str(), nullptr, &total, &total_free)) return std::nullopt;
     VolumeInfo info;
     info.total_bytes = total.QuadPart;
-    info.free_bytes = free.QuadPart;
+    info.free_bytes = total_free.QuadPart;
     DWORD serial = 0;
     if (::GetVolumeInformationW(path.c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0) &&
         serial != 0) {

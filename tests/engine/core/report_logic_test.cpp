@@ -330,6 +330,26 @@ TEST(Ledger, FoundAndRemainderAddUpToTheUsedSpace) {
     EXPECT_NE(report::VolumeKey("1A2B-3C4D", N("C:\\")), report::VolumeKey("", N("C:\\")));
 }
 
+TEST(ReportSnapshot, TheIndexReadsOnlyTheHeadOfAReport) {
+    FakeReader reader;
+    BuildRandomTree(reader, 50, 3);
+    const ScanResult result = ScanOf(reader);
+    ReportAddenda addenda;
+    addenda.ledger = report::MakeLedger({1 << 30, 1 << 20, "1A2B-3C4D"}, result.totals);
+    const std::string json = ReportJson(result, addenda);
+    testing::KeepForSchemaCheck(json, "ledger");
+    // Everything after the head is cut off: a summary still reads.
+    const std::string head = json.substr(0, json.find("\"largest_folders\"") + 30);
+    const auto summary = report::ReadReportSnapshot(head, true);
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->totals.allocated_bytes, result.totals.allocated_bytes);
+    EXPECT_EQ(summary->used_bytes, addenda.ledger->used_bytes);
+    EXPECT_EQ(summary->volume_serial, "1A2B-3C4D");
+    EXPECT_EQ(summary->started_at, Iso8601Utc(result.started_at));
+    EXPECT_FALSE(report::ReadReportSnapshot(head)) << "a whole report must be whole";
+    EXPECT_EQ(report::ReadReportSnapshot(json)->tree.folders.size(), result.tree.folders.size());
+}
+
 TEST(ReportsIndex, KeepsTheNewest20PerVolumeAndListsNewestFirst) {
     std::vector<report::IndexEntry> entries;
     auto add = [&](const std::string& key, int day, const std::string& suffix = "") {
