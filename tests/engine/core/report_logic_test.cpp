@@ -76,6 +76,12 @@ TEST(Treemap, SquarifiedRectanglesTileTheirBoundsWithAreasInProportion) {
     }
 }
 
+// "f12": a letter and a number.
+NativeString Name(char letter, int number) {
+    const std::string text = letter + std::to_string(number);
+    return NativeString(text.begin(), text.end());
+}
+
 // A reproducible tree of `folders` folders with files of mixed sizes, empty
 // folders and chains of them (equal sizes down a chain).
 void BuildRandomTree(FakeReader& reader, int folders, unsigned seed) {
@@ -84,10 +90,7 @@ void BuildRandomTree(FakeReader& reader, int folders, unsigned seed) {
     for (int i = 0; i < folders; ++i) {
         FakeNode* parent = nodes[next() % nodes.size()];
         const bool empty = next() % 4 == 0;
-        FakeNode& folder =
-            parent->AddFolder(N("f") + NativeString(1, NativeChar('a' + i % 26)) +
-                                  NativeString(std::to_string(i).begin(), std::to_string(i).end()),
-                              empty ? 0 : 4096, empty ? 0 : 4096);
+        FakeNode& folder = parent->AddFolder(Name('f', i), empty ? 0 : 4096, empty ? 0 : 4096);
         for (unsigned f = next() % 4; f > 0; --f) {
             const std::uint64_t size = (next() % 64) * 512;
             folder.AddFile(N("file") + NativeString(1, NativeChar('0' + f)), size,
@@ -293,7 +296,7 @@ TEST(Changes, ANameMissingFromATruncatedTreeOrListIsNotCalledNewOrGone) {
     FakeNode& small = before.root.AddFolder(N("small"));
     FakeNode& now_small = after.root.AddFolder(N("small"));
     for (int i = 0; i < 30; ++i) {
-        const NativeString name = N("s") + NativeString(1, NativeChar('a' + i));
+        const NativeString name = Name('s', i);
         small.AddFile(name, 100, 100);
         now_small.AddFile(name, 100, 100);
     }
