@@ -39,7 +39,8 @@ void FolderTreeKeeper::Offer(const void* key, const void* parent_key, NativeStri
     // Most folders of a big tree are too small once the heap is full: they
     // are turned away without the lock. Their kept children, if they ever
     // had any, were all evicted already; the sweep forgets their lists.
-    if (subtree.allocated_bytes < reject_below_.load(std::memory_order_relaxed)) return;
+    if (limit_ == 0 || subtree.allocated_bytes < reject_below_.load(std::memory_order_relaxed))
+        return;
     std::lock_guard lock(mutex_);
     if (!Admits(subtree)) {
         waiting_.erase(key);
