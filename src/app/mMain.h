@@ -9,7 +9,7 @@
 
 #include "orvane/components.h"
 #include "support/app_error.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane {
 

@@ -17,7 +17,7 @@
 
 #include "support/currency.h"
 #include "support/twips.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 #include "wizard/control_ids.h"
 #include "wizard/controls.h"
 #include "wizard/window_base.h"
