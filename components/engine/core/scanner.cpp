@@ -201,10 +201,11 @@ private:
         for (const DirEntry& entry : worker.batch) {
             if (!entry.present) continue;
             batch_entries++;
-            batch_allocated += worker.tally.CountEntry(folder, entry, own, worker.subfolders);
+            AddSaturating(batch_allocated,
+                          worker.tally.CountEntry(folder, entry, own, worker.subfolders));
         }
         progress_.entries.fetch_add(batch_entries, std::memory_order_relaxed);
-        progress_.allocated.fetch_add(batch_allocated, std::memory_order_relaxed);
+        AddSaturating(progress_.allocated, batch_allocated);
         for (FolderRef& subfolder : worker.subfolders) subfolder->parent_handle = handle;
         // Subfolders go out per batch so the other workers can start on a
         // huge folder's subfolders while it is still being read.

@@ -55,8 +55,8 @@ FileSize FileSizeOf(const FileCandidate& candidate, NativeChar separator) {
 
 void AddType(FileTypeSize& merged, const FileTypeSize& type) {
     merged.files += type.files;
-    merged.allocated_bytes += type.allocated_bytes;
-    merged.apparent_bytes += type.apparent_bytes;
+    AddSaturating(merged.allocated_bytes, type.allocated_bytes);
+    AddSaturating(merged.apparent_bytes, type.apparent_bytes);
 }
 
 }  // namespace
@@ -72,10 +72,41 @@ void TopList<Item>::Add(Item item) {
     std::push_heap(items_.begin(), items_.end(), Greater);
 }
 
-bool IdentitySet::Insert(std::uint64_t id) {
-    auto& shard = shards_[(id * 0x9E3779B97F4A7C15ull) >> 58];
+bool IdentitySet::Insert(const FileIdentity& identity) {
+    auto& shard = shards_[FileIdentityHash{}(identity) >> 58];
     std::lock_guard lock(shard.mutex);
-    return shard.ids.insert(id).second;
+    return shard.ids.insert(identity).second;
+}
+
+void FoldersInProgress::Enter(const FileIdentity& identity) {
+    if (!identity.known()) return;
+    Shard& shard = ShardOf(identity);
+    std::lock_guard lock(shard.mutex);
+    shard.counts[identity]++;
+}
+
+bool FoldersInProgress::Enter(const FolderNode& parent, const FileIdentity& identity) {
+    if (!identity.known()) return true;
+    Shard& shard = ShardOf(identity);
+    std::lock_guard lock(shard.mutex);
+    auto [found, fresh] = shard.counts.try_emplace(identity, 0);
+    if (!fresh) {
+        // Rare (only a folder mounted twice meets this): only now is the path
+        // walked up. Ancestors stay in progress while their subtree is walked.
+        for (const FolderNode* up = &parent; up; up = up->parent.get()) {
+            if (up->identity == identity) return false;
+        }
+    }
+    found->second++;
+    return true;
+}
+
+void FoldersInProgress::Leave(const FileIdentity& identity) {
+    if (!identity.known()) return;
+    Shard& shard = ShardOf(identity);
+    std::lock_guard lock(shard.mutex);
+    auto found = shard.counts.find(identity);
+    if (found != shard.counts.end() && --found->second == 0) shard.counts.erase(found);
 }
 
 bool TallyShared::FirstNameOfData(const EntryStats& stats) {
@@ -83,7 +114,7 @@ bool TallyShared::FirstNameOfData(const EntryStats& stats) {
         stats.link_count > 1 ||
         (stats.link_count == 0 && options_.unknown_link_count == UnknownLinkCount::kRememberFileId);
     if (!shared || stats.file_id == 0) return true;
-    return identities_.Insert(stats.file_id);
+    return identities_.Insert(IdentityOf(stats));
 }
 
 void TallyShared::RecordUnreadable(const FolderNode& folder, OpenError reason) {
@@ -110,11 +141,13 @@ Tally::Tally(TallyShared& shared)
 FolderRef Tally::StartRoot(const NativeString& root, const EntryStats& self) {
     auto node = std::make_shared<FolderNode>();
     node->name = root;
+    node->identity = IdentityOf(self);
+    shared_.folders_in_progress().Enter(node->identity);
     node->allocated.store(self.allocated_bytes, std::memory_order_relaxed);
     node->apparent.store(self.apparent_bytes, std::memory_order_relaxed);
     sums_.folders++;
-    sums_.allocated += self.allocated_bytes;
-    sums_.apparent += self.apparent_bytes;
+    AddSaturating(sums_.allocated, self.allocated_bytes);
+    AddSaturating(sums_.apparent, self.apparent_bytes);
     return node;
 }
 
@@ -123,18 +156,21 @@ std::uint64_t Tally::CountEntry(const FolderRef& folder, const DirEntry& entry, 
     if (entry.kind != EntryKind::kDirectory) return CountFile(folder, entry, own);
     const EntryStats& stats = entry.stats;
     sums_.folders++;
-    if (entry.other_file_system) {
-        // What it holds, its own size included, belongs to the other file
-        // system's used space (du -x leaves it out the same way).
+    // What a mount point holds, its own size included, belongs to the other
+    // file system's used space (du -x leaves it out the same way). A folder
+    // that is its own ancestor is counted once, where it was met first.
+    if (entry.other_file_system ||
+        !shared_.folders_in_progress().Enter(*folder, IdentityOf(stats))) {
         own.folders++;
         return 0;
     }
-    sums_.allocated += stats.allocated_bytes;
-    sums_.apparent += stats.apparent_bytes;
+    AddSaturating(sums_.allocated, stats.allocated_bytes);
+    AddSaturating(sums_.apparent, stats.apparent_bytes);
     // A subfolder to walk starts with its own size, which this listing gave.
     auto child = std::make_shared<FolderNode>();
     child->parent = folder;
     child->name.assign(entry.name);
+    child->identity = IdentityOf(stats);
     child->allocated.store(stats.allocated_bytes, std::memory_order_relaxed);
     child->apparent.store(stats.apparent_bytes, std::memory_order_relaxed);
     subfolders.push_back(std::move(child));
@@ -146,11 +182,11 @@ std::uint64_t Tally::CountFile(const FolderRef& folder, const DirEntry& entry, S
     std::uint64_t apparent = entry.stats.apparent_bytes;
     if (!shared_.FirstNameOfData(entry.stats)) allocated = apparent = 0;
     sums_.files++;
-    sums_.allocated += allocated;
-    sums_.apparent += apparent;
+    AddSaturating(sums_.allocated, allocated);
+    AddSaturating(sums_.apparent, apparent);
     own.files++;
-    own.allocated += allocated;
-    own.apparent += apparent;
+    AddSaturating(own.allocated, allocated);
+    AddSaturating(own.apparent, apparent);
     CountType(entry.name, allocated, apparent);
     if (largest_files_.Admits(allocated)) {
         largest_files_.Add(FileCandidate{folder, NativeString(entry.name), allocated, apparent});
@@ -166,13 +202,13 @@ void Tally::CountType(NativeStringView name, std::uint64_t allocated, std::uint6
         found = types_.emplace(NativeString(ext), FileTypeSize{NativeString(ext)}).first;
     }
     found->second.files++;
-    found->second.allocated_bytes += allocated;
-    found->second.apparent_bytes += apparent;
+    AddSaturating(found->second.allocated_bytes, allocated);
+    AddSaturating(found->second.apparent_bytes, apparent);
 }
 
 void Tally::FolderListed(FolderNode& folder, const Sums& own) {
-    folder.allocated.fetch_add(own.allocated, std::memory_order_relaxed);
-    folder.apparent.fetch_add(own.apparent, std::memory_order_relaxed);
+    AddSaturating(folder.allocated, own.allocated);
+    AddSaturating(folder.apparent, own.apparent);
     folder.files.fetch_add(own.files, std::memory_order_relaxed);
     folder.folders.fetch_add(own.folders, std::memory_order_relaxed);
 }
@@ -192,12 +228,13 @@ void Tally::SubtreeComplete(const FolderRef& folder) {
     std::uint64_t apparent = folder->apparent.load(std::memory_order_relaxed);
     std::uint64_t files = folder->files.load(std::memory_order_relaxed);
     std::uint64_t folders = folder->folders.load(std::memory_order_relaxed);
+    shared_.folders_in_progress().Leave(folder->identity);
     if (largest_folders_.Admits(allocated)) {
         largest_folders_.Add(FolderCandidate{folder, allocated, apparent, files, folders});
     }
     if (FolderNode* parent = folder->parent.get()) {
-        parent->allocated.fetch_add(allocated, std::memory_order_relaxed);
-        parent->apparent.fetch_add(apparent, std::memory_order_relaxed);
+        AddSaturating(parent->allocated, allocated);
+        AddSaturating(parent->apparent, apparent);
         parent->files.fetch_add(files, std::memory_order_relaxed);
         parent->folders.fetch_add(folders, std::memory_order_relaxed);
     }
@@ -210,8 +247,8 @@ void Tally::Merge(const std::vector<Tally*>& tallies, TallyShared& shared, ScanR
     for (Tally* tally : tallies) {
         sums.files += tally->sums_.files;
         sums.folders += tally->sums_.folders;
-        sums.allocated += tally->sums_.allocated;
-        sums.apparent += tally->sums_.apparent;
+        AddSaturating(sums.allocated, tally->sums_.allocated);
+        AddSaturating(sums.apparent, tally->sums_.apparent);
         for (const auto& file : tally->largest_files_.items())
             result.largest_files.push_back(FileSizeOf(file, separator));
         for (const auto& folder : tally->largest_folders_.items())
@@ -225,6 +262,7 @@ void Tally::Merge(const std::vector<Tally*>& tallies, TallyShared& shared, ScanR
     result.totals.folders = sums.folders;
     result.totals.allocated_bytes = sums.allocated;
     result.totals.apparent_bytes = sums.apparent;
+    result.totals.bytes_saturated = sums.allocated == kSaturated || sums.apparent == kSaturated;
     shared.MoveUnreadableInto(result);
     for (auto& [ext, type] : types) result.largest_types.push_back(std::move(type));
     std::size_t top = shared.options().top_count;

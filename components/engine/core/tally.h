@@ -84,13 +84,34 @@ struct ViewEqual {
 class IdentitySet {
 public:
     // True the first time an identity is seen.
-    bool Insert(std::uint64_t id);
+    bool Insert(const FileIdentity& identity);
 
 private:
     struct Shard {
         std::mutex mutex;
-        std::unordered_set<std::uint64_t> ids;
+        std::unordered_set<FileIdentity, FileIdentityHash> ids;
     };
+    std::array<Shard, 64> shards_;
+};
+
+// The identities of the folders being walked (listed, not yet complete), so
+// that a folder met again below itself (a bind mount of a folder onto its own
+// descendant) is recognised without walking up the path of every folder.
+class FoldersInProgress {
+public:
+    // False when `identity` is `parent` or one of its ancestors: a cycle.
+    bool Enter(const FolderNode& parent, const FileIdentity& identity);
+    void Enter(const FileIdentity& identity);
+    void Leave(const FileIdentity& identity);
+
+private:
+    struct Shard {
+        std::mutex mutex;
+        std::unordered_map<FileIdentity, std::uint32_t, FileIdentityHash> counts;
+    };
+    Shard& ShardOf(const FileIdentity& identity) {
+        return shards_[FileIdentityHash{}(identity) >> 58];
+    }
     std::array<Shard, 64> shards_;
 };
 
@@ -103,6 +124,7 @@ public:
     // False when the data behind this name was already counted under another.
     bool FirstNameOfData(const EntryStats& stats);
     void RecordUnreadable(const FolderNode& folder, OpenError reason);
+    FoldersInProgress& folders_in_progress() { return in_progress_; }
     // Moves the unreadable folders and their count into `result`.
     void MoveUnreadableInto(ScanResult& result);
 
@@ -113,6 +135,7 @@ private:
     const ScanOptions& options_;
     const NativeChar separator_;
     IdentitySet identities_;
+    FoldersInProgress in_progress_;
     std::mutex unreadable_mutex_;
     std::uint64_t unreadable_count_ = 0;
     std::vector<UnreadableFolder> unreadable_;

@@ -15,7 +15,10 @@ DirEntry Entry(NativeStringView name, EntryKind kind, std::uint64_t allocated,
     DirEntry entry;
     entry.name = name;
     entry.kind = kind;
-    entry.stats = {allocated, apparent, id, links};
+    entry.stats.allocated_bytes = allocated;
+    entry.stats.apparent_bytes = apparent;
+    entry.stats.file_id = id;
+    entry.stats.link_count = links;
     return entry;
 }
 
@@ -35,7 +38,8 @@ TEST(TallyRules, ASubtreeCompletesAfterAllItsFoldersAndTalliesMergeInAnyOrder) {
     TallyShared shared(options, '/');
     Tally first(shared);
     Tally second(shared);
-    FolderRef root = first.StartRoot(N("/r"), {4096, 4096, 1, 2});
+    FolderRef root =
+        first.StartRoot(N("/r"), Entry(N(""), EntryKind::kDirectory, 4096, 4096).stats);
     auto subfolders = List(first, root,
                            {Entry(N("x.LOG"), EntryKind::kFile, 8192, 8000, 9, 2),
                             Entry(N("a"), EntryKind::kDirectory, 4096, 10),
