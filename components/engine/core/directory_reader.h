@@ -33,6 +33,10 @@ struct EntryStats {
     std::uint64_t allocated_bytes = 0;  // POSIX st_blocks * 512, Windows AllocationSize
     std::uint64_t apparent_bytes = 0;   // POSIX st_size, Windows EndOfFile
     std::uint64_t file_id = 0;          // POSIX inode, Windows FileId; 0 when unknown
+    // With file_id, what tells two pieces of data apart: POSIX st_dev (an
+    // overlay's files come from several devices); 0 where one volume is
+    // listed (Windows).
+    std::uint64_t device = 0;
     // Number of names the data has: 1 for an ordinary file, above 1 for hard
     // links, 0 when the backend cannot tell (Windows directory listings).
     std::uint32_t link_count = 0;

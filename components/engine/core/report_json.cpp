@@ -219,6 +219,8 @@ void WriteTotals(JsonWriter& json, const ScanTotals& totals) {
     json.Number(totals.allocated_bytes);
     json.Key("apparent_bytes");
     json.Number(totals.apparent_bytes);
+    json.Key("bytes_saturated");
+    json.Raw(totals.bytes_saturated ? "true" : "false");
     json.Key("unreadable_folders");
     json.Number(totals.unreadable_folders);
     json.Key("duration_seconds");

@@ -11,7 +11,11 @@
 // - links and other file systems are counted as entries and never followed;
 //   a folder on another file system adds no bytes, not even its own size;
 // - a folder that cannot be opened is counted (with its own sizes), listed as
-//   unreadable and skipped.
+//   unreadable and skipped;
+// - a folder that is its own ancestor (the same identity as a folder on its
+//   path: a bind mount) is counted as a folder without bytes, not entered;
+// - hard-linked data is told apart by (device, file id); byte counts saturate
+//   at 2^64-1 instead of wrapping.
 #pragma once
 
 #include <atomic>
@@ -57,6 +61,8 @@ struct ScanTotals {
     std::uint64_t apparent_bytes = 0;
     std::uint64_t unreadable_folders = 0;
     std::chrono::nanoseconds duration{0};
+    // A byte count reached 2^64-1 and stopped there: the true total is larger.
+    bool bytes_saturated = false;
 };
 
 struct FolderSize {

@@ -51,6 +51,7 @@ EntryStats StatsOf(const struct stat& st) {
     stats.allocated_bytes = static_cast<std::uint64_t>(st.st_blocks) * 512u;
     stats.apparent_bytes = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
     stats.file_id = static_cast<std::uint64_t>(st.st_ino);
+    stats.device = static_cast<std::uint64_t>(st.st_dev);
     stats.link_count = static_cast<std::uint32_t>(st.st_nlink);
     return stats;
 }

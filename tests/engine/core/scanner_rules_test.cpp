@@ -100,6 +100,60 @@ TEST(ScannerRules, HardLinkedDataIsCountedOnceButEveryNameIsAnEntry) {
     EXPECT_EQ(type_files, 4u);
 }
 
+TEST(ScannerRules, HardLinksAreToldApartByDeviceAndFileId) {
+    // An overlay lists files of several devices whose inode numbers repeat.
+    FakeReader reader;
+    reader.root.AddFile(N("upper"), 8192, 8000, /*id=*/42, /*links=*/2).stats.device = 1;
+    reader.root.AddFile(N("lower"), 8192, 8000, 42, 2).stats.device = 2;
+    reader.root.AddFolder(N("d")).AddFile(N("upper-again"), 8192, 8000, 42, 2).stats.device = 1;
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.totals.files, 3u);
+    EXPECT_EQ(result.totals.allocated_bytes, 2 * 4096u + 2 * 8192);
+}
+
+TEST(ScannerRules, AFolderThatIsItsOwnAncestorIsCountedButNotEntered) {
+    // A folder bound onto its own descendant: "a/b/loop" is the root again,
+    // and "a/again" is "a". A folder mounted twice side by side is no cycle.
+    FakeReader reader;
+    reader.root.stats.file_id = 100;
+    FakeNode& a = reader.root.AddFolder(N("a"));
+    a.stats.file_id = 101;
+    FakeNode& b = a.AddFolder(N("b"));
+    b.stats.file_id = 102;
+    FakeNode& loop = b.AddFolder(N("loop"));
+    loop.stats.file_id = 100;
+    loop.AddFile(N("would-be-counted-again"), 4096, 4096);
+    a.AddFolder(N("again")).stats.file_id = 101;
+    reader.root.AddFolder(N("twin-1")).stats.file_id = 200;
+    reader.root.AddFolder(N("twin-2")).stats.file_id = 200;
+    for (unsigned threads : {1u, 3u}) {
+        ScanOptions options;
+        options.threads = threads;
+        ScanResult result = Scan(reader, options);
+        EXPECT_EQ(result.totals.folders, 7u);
+        EXPECT_EQ(result.totals.files, 0u);
+        EXPECT_EQ(result.totals.allocated_bytes, 5 * 4096u);  // the loops add no bytes
+        EXPECT_EQ(result.totals.unreadable_folders, 0u);
+    }
+    EXPECT_EQ(reader.Opened().count(N("loop")), 0u);
+    EXPECT_EQ(reader.Opened().count(N("again")), 0u);
+    EXPECT_EQ(reader.Opened().count(N("twin-2")), 2u);
+}
+
+TEST(ScannerRules, ByteTotalsSaturateInsteadOfWrapping) {
+    FakeReader reader;
+    constexpr std::uint64_t kHuge = std::uint64_t{1} << 63;  // sparse files on tmpfs
+    FakeNode& sparse = reader.root.AddFolder(N("sparse"));
+    for (int i = 0; i < 3; ++i) sparse.AddFile(Num(i), 4096, kHuge);
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.totals.apparent_bytes, ~std::uint64_t{0});
+    EXPECT_TRUE(result.totals.bytes_saturated);
+    EXPECT_EQ(result.totals.allocated_bytes, 2 * 4096u + 3 * 4096);
+    EXPECT_EQ(FindFolder(result, N("/root/sparse"))->apparent_bytes, ~std::uint64_t{0});
+    EXPECT_EQ(result.largest_types[0].apparent_bytes, ~std::uint64_t{0});
+    EXPECT_FALSE(Scan(*std::make_unique<FakeReader>()).totals.bytes_saturated);
+}
+
 TEST(ScannerRules, UnknownLinkCountsFollowTheChosenPolicy) {
     auto build = [](FakeReader& reader) {
         reader.root.AddFile(N("x"), 4096, 10, 9, /*links=*/0);
