@@ -51,8 +51,13 @@ TEST(WorkScheduler, ASharedBatchIsDoneByOwnerAndHelpersBeforeShareReturns) {
     const auto owner = std::this_thread::get_id();
     SharedBatch batch;
     batch.Reset(kCount, [&](std::size_t first, std::size_t count) {
-        if (std::this_thread::get_id() != owner) helper_worked = true;
-        std::this_thread::sleep_for(100us);
+        if (std::this_thread::get_id() != owner) {
+            helper_worked = true;
+        } else {
+            // The owner holds on to its chunk until the helper has taken one,
+            // so the test does not depend on how soon a loaded machine wakes it.
+            for (int i = 0; i < 10000 && !helper_worked; ++i) std::this_thread::sleep_for(1ms);
+        }
         for (std::size_t i = first; i < first + count; ++i) done[i]++;
     });
     ASSERT_TRUE(scheduler.Share(batch));
