@@ -60,6 +60,10 @@ const char* StatusWord(ScanStatus status) {
             return " (cancelled)";
         case ScanStatus::kRootUnreadable:
             return " (cannot be read)";
+        case ScanStatus::kOutOfMemory:
+            return " (stopped early: out of memory)";
+        case ScanStatus::kNoWorkerThread:
+            return " (not scanned: no worker thread could be started)";
     }
     return "";
 }

@@ -221,6 +221,10 @@ const char* StatusName(ScanStatus status) {
             return "cancelled";
         case ScanStatus::kRootUnreadable:
             return "root_unreadable";
+        case ScanStatus::kOutOfMemory:
+            return "out_of_memory";
+        case ScanStatus::kNoWorkerThread:
+            return "no_worker_thread";
     }
     return "completed";
 }
@@ -240,6 +244,8 @@ void WriteTotals(JsonWriter& json, const ScanTotals& totals) {
     json.Number(totals.apparent_bytes);
     json.Key("bytes_saturated");
     json.Raw(totals.bytes_saturated ? "true" : "false");
+    json.Key("hard_links_exact");
+    json.Raw(totals.hard_links_exact ? "true" : "false");
     json.Key("unreadable_folders");
     json.Number(totals.unreadable_folders);
     json.Key("duration_seconds");

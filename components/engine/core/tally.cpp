@@ -75,7 +75,14 @@ void TopList<Item>::Add(Item item) {
 bool IdentitySet::Insert(const FileIdentity& identity) {
     auto& shard = shards_[FileIdentityHash{}(identity) >> 58];
     std::lock_guard lock(shard.mutex);
-    return shard.ids.insert(identity).second;
+    try {
+        return shard.ids.insert(identity).second;
+    } catch (const std::bad_alloc&) {
+        // Remembering is what grows without bound on a tree of hard links;
+        // counting on without it beats stopping the scan.
+        dropped_.store(true, std::memory_order_relaxed);
+        return true;
+    }
 }
 
 void FoldersInProgress::Enter(const FileIdentity& identity) {
@@ -129,6 +136,7 @@ void TallyShared::RecordUnreadable(const FolderNode& folder, OpenError reason) {
 
 void TallyShared::MoveUnreadableInto(ScanResult& result) {
     std::lock_guard lock(unreadable_mutex_);
+    result.totals.hard_links_exact = identities_.Complete();
     result.totals.unreadable_folders = unreadable_count_;
     result.unreadable = std::move(unreadable_);
 }
@@ -230,7 +238,11 @@ void Tally::SubtreeComplete(const FolderRef& folder) {
     std::uint64_t folders = folder->folders.load(std::memory_order_relaxed);
     shared_.folders_in_progress().Leave(folder->identity);
     if (largest_folders_.Admits(allocated)) {
-        largest_folders_.Add(FolderCandidate{folder, allocated, apparent, files, folders});
+        try {
+            largest_folders_.Add(FolderCandidate{folder, allocated, apparent, files, folders});
+        } catch (const std::bad_alloc&) {
+            shared_.NoteOutOfMemory();  // the sums still go up the chain
+        }
     }
     if (FolderNode* parent = folder->parent.get()) {
         AddSaturating(parent->allocated, allocated);
@@ -241,22 +253,13 @@ void Tally::SubtreeComplete(const FolderRef& folder) {
 }
 
 void Tally::Merge(const std::vector<Tally*>& tallies, TallyShared& shared, ScanResult& result) {
-    const NativeChar separator = shared.separator();
+    // The totals first: they need no memory, so they survive a shortage below.
     Sums sums;
-    TypeMap types;
-    for (Tally* tally : tallies) {
+    for (const Tally* tally : tallies) {
         sums.files += tally->sums_.files;
         sums.folders += tally->sums_.folders;
         AddSaturating(sums.allocated, tally->sums_.allocated);
         AddSaturating(sums.apparent, tally->sums_.apparent);
-        for (const auto& file : tally->largest_files_.items())
-            result.largest_files.push_back(FileSizeOf(file, separator));
-        for (const auto& folder : tally->largest_folders_.items())
-            result.largest_folders.push_back(FolderSizeOf(folder, separator));
-        for (auto& [ext, type] : tally->types_) {
-            FileTypeSize& merged = types.try_emplace(ext, FileTypeSize{ext}).first->second;
-            AddType(merged, type);
-        }
     }
     result.totals.files = sums.files;
     result.totals.folders = sums.folders;
@@ -264,7 +267,7 @@ void Tally::Merge(const std::vector<Tally*>& tallies, TallyShared& shared, ScanR
     result.totals.apparent_bytes = sums.apparent;
     result.totals.bytes_saturated = sums.allocated == kSaturated || sums.apparent == kSaturated;
     shared.MoveUnreadableInto(result);
-    for (auto& [ext, type] : types) result.largest_types.push_back(std::move(type));
+    MergeLists(tallies, shared.separator(), result);
     std::size_t top = shared.options().top_count;
     SortLargestFirst(
         result.largest_files, [](const FileSize& f) -> const NativeString& { return f.path; }, top);
@@ -274,6 +277,22 @@ void Tally::Merge(const std::vector<Tally*>& tallies, TallyShared& shared, ScanR
     SortLargestFirst(
         result.largest_types,
         [](const FileTypeSize& t) -> const NativeString& { return t.extension; }, top);
+}
+
+void Tally::MergeLists(const std::vector<Tally*>& tallies, NativeChar separator,
+                       ScanResult& result) {
+    TypeMap types;
+    for (Tally* tally : tallies) {
+        for (const auto& file : tally->largest_files_.items())
+            result.largest_files.push_back(FileSizeOf(file, separator));
+        for (const auto& folder : tally->largest_folders_.items())
+            result.largest_folders.push_back(FolderSizeOf(folder, separator));
+        for (auto& [ext, type] : tally->types_) {
+            FileTypeSize& merged = types.try_emplace(ext, FileTypeSize{ext}).first->second;
+            AddType(merged, type);
+        }
+    }
+    for (auto& [ext, type] : types) result.largest_types.push_back(std::move(type));
 }
 
 }  // namespace orvane::engine

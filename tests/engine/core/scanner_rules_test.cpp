@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "core/scanner.h"
+#include "failing_allocator.h"
 #include "fake_reader.h"
 
 namespace orvane::engine {
@@ -406,6 +407,40 @@ TEST(ScannerRules, ProgressNamesAFolderWhoseLongListingStartedRightAfterAnother)
     running = &scanner;
     scanner.Run(N("/root/"));
     EXPECT_EQ(seen, N("/root/outer/inner"));
+}
+
+TEST(ScannerRules, MemoryRunningOutAnywhereEndsTheScanCleanlyAndSaysSo) {
+    FakeReader reader;
+    BuildMixedTree(reader);
+    FakeNode& links = reader.root.AddFolder(N("links"));
+    for (int i = 0; i < 40; ++i)
+        links.AddFolder(Num(i)).AddFile(N("l.dat"), 4096, 10, 1 + i % 8, 5);
+    ScanOptions options;
+    options.threads = 2;
+    const ScanResult exact = Scan(reader, options);
+    int completed_in_a_row = 0;
+    for (std::size_t allowed = 0; completed_in_a_row < 5; ++allowed) {
+        ASSERT_LT(allowed, 20000u) << "never completes";
+        Scanner scanner(reader, options);
+        ScanResult result;
+        {
+            testing::AllocationsFail shortage(allowed);
+            result = scanner.Run(N("/root"));
+        }
+        SCOPED_TRACE(allowed);
+        if (result.status == ScanStatus::kCompleted) {
+            completed_in_a_row++;
+            EXPECT_EQ(result.totals.allocated_bytes, exact.totals.allocated_bytes);
+            EXPECT_EQ(result.totals.files, exact.totals.files);
+            continue;
+        }
+        completed_in_a_row = 0;
+        EXPECT_TRUE(result.status == ScanStatus::kOutOfMemory ||
+                    result.status == ScanStatus::kNoWorkerThread)
+            << static_cast<int>(result.status);
+        EXPECT_LE(result.totals.files, exact.totals.files);
+        EXPECT_LE(result.totals.folders, exact.totals.folders);
+    }
 }
 
 TEST(ScannerRules, AScannerRunsAgainWithFreshCounts) {
