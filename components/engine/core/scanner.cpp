@@ -174,7 +174,11 @@ private:
 
     void WorkerMain(Worker& worker) {
         while (FolderRef folder = scheduler_.Pop()) {
-            if (!Stopping()) ListFolder(folder, worker);
+            if (!Stopping()) {
+                ListFolder(folder, worker);
+            } else if (folder->kind_unknown) {
+                worker.tally.SettleKind(*folder, OpenError::kOther);  // counted, never opened
+            }
             folder->parent_handle.reset();
             if (worker.tally.Complete(std::move(folder))) scheduler_.EndOfTree();
         }
@@ -199,12 +203,13 @@ private:
         handle.FillStats(batch.data(), batch.size());
     }
 
-    std::shared_ptr<DirectoryHandle> Open(FolderNode& folder) {
+    std::shared_ptr<DirectoryHandle> Open(FolderNode& folder, Tally& tally) {
         if (&folder == root_) return std::move(root_handle_);
         OpenResult opened = reader_.OpenChild(*folder.parent_handle, folder.name);
         folder.parent_handle.reset();
+        bool a_folder = !folder.kind_unknown || tally.SettleKind(folder, opened.error);
         if (!opened.handle) {
-            shared_.RecordUnreadable(folder, opened.error);
+            if (a_folder) shared_.RecordUnreadable(folder, opened.error);
             return nullptr;
         }
         return std::move(opened.handle);
@@ -225,7 +230,7 @@ private:
     }
 
     void ReadEntries(const FolderRef& folder, Worker& worker, Sums& own) {
-        std::shared_ptr<DirectoryHandle> handle = Open(*folder);
+        std::shared_ptr<DirectoryHandle> handle = Open(*folder, worker.tally);
         if (!handle) return;
         bool published = PublishCurrentFolder(*folder, worker);
         const bool split = handle->SplitsListing();

@@ -161,6 +161,16 @@ FolderRef Tally::StartRoot(const NativeString& root, const EntryStats& self) {
 
 std::uint64_t Tally::CountEntry(const FolderRef& folder, const DirEntry& entry, Sums& own,
                                 std::vector<FolderRef>& subfolders) {
+    if (entry.kind == EntryKind::kUnknown) {
+        // Counted once opening it tells what it is (SettleKind).
+        auto unknown = std::make_shared<FolderNode>();
+        unknown->parent = folder;
+        unknown->name.assign(entry.name);
+        unknown->kind_unknown = true;
+        unknown->folders.store(0, std::memory_order_relaxed);
+        subfolders.push_back(std::move(unknown));
+        return 0;
+    }
     if (entry.kind != EntryKind::kDirectory) return CountFile(folder, entry, own);
     const EntryStats& stats = entry.stats;
     sums_.folders++;
@@ -214,6 +224,20 @@ void Tally::CountType(NativeStringView name, std::uint64_t allocated, std::uint6
     AddSaturating(found->second.apparent_bytes, apparent);
 }
 
+bool Tally::SettleKind(FolderNode& entry, OpenError error) {
+    if (error == OpenError::kNotDirectory) {
+        sums_.files++;
+        entry.files.store(1, std::memory_order_relaxed);
+        CountType(entry.name, 0, 0);
+        return false;
+    }
+    // A folder, or what cannot be told from one: its contents stay unknown
+    // either way, so it is reported as an unreadable folder.
+    sums_.folders++;
+    entry.folders.store(1, std::memory_order_relaxed);
+    return true;
+}
+
 void Tally::FolderListed(FolderNode& folder, const Sums& own) {
     AddSaturating(folder.allocated, own.allocated);
     AddSaturating(folder.apparent, own.apparent);
@@ -237,7 +261,8 @@ void Tally::SubtreeComplete(const FolderRef& folder) {
     std::uint64_t files = folder->files.load(std::memory_order_relaxed);
     std::uint64_t folders = folder->folders.load(std::memory_order_relaxed);
     shared_.folders_in_progress().Leave(folder->identity);
-    if (largest_folders_.Admits(allocated)) {
+    // An entry listed without a type that turned out a file is no folder.
+    if (folders > 0 && largest_folders_.Admits(allocated)) {
         try {
             largest_folders_.Add(FolderCandidate{folder, allocated, apparent, files, folders});
         } catch (const std::bad_alloc&) {

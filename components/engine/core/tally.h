@@ -163,6 +163,11 @@ public:
     std::uint64_t CountEntry(const FolderRef& folder, const DirEntry& entry, Sums& own,
                              std::vector<FolderRef>& subfolders);
 
+    // An entry listed without a type was tried as a folder, with `error`
+    // from opening it: it is counted now, as a file when it is not a folder.
+    // False when it turned out a file (nothing to report as unreadable).
+    bool SettleKind(FolderNode& entry, OpenError error);
+
     // The folder's own listing is over: what it holds directly joins its subtree.
     static void FolderListed(FolderNode& folder, const Sums& own);
 

@@ -130,10 +130,12 @@ TEST(ScanCli, WorkerThreadsThatCannotBeStartedAreDoneWithout) {
         "setpriv --reuid=54321 --regid=54321 --clear-groups prlimit";
     const std::string args = "--threads 8 " + ShellQuote(tree.root());
 
-    Outcome one = RunScan(args, as_limited_user + " --nproc=2");
-    EXPECT_EQ(one.exit_code, 0) << one.err;
-    EXPECT_NE(one.out.find(", 1 thread\n"), std::string::npos) << one.out;
-    EXPECT_NE(one.out.find("folders             3\n"), std::string::npos) << one.out;
+    // Room for one worker at a time: how many ran depends on when the first
+    // one was done, but the scan completes.
+    Outcome some = RunScan(args, as_limited_user + " --nproc=2");
+    EXPECT_EQ(some.exit_code, 0) << some.err;
+    EXPECT_NE(some.out.find("folders             3\n"), std::string::npos) << some.out;
+    EXPECT_EQ(some.out.find(", 8 threads\n"), std::string::npos) << some.out;
 
     Outcome none = RunScan(args, as_limited_user + " --nproc=1");
     EXPECT_EQ(none.exit_code, 4) << none.err;

@@ -217,6 +217,31 @@ TEST(ScannerRules, UnreadableFoldersAreCountedListedAndSkipped) {
     EXPECT_EQ(result.unreadable[1].reason, OpenError::kAccessDenied);
 }
 
+TEST(ScannerRules, EntriesListedWithoutATypeAreToldApartByOpeningThem) {
+    // A file system without entry types, and a folder that can be listed but
+    // not searched, so that no stat tells what its entries are.
+    FakeReader reader;
+    FakeNode& dark = reader.root.AddFolder(N("listed-not-searched"));
+    FakeNode& locked = dark.AddFolder(N("sub"));
+    locked.open_error = OpenError::kAccessDenied;
+    locked.listed_without_type = true;
+    dark.AddFile(N("file.txt"), 4096, 10).listed_without_type = true;
+    dark.Add(N("fifo"), EntryKind::kOther, 0, 0).listed_without_type = true;
+    FakeNode& open = dark.AddFolder(N("open"));
+    open.listed_without_type = true;
+    open.AddFile(N("x"), 512, 1);
+
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.totals.files, 3u);
+    EXPECT_EQ(result.totals.folders, 4u);  // root, listed-not-searched, sub, open
+    EXPECT_EQ(result.totals.allocated_bytes, 2 * 4096u + 512);  // no sizes for untyped ones
+    ASSERT_EQ(result.unreadable.size(), 1u);
+    EXPECT_EQ(result.unreadable[0].path, N("/root/listed-not-searched/sub"));
+    EXPECT_EQ(result.unreadable[0].reason, OpenError::kAccessDenied);
+    EXPECT_EQ(FindFolder(result, N("/root/listed-not-searched/file.txt")), nullptr);
+    ASSERT_NE(FindFolder(result, N("/root/listed-not-searched/open")), nullptr);
+}
+
 TEST(ScannerRules, UnreadableListStopsAtItsLimitButTheCountDoesNot) {
     FakeReader reader;
     for (int i = 0; i < 130; ++i) {
