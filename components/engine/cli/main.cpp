@@ -4,8 +4,10 @@
 //
 // Prints the totals and the largest folders of PATH; --json also writes the
 // full report. Exit codes: 0 scanned (unreadable subfolders included), 1 PATH
-// itself cannot be scanned, 2 bad arguments, 3 the report cannot be written.
+// itself cannot be scanned, 2 bad arguments, 3 the report cannot be written,
+// 4 the scan stopped early for lack of a resource (the report says which).
 #include <cstdio>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +33,7 @@ enum ExitCode : int {
     kExitPathUnscannable = 1,
     kExitUsage = 2,
     kExitReportFailed = 3,
+    kExitIncomplete = 4,  // the scan stopped early for lack of a resource
 };
 
 struct Arguments {
@@ -169,6 +172,8 @@ int Run(const Arguments& args) {
     } else {
         std::fputs(TextSummary(result, args.top).c_str(), stdout);
         std::fflush(stdout);
+        if (result.status != ScanStatus::kCompleted && result.status != ScanStatus::kCancelled)
+            exit_code = kExitIncomplete;
     }
     if (args.json_file) {
         const write_result written = WriteFileAtomically(*args.json_file, ReportJson(result));
@@ -184,7 +189,13 @@ int Run(const Arguments& args) {
 int Main(std::vector<NativeString> args) {
     Arguments parsed;
     if (!ParseArguments(args, parsed)) return kExitUsage;
-    return Run(parsed);
+    try {
+        return Run(parsed);
+    } catch (const std::bad_alloc&) {
+        // The scanner itself never throws; this is the summary or the report.
+        std::fputs("orvane-scan: out of memory\n", stderr);
+        return kExitIncomplete;
+    }
 }
 
 }  // namespace

@@ -26,6 +26,10 @@ enum class EntryKind : std::uint8_t {
     kFile,
     kLink,   // symbolic link, junction, any reparse point: counted, never followed
     kOther,  // device, socket, pipe...: counted as a file
+    // Neither the listing nor a stat could tell (a file system without entry
+    // types, in a folder that can be listed but not searched): the scanner
+    // tries to open it as a folder to find out.
+    kUnknown,
 };
 
 // Sizes and identity of one entry (or of the starting folder itself).

@@ -46,6 +46,8 @@ struct FolderNode {
     std::shared_ptr<FolderNode> parent;  // null for the starting folder
     NativeString name;                   // the starting folder holds the root path as given
     FileIdentity identity;               // as its parent's listing gave it
+    // Listed without a type: whether it is a folder is known once opened.
+    bool kind_unknown = false;
     // The parent's open folder, held until this folder has been opened from it.
     std::shared_ptr<DirectoryHandle> parent_handle;
     // 1 for this folder's own listing plus 1 per subfolder not yet done.

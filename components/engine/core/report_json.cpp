@@ -221,6 +221,8 @@ void WriteTotals(JsonWriter& json, const ScanTotals& totals) {
     json.Number(totals.apparent_bytes);
     json.Key("bytes_saturated");
     json.Raw(totals.bytes_saturated ? "true" : "false");
+    json.Key("hard_links_exact");
+    json.Raw(totals.hard_links_exact ? "true" : "false");
     json.Key("unreadable_folders");
     json.Number(totals.unreadable_folders);
     json.Key("duration_seconds");

@@ -13,6 +13,10 @@ const char* StatusName(ScanStatus status) {
             return "cancelled";
         case ScanStatus::kRootUnreadable:
             return "root_unreadable";
+        case ScanStatus::kOutOfMemory:
+            return "out_of_memory";
+        case ScanStatus::kNoWorkerThread:
+            return "no_worker_thread";
     }
     return "completed";
 }
@@ -41,6 +45,10 @@ const char* StatusWords(ScanStatus status) {
             return "cancelled";
         case ScanStatus::kRootUnreadable:
             return "cannot be read";
+        case ScanStatus::kOutOfMemory:
+            return "stopped early: out of memory";
+        case ScanStatus::kNoWorkerThread:
+            return "not scanned: no worker thread could be started";
     }
     return "";
 }

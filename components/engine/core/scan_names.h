@@ -7,7 +7,8 @@
 
 namespace orvane::engine {
 
-// The report's "status": "completed", "cancelled", "root_unreadable".
+// The report's "status": "completed", "cancelled", "root_unreadable",
+// "out_of_memory", "no_worker_thread".
 const char* StatusName(ScanStatus status);
 // Short stable words for the report: "access_denied", "not_found",
 // "not_directory", "other".

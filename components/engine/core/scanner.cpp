@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -66,30 +68,16 @@ public:
         JoinWorkers();
     }
 
-    // Opens the root; false when it cannot be opened (the walk is then over).
+    // Opens the root; false when it cannot be opened or memory ran out before
+    // any worker started (the walk is then over).
     bool Begin(const NativeString& root) {
-        result_.root = root;
-        result_.started_at = std::chrono::system_clock::now();
-        started_ = Clock::now();
-        OpenResult opened = reader_.OpenRoot(root);
-        if (!opened.handle) {
-            result_.status = ScanStatus::kRootUnreadable;
-            result_.root_error = opened.error;
+        try {
+            return OpenRootAndStart(root);
+        } catch (const std::bad_alloc&) {
+            shared_.NoteOutOfMemory();
             Finish();
             return false;
         }
-        unsigned threads = options_.threads ? options_.threads : DefaultThreadCount();
-        for (unsigned i = 0; i < threads; ++i)
-            workers_.push_back(std::make_unique<Worker>(shared_));
-        root_handle_ = std::move(opened.handle);
-        std::vector<FolderRef> root_folder{workers_[0]->tally.StartRoot(root, opened.self)};
-        root_ = root_folder[0].get();
-        progress_.entries.store(1);
-        progress_.allocated.store(opened.self.allocated_bytes);
-        progress_.running.store(true);
-        scheduler_.Push(root_folder);
-        StartThreads();
-        return true;
     }
 
     void Cancel() {
@@ -126,18 +114,71 @@ private:
         SharedBatch shared_stats;
     };
 
-    void StartThreads() {
-        result_.threads = static_cast<unsigned>(workers_.size());
-        active_workers_.store(result_.threads);
-        threads_.reserve(workers_.size());
-        for (auto& worker : workers_) {
-            threads_.emplace_back([this, &worker] { WorkerMain(*worker); });
+    bool OpenRootAndStart(const NativeString& root) {
+        result_.root = root;
+        result_.started_at = std::chrono::system_clock::now();
+        started_ = Clock::now();
+        OpenResult opened = reader_.OpenRoot(root);
+        if (!opened.handle) {
+            result_.status = ScanStatus::kRootUnreadable;
+            result_.root_error = opened.error;
+            Finish();
+            return false;
         }
+        unsigned threads = options_.threads ? options_.threads : DefaultThreadCount();
+        for (unsigned i = 0; i < threads; ++i)
+            workers_.push_back(std::make_unique<Worker>(shared_));
+        root_handle_ = std::move(opened.handle);
+        std::vector<FolderRef> root_folder{workers_[0]->tally.StartRoot(root, opened.self)};
+        root_ = root_folder[0].get();
+        progress_.entries.store(1);
+        progress_.allocated.store(opened.self.allocated_bytes);
+        progress_.running.store(true);
+        threads_.reserve(workers_.size());
+        scheduler_.Push(root_folder);
+        StartThreads();
+        return true;
+    }
+
+    // Starts as many workers as the system lets it (address space and
+    // process limits), at least one; with none the walk ends at once.
+    void StartThreads() {
+        const auto wanted = static_cast<unsigned>(workers_.size());
+        // The starter holds one count, so a worker that is done early cannot
+        // end the walk while others are still being started.
+        active_workers_.store(wanted + 1);
+        unsigned started = 0;
+        for (; started < wanted; ++started) {
+            if (!StartThread(*workers_[started])) break;
+        }
+        result_.threads = started;
+        if (started == 0) no_thread_ = true;
+        const unsigned release = wanted - started + 1;
+        if (active_workers_.fetch_sub(release) == release) Finish();
+    }
+
+    bool StartThread(Worker& worker) {
+        try {
+            threads_.emplace_back([this, &worker] { WorkerMain(worker); });
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+
+    bool Stopping() const {
+        return cancelled_.load(std::memory_order_relaxed) || shared_.OutOfMemory();
     }
 
     void WorkerMain(Worker& worker) {
         while (FolderRef folder = scheduler_.Pop()) {
-            if (!cancelled_.load(std::memory_order_relaxed)) ListFolder(folder, worker);
+            if (!Stopping()) {
+                ListFolder(folder, worker);
+            } else if (folder->kind_unknown) {
+                worker.tally.SettleKind(*folder, OpenError::kOther);  // counted, never opened
+            }
             folder->parent_handle.reset();
             if (worker.tally.Complete(std::move(folder))) scheduler_.EndOfTree();
         }
@@ -154,28 +195,45 @@ private:
                                       [&handle, entries](std::size_t first, std::size_t count) {
                                           handle.FillStats(entries + first, count);
                                       });
-            if (scheduler_.Share(worker.shared_stats)) return;
+            if (scheduler_.Share(worker.shared_stats)) {
+                if (worker.shared_stats.OutOfMemory()) throw std::bad_alloc();
+                return;
+            }
         }
         handle.FillStats(batch.data(), batch.size());
     }
 
-    std::shared_ptr<DirectoryHandle> Open(FolderNode& folder) {
+    std::shared_ptr<DirectoryHandle> Open(FolderNode& folder, Tally& tally) {
         if (&folder == root_) return std::move(root_handle_);
         OpenResult opened = reader_.OpenChild(*folder.parent_handle, folder.name);
         folder.parent_handle.reset();
+        bool a_folder = !folder.kind_unknown || tally.SettleKind(folder, opened.error);
         if (!opened.handle) {
-            shared_.RecordUnreadable(folder, opened.error);
+            if (a_folder) shared_.RecordUnreadable(folder, opened.error);
             return nullptr;
         }
         return std::move(opened.handle);
     }
 
+    // Out of memory, the walk stops like a cancel: what was counted stays
+    // counted, and the status says why the numbers are partial.
     void ListFolder(const FolderRef& folder, Worker& worker) {
-        std::shared_ptr<DirectoryHandle> handle = Open(*folder);
+        Sums own;  // entries of this folder that are not walked themselves
+        try {
+            ReadEntries(folder, worker, own);
+        } catch (const std::bad_alloc&) {
+            worker.subfolders.clear();  // counted, never to be entered
+            shared_.NoteOutOfMemory();
+            scheduler_.WakeAll();
+        }
+        Tally::FolderListed(*folder, own);
+    }
+
+    void ReadEntries(const FolderRef& folder, Worker& worker, Sums& own) {
+        std::shared_ptr<DirectoryHandle> handle = Open(*folder, worker.tally);
         if (!handle) return;
         bool published = PublishCurrentFolder(*folder, worker);
         const bool split = handle->SplitsListing();
-        Sums own;  // entries of this folder that are not walked themselves
         for (;;) {
             // A folder that started too soon after the last one was shown
             // gets its turn while its listing goes on.
@@ -189,9 +247,8 @@ private:
             if (status == ReadStatus::kEnd) break;
             if (split) FillStats(*handle, worker);
             CountBatch(folder, handle, own, worker);
-            if (cancelled_.load(std::memory_order_relaxed)) break;
+            if (Stopping()) break;
         }
-        Tally::FolderListed(*folder, own);
     }
 
     void CountBatch(const FolderRef& folder, const std::shared_ptr<DirectoryHandle>& handle,
@@ -209,9 +266,15 @@ private:
         for (FolderRef& subfolder : worker.subfolders) subfolder->parent_handle = handle;
         // Subfolders go out per batch so the other workers can start on a
         // huge folder's subfolders while it is still being read.
-        folder->pending.fetch_add(static_cast<std::uint32_t>(worker.subfolders.size()),
-                                  std::memory_order_relaxed);
-        scheduler_.Push(worker.subfolders);
+        const auto added = static_cast<std::uint32_t>(worker.subfolders.size());
+        folder->pending.fetch_add(added, std::memory_order_relaxed);
+        try {
+            scheduler_.Push(worker.subfolders);
+        } catch (const std::bad_alloc&) {
+            // The folder's own listing still holds it, so it cannot complete here.
+            folder->pending.fetch_sub(added, std::memory_order_relaxed);
+            throw;
+        }
     }
 
     // Shows `folder` as the one being scanned; false when another was shown
@@ -244,11 +307,8 @@ private:
     void Finish() {
         result_.totals.duration = Clock::now() - started_;
         if (result_.status != ScanStatus::kRootUnreadable) {
-            if (cancelled_.load()) result_.status = ScanStatus::kCancelled;
-            std::vector<Tally*> tallies;
-            for (auto& worker : workers_) tallies.push_back(&worker->tally);
-            Tally::Merge(tallies, shared_, result_);
-            workers_.clear();  // the top lists' candidates and the batches go
+            MergeTallies();
+            result_.status = EndStatus();
         }
         progress_.running.store(false);
         {
@@ -257,6 +317,31 @@ private:
         }
         finish_cv_.notify_all();
         if (options_.on_finished) options_.on_finished();
+    }
+
+    void MergeTallies() {
+        try {
+            std::vector<Tally*> tallies;
+            tallies.reserve(workers_.size());
+            for (auto& worker : workers_) tallies.push_back(&worker->tally);
+            Tally::Merge(tallies, shared_, result_);
+        } catch (const std::bad_alloc&) {
+            // The totals come first and are kept; lists half built are not.
+            result_.largest_folders.clear();
+            result_.largest_files.clear();
+            result_.largest_types.clear();
+            shared_.NoteOutOfMemory();
+        }
+        workers_.clear();  // the top lists' candidates and the batches go
+    }
+
+    // Why the walk ended; a shortage weighs more than a cancel that may
+    // have come with it.
+    ScanStatus EndStatus() const {
+        if (no_thread_) return ScanStatus::kNoWorkerThread;
+        if (shared_.OutOfMemory()) return ScanStatus::kOutOfMemory;
+        if (cancelled_.load()) return ScanStatus::kCancelled;
+        return ScanStatus::kCompleted;
     }
 
     DirectoryReader& reader_;
@@ -271,6 +356,7 @@ private:
 
     WorkScheduler scheduler_;
     std::atomic<bool> cancelled_{false};
+    bool no_thread_ = false;  // set before the walk ends, read by Finish
     std::atomic<Clock::rep> last_publish_{0};
 
     std::vector<std::unique_ptr<Worker>> workers_;
@@ -302,7 +388,15 @@ bool Scanner::Start(const NativeString& root) {
         std::lock_guard lock(progress_->path_lock);
         progress_->current_folder.clear();
     }
-    auto walk = std::make_unique<Walk>(reader_, options_, *progress_);
+    std::unique_ptr<Walk> walk;
+    try {
+        walk = std::make_unique<Walk>(reader_, options_, *progress_);
+    } catch (const std::bad_alloc&) {
+        // Not even the walk fits: the scan has ended before it began.
+        start_out_of_memory_ = true;
+        if (options_.on_finished) options_.on_finished();
+        return false;
+    }
     Walk* started = walk.get();
     {
         std::lock_guard lock(walk_mutex_);
@@ -324,7 +418,11 @@ void Scanner::Cancel() {
 }
 
 ScanResult Scanner::TakeResult() {
-    if (!walk_) return {};
+    if (!walk_) {
+        ScanResult nothing;
+        if (std::exchange(start_out_of_memory_, false)) nothing.status = ScanStatus::kOutOfMemory;
+        return nothing;
+    }
     ScanResult result = walk_->TakeResult();
     std::unique_ptr<Walk> finished;
     {
@@ -351,7 +449,11 @@ ScanProgress Scanner::Progress() const {
     ScanProgress progress;
     {
         std::lock_guard lock(progress_->path_lock);
-        progress.current_folder = progress_->current_folder;
+        try {
+            progress.current_folder = progress_->current_folder;
+        } catch (const std::bad_alloc&) {
+            // The counters still tell the story; the folder's name waits for memory.
+        }
     }
     progress.entries = EntriesScanned();
     progress.allocated_bytes = AllocatedBytesScanned();

@@ -43,8 +43,9 @@ struct ScanOptions {
     std::size_t top_count = 20;
     std::size_t unreadable_list_limit = 100;
     UnknownLinkCount unknown_link_count = UnknownLinkCount::kCountEach;
-    // Called once, from a worker thread, when the scan has ended (completed or
-    // cancelled) and the result can be taken. It must not call back into the
+    // Called once, when the scan has ended (however it ended) and the result
+    // can be taken: from a worker thread, or from Start when the scan ended
+    // there. It must not call back into the
     // scanner except Progress() and the counters; signalling an event is the
     // intended use.
     std::function<void()> on_finished;
@@ -63,6 +64,9 @@ struct ScanTotals {
     std::chrono::nanoseconds duration{0};
     // A byte count reached 2^64-1 and stopped there: the true total is larger.
     bool bytes_saturated = false;
+    // False when memory ran short for remembering hard-linked data: some of
+    // it may then be counted under more than one name.
+    bool hard_links_exact = true;
 };
 
 struct FolderSize {
@@ -95,6 +99,10 @@ enum class ScanStatus : std::uint8_t {
     kCompleted,
     kCancelled,       // totals cover what was scanned before the cancel
     kRootUnreadable,  // the starting folder itself could not be opened
+    // The scan stopped early for lack of a resource; the totals cover what
+    // was scanned until then.
+    kOutOfMemory,
+    kNoWorkerThread,  // not one worker thread could be started: only the root is counted
 };
 
 struct ScanResult {
@@ -165,6 +173,7 @@ private:
     std::unique_ptr<ProgressState> progress_;
     mutable std::mutex walk_mutex_;  // guards walk_ against Cancel from another thread
     std::unique_ptr<Walk> walk_;
+    bool start_out_of_memory_ = false;  // Start found no memory for a walk
 };
 
 }  // namespace orvane::engine

@@ -75,7 +75,14 @@ void TopList<Item>::Add(Item item) {
 bool IdentitySet::Insert(const FileIdentity& identity) {
     auto& shard = shards_[FileIdentityHash{}(identity) >> 58];
     std::lock_guard lock(shard.mutex);
-    return shard.ids.insert(identity).second;
+    try {
+        return shard.ids.insert(identity).second;
+    } catch (const std::bad_alloc&) {
+        // Remembering is what grows without bound on a tree of hard links;
+        // counting on without it beats stopping the scan.
+        dropped_.store(true, std::memory_order_relaxed);
+        return true;
+    }
 }
 
 void FoldersInProgress::Enter(const FileIdentity& identity) {
@@ -129,6 +136,7 @@ void TallyShared::RecordUnreadable(const FolderNode& folder, OpenError reason) {
 
 void TallyShared::MoveUnreadableInto(ScanResult& result) {
     std::lock_guard lock(unreadable_mutex_);
+    result.totals.hard_links_exact = identities_.Complete();
     result.totals.unreadable_folders = unreadable_count_;
     result.unreadable = std::move(unreadable_);
 }
@@ -153,6 +161,16 @@ FolderRef Tally::StartRoot(const NativeString& root, const EntryStats& self) {
 
 std::uint64_t Tally::CountEntry(const FolderRef& folder, const DirEntry& entry, Sums& own,
                                 std::vector<FolderRef>& subfolders) {
+    if (entry.kind == EntryKind::kUnknown) {
+        // Counted once opening it tells what it is (SettleKind).
+        auto unknown = std::make_shared<FolderNode>();
+        unknown->parent = folder;
+        unknown->name.assign(entry.name);
+        unknown->kind_unknown = true;
+        unknown->folders.store(0, std::memory_order_relaxed);
+        subfolders.push_back(std::move(unknown));
+        return 0;
+    }
     if (entry.kind != EntryKind::kDirectory) return CountFile(folder, entry, own);
     const EntryStats& stats = entry.stats;
     sums_.folders++;
@@ -206,6 +224,20 @@ void Tally::CountType(NativeStringView name, std::uint64_t allocated, std::uint6
     AddSaturating(found->second.apparent_bytes, apparent);
 }
 
+bool Tally::SettleKind(FolderNode& entry, OpenError error) {
+    if (error == OpenError::kNotDirectory) {
+        sums_.files++;
+        entry.files.store(1, std::memory_order_relaxed);
+        CountType(entry.name, 0, 0);
+        return false;
+    }
+    // A folder, or what cannot be told from one: its contents stay unknown
+    // either way, so it is reported as an unreadable folder.
+    sums_.folders++;
+    entry.folders.store(1, std::memory_order_relaxed);
+    return true;
+}
+
 void Tally::FolderListed(FolderNode& folder, const Sums& own) {
     AddSaturating(folder.allocated, own.allocated);
     AddSaturating(folder.apparent, own.apparent);
@@ -229,8 +261,13 @@ void Tally::SubtreeComplete(const FolderRef& folder) {
     std::uint64_t files = folder->files.load(std::memory_order_relaxed);
     std::uint64_t folders = folder->folders.load(std::memory_order_relaxed);
     shared_.folders_in_progress().Leave(folder->identity);
-    if (largest_folders_.Admits(allocated)) {
-        largest_folders_.Add(FolderCandidate{folder, allocated, apparent, files, folders});
+    // An entry listed without a type that turned out a file is no folder.
+    if (folders > 0 && largest_folders_.Admits(allocated)) {
+        try {
+            largest_folders_.Add(FolderCandidate{folder, allocated, apparent, files, folders});
+        } catch (const std::bad_alloc&) {
+            shared_.NoteOutOfMemory();  // the sums still go up the chain
+        }
     }
     if (FolderNode* parent = folder->parent.get()) {
         AddSaturating(parent->allocated, allocated);
@@ -241,22 +278,13 @@ void Tally::SubtreeComplete(const FolderRef& folder) {
 }
 
 void Tally::Merge(const std::vector<Tally*>& tallies, TallyShared& shared, ScanResult& result) {
-    const NativeChar separator = shared.separator();
+    // The totals first: they need no memory, so they survive a shortage below.
     Sums sums;
-    TypeMap types;
-    for (Tally* tally : tallies) {
+    for (const Tally* tally : tallies) {
         sums.files += tally->sums_.files;
         sums.folders += tally->sums_.folders;
         AddSaturating(sums.allocated, tally->sums_.allocated);
         AddSaturating(sums.apparent, tally->sums_.apparent);
-        for (const auto& file : tally->largest_files_.items())
-            result.largest_files.push_back(FileSizeOf(file, separator));
-        for (const auto& folder : tally->largest_folders_.items())
-            result.largest_folders.push_back(FolderSizeOf(folder, separator));
-        for (auto& [ext, type] : tally->types_) {
-            FileTypeSize& merged = types.try_emplace(ext, FileTypeSize{ext}).first->second;
-            AddType(merged, type);
-        }
     }
     result.totals.files = sums.files;
     result.totals.folders = sums.folders;
@@ -264,7 +292,7 @@ void Tally::Merge(const std::vector<Tally*>& tallies, TallyShared& shared, ScanR
     result.totals.apparent_bytes = sums.apparent;
     result.totals.bytes_saturated = sums.allocated == kSaturated || sums.apparent == kSaturated;
     shared.MoveUnreadableInto(result);
-    for (auto& [ext, type] : types) result.largest_types.push_back(std::move(type));
+    MergeLists(tallies, shared.separator(), result);
     std::size_t top = shared.options().top_count;
     SortLargestFirst(
         result.largest_files, [](const FileSize& f) -> const NativeString& { return f.path; }, top);
@@ -274,6 +302,22 @@ void Tally::Merge(const std::vector<Tally*>& tallies, TallyShared& shared, ScanR
     SortLargestFirst(
         result.largest_types,
         [](const FileTypeSize& t) -> const NativeString& { return t.extension; }, top);
+}
+
+void Tally::MergeLists(const std::vector<Tally*>& tallies, NativeChar separator,
+                       ScanResult& result) {
+    TypeMap types;
+    for (Tally* tally : tallies) {
+        for (const auto& file : tally->largest_files_.items())
+            result.largest_files.push_back(FileSizeOf(file, separator));
+        for (const auto& folder : tally->largest_folders_.items())
+            result.largest_folders.push_back(FolderSizeOf(folder, separator));
+        for (auto& [ext, type] : tally->types_) {
+            FileTypeSize& merged = types.try_emplace(ext, FileTypeSize{ext}).first->second;
+            AddType(merged, type);
+        }
+    }
+    for (auto& [ext, type] : types) result.largest_types.push_back(std::move(type));
 }
 
 }  // namespace orvane::engine

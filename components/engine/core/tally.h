@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -83,10 +84,13 @@ struct ViewEqual {
 // workers rarely meet on one lock.
 class IdentitySet {
 public:
-    // True the first time an identity is seen.
+    // True the first time an identity is seen, and when there is no memory
+    // left to remember it (the data is then counted, maybe once too often).
     bool Insert(const FileIdentity& identity);
+    bool Complete() const { return !dropped_.load(std::memory_order_relaxed); }
 
 private:
+    std::atomic<bool> dropped_{false};
     struct Shard {
         std::mutex mutex;
         std::unordered_set<FileIdentity, FileIdentityHash> ids;
@@ -125,6 +129,9 @@ public:
     bool FirstNameOfData(const EntryStats& stats);
     void RecordUnreadable(const FolderNode& folder, OpenError reason);
     FoldersInProgress& folders_in_progress() { return in_progress_; }
+    // Memory ran out where the walk could not do without it: it stops.
+    void NoteOutOfMemory() { out_of_memory_.store(true, std::memory_order_relaxed); }
+    bool OutOfMemory() const { return out_of_memory_.load(std::memory_order_relaxed); }
     // Moves the unreadable folders and their count into `result`.
     void MoveUnreadableInto(ScanResult& result);
 
@@ -136,6 +143,7 @@ private:
     const NativeChar separator_;
     IdentitySet identities_;
     FoldersInProgress in_progress_;
+    std::atomic<bool> out_of_memory_{false};
     std::mutex unreadable_mutex_;
     std::uint64_t unreadable_count_ = 0;
     std::vector<UnreadableFolder> unreadable_;
@@ -154,6 +162,11 @@ public:
     // bytes the entry added.
     std::uint64_t CountEntry(const FolderRef& folder, const DirEntry& entry, Sums& own,
                              std::vector<FolderRef>& subfolders);
+
+    // An entry listed without a type was tried as a folder, with `error`
+    // from opening it: it is counted now, as a file when it is not a folder.
+    // False when it turned out a file (nothing to report as unreadable).
+    bool SettleKind(FolderNode& entry, OpenError error);
 
     // The folder's own listing is over: what it holds directly joins its subtree.
     static void FolderListed(FolderNode& folder, const Sums& own);
@@ -174,6 +187,8 @@ private:
     // its parent link and name) holds the final sums. Offers it to the
     // largest folders and adds its sums to its parent.
     void SubtreeComplete(const FolderRef& folder);
+    static void MergeLists(const std::vector<Tally*>& tallies, NativeChar separator,
+                           ScanResult& result);
     std::uint64_t CountFile(const FolderRef& folder, const DirEntry& entry, Sums& own);
     void CountType(NativeStringView name, std::uint64_t allocated, std::uint64_t apparent);
 

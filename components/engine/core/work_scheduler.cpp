@@ -3,6 +3,7 @@
 #include "core/work_scheduler.h"
 
 #include <algorithm>
+#include <new>
 #include <utility>
 
 namespace orvane::engine {
@@ -11,13 +12,18 @@ void SharedBatch::Reset(std::size_t count, std::function<void(std::size_t, std::
     work_ = std::move(work);
     count_ = count;
     next_.store(0, std::memory_order_relaxed);
+    out_of_memory_.store(false, std::memory_order_relaxed);
 }
 
 void SharedBatch::Work() {
     for (;;) {
         std::size_t start = next_.fetch_add(kChunk, std::memory_order_relaxed);
         if (start >= count_) return;
-        work_(start, std::min(kChunk, count_ - start));
+        try {
+            work_(start, std::min(kChunk, count_ - start));
+        } catch (const std::bad_alloc&) {
+            out_of_memory_.store(true, std::memory_order_relaxed);
+        }
     }
 }
 

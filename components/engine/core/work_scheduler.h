@@ -32,13 +32,17 @@ public:
     // Takes chunks until none is left.
     void Work();
     bool HasWork() const { return next_.load(std::memory_order_relaxed) < count_; }
+    // A chunk ran out of memory (on whichever thread ran it); the owner, not
+    // the helper, reports that once the batch is over.
+    bool OutOfMemory() const { return out_of_memory_.load(std::memory_order_relaxed); }
 
 private:
     friend class WorkScheduler;
     std::function<void(std::size_t, std::size_t)> work_;
     std::size_t count_ = 0;
     std::atomic<std::size_t> next_{0};  // first entry not handed out yet
-    unsigned helpers_ = 0;              // other workers inside Work; guarded by the scheduler
+    std::atomic<bool> out_of_memory_{false};
+    unsigned helpers_ = 0;  // other workers inside Work; guarded by the scheduler
 };
 
 class WorkScheduler {

@@ -71,6 +71,8 @@ EntryKind KindOfDirentType(unsigned char type) {
             return EntryKind::kFile;
         case DT_LNK:
             return EntryKind::kLink;
+        case DT_UNKNOWN:
+            return EntryKind::kUnknown;  // until a stat tells
         default:
             return EntryKind::kOther;
     }

@@ -27,6 +27,7 @@ struct FakeNode {
     OpenError open_error = OpenError::kNone;  // opening this folder fails so
     bool listing_breaks = false;              // ReadBatch fails after the first batch
     bool vanishes = false;                    // deleted between listing and stat
+    bool listed_without_type = false;         // listed as kUnknown, without sizes
     std::vector<std::unique_ptr<FakeNode>> children;
 
     FakeNode& AddFolder(NativeStringView child, std::uint64_t allocated = 4096,
@@ -158,6 +159,10 @@ private:
                 entry.kind = child.kind;
                 entry.stats = child.stats;
                 entry.other_file_system = child.other_file_system;
+                if (child.listed_without_type) {
+                    entry.kind = EntryKind::kUnknown;
+                    entry.stats = {};
+                }
                 batch.push_back(entry);
             }
             return ReadStatus::kEntries;

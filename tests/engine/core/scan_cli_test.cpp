@@ -119,6 +119,31 @@ TEST(ScanCli, BadArgumentsAndAnUnwritableReport) {
     EXPECT_NE(unwritable.err.find("cannot write"), std::string::npos);
 }
 
+// Runs as a user of its own with a process limit, which counts threads: the
+// scan goes on with the threads it could start, and with none it says so.
+TEST(ScanCli, WorkerThreadsThatCannotBeStartedAreDoneWithout) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as a user without processes";
+    TempTree tree;
+    ASSERT_EQ(::chmod(tree.root().c_str(), 0755), 0);
+    tree.Folder("a");
+    tree.File("a/data", 20000);
+    tree.Folder("a/b");
+    const std::string as_limited_user =
+        "setpriv --reuid=54321 --regid=54321 --clear-groups prlimit";
+    const std::string args = "--threads 8 " + ShellQuote(tree.root());
+
+    // Room for one worker at a time: how many ran depends on when the first
+    // one was done, but the scan completes.
+    Outcome some = RunScan(args, as_limited_user + " --nproc=2");
+    EXPECT_EQ(some.exit_code, 0) << some.err;
+    EXPECT_NE(some.out.find("folders             3\n"), std::string::npos) << some.out;
+    EXPECT_EQ(some.out.find(", 8 threads\n"), std::string::npos) << some.out;
+
+    Outcome none = RunScan(args, as_limited_user + " --nproc=1");
+    EXPECT_EQ(none.exit_code, 4) << none.err;
+    EXPECT_NE(none.out.find("no worker thread could be started"), std::string::npos) << none.out;
+}
+
 TEST(ScanCliText, NumbersAndTheProgressLine) {
     EXPECT_EQ(cli::HumanBytes(512), "512 B");
     EXPECT_EQ(cli::HumanBytes(1536), "1.5 KiB");

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "core/scanner.h"
+#include "failing_allocator.h"
 #include "fake_reader.h"
 
 namespace orvane::engine {
@@ -216,6 +217,31 @@ TEST(ScannerRules, UnreadableFoldersAreCountedListedAndSkipped) {
     EXPECT_EQ(result.unreadable[1].reason, OpenError::kAccessDenied);
 }
 
+TEST(ScannerRules, EntriesListedWithoutATypeAreToldApartByOpeningThem) {
+    // A file system without entry types, and a folder that can be listed but
+    // not searched, so that no stat tells what its entries are.
+    FakeReader reader;
+    FakeNode& dark = reader.root.AddFolder(N("listed-not-searched"));
+    FakeNode& locked = dark.AddFolder(N("sub"));
+    locked.open_error = OpenError::kAccessDenied;
+    locked.listed_without_type = true;
+    dark.AddFile(N("file.txt"), 4096, 10).listed_without_type = true;
+    dark.Add(N("fifo"), EntryKind::kOther, 0, 0).listed_without_type = true;
+    FakeNode& open = dark.AddFolder(N("open"));
+    open.listed_without_type = true;
+    open.AddFile(N("x"), 512, 1);
+
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.totals.files, 3u);
+    EXPECT_EQ(result.totals.folders, 4u);  // root, listed-not-searched, sub, open
+    EXPECT_EQ(result.totals.allocated_bytes, 2 * 4096u + 512);  // no sizes for untyped ones
+    ASSERT_EQ(result.unreadable.size(), 1u);
+    EXPECT_EQ(result.unreadable[0].path, N("/root/listed-not-searched/sub"));
+    EXPECT_EQ(result.unreadable[0].reason, OpenError::kAccessDenied);
+    EXPECT_EQ(FindFolder(result, N("/root/listed-not-searched/file.txt")), nullptr);
+    ASSERT_NE(FindFolder(result, N("/root/listed-not-searched/open")), nullptr);
+}
+
 TEST(ScannerRules, UnreadableListStopsAtItsLimitButTheCountDoesNot) {
     FakeReader reader;
     for (int i = 0; i < 130; ++i) {
@@ -406,6 +432,40 @@ TEST(ScannerRules, ProgressNamesAFolderWhoseLongListingStartedRightAfterAnother)
     running = &scanner;
     scanner.Run(N("/root/"));
     EXPECT_EQ(seen, N("/root/outer/inner"));
+}
+
+TEST(ScannerRules, MemoryRunningOutAnywhereEndsTheScanCleanlyAndSaysSo) {
+    FakeReader reader;
+    BuildMixedTree(reader);
+    FakeNode& links = reader.root.AddFolder(N("links"));
+    for (int i = 0; i < 40; ++i)
+        links.AddFolder(Num(i)).AddFile(N("l.dat"), 4096, 10, 1 + i % 8, 5);
+    ScanOptions options;
+    options.threads = 2;
+    const ScanResult exact = Scan(reader, options);
+    int completed_in_a_row = 0;
+    for (std::size_t allowed = 0; completed_in_a_row < 5; ++allowed) {
+        ASSERT_LT(allowed, 20000u) << "never completes";
+        Scanner scanner(reader, options);
+        ScanResult result;
+        {
+            testing::AllocationsFail shortage(allowed);
+            result = scanner.Run(N("/root"));
+        }
+        SCOPED_TRACE(allowed);
+        if (result.status == ScanStatus::kCompleted) {
+            completed_in_a_row++;
+            EXPECT_EQ(result.totals.allocated_bytes, exact.totals.allocated_bytes);
+            EXPECT_EQ(result.totals.files, exact.totals.files);
+            continue;
+        }
+        completed_in_a_row = 0;
+        EXPECT_TRUE(result.status == ScanStatus::kOutOfMemory ||
+                    result.status == ScanStatus::kNoWorkerThread)
+            << static_cast<int>(result.status);
+        EXPECT_LE(result.totals.files, exact.totals.files);
+        EXPECT_LE(result.totals.folders, exact.totals.folders);
+    }
 }
 
 TEST(ScannerRules, AScannerRunsAgainWithFreshCounts) {

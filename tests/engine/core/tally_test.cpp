@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/tally.h"
+#include "failing_allocator.h"
 
 namespace orvane::engine {
 namespace {
@@ -79,6 +80,27 @@ TEST(TallyRules, ASubtreeCompletesAfterAllItsFoldersAndTalliesMergeInAnyOrder) {
     EXPECT_EQ(result.largest_files[0].path, N("/r/x.LOG"));
     EXPECT_EQ(result.largest_files[1].path, N("/r/a/y.log"));
     EXPECT_EQ(result.largest_files[1].allocated_bytes, 0u);
+}
+
+TEST(TallyRules, DataWhoseIdentityFindsNoMemoryIsCountedAndTheResultSaysSo) {
+    ScanOptions options;
+    TallyShared shared(options, '/');
+    const EntryStats remembered = Entry(N("a"), EntryKind::kFile, 4096, 1, 7, 2).stats;
+    const EntryStats forgotten = Entry(N("b"), EntryKind::kFile, 4096, 1, 8, 2).stats;
+    EXPECT_TRUE(shared.FirstNameOfData(remembered));
+    bool first, again, remembered_again;
+    {
+        testing::AllocationsFail no_memory;
+        first = shared.FirstNameOfData(forgotten);
+        again = shared.FirstNameOfData(forgotten);
+        remembered_again = shared.FirstNameOfData(remembered);
+    }
+    EXPECT_TRUE(first);
+    EXPECT_TRUE(again);  // not remembered: counted under each name
+    EXPECT_FALSE(remembered_again);
+    ScanResult result;
+    Tally::Merge({}, shared, result);
+    EXPECT_FALSE(result.totals.hard_links_exact);
 }
 
 }  // namespace
