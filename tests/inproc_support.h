@@ -14,7 +14,7 @@
 
 #include "orvane/com_server.h"
 #include "orvane/components.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 #include "wizard/frmWizard.h"
 
 namespace orvane::testing {

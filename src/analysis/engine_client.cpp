@@ -4,7 +4,7 @@
 
 #include "analysis/status_text.h"
 #include "support/app_error.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane {
 

@@ -9,7 +9,7 @@
 
 #include "orvane/components.h"
 #include "support/app_error.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 #include "window/controls.h"  // ListView_SetItem, the list-view wrapper start-up's module offers
 #include "wizard/frmWizard.h"
 

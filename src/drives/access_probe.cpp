@@ -1,7 +1,7 @@
 #include "drives/access_probe.h"
 
 #include "support/app_error.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane {
 

@@ -1,6 +1,6 @@
 #include "support/msgbox_hook.h"
 
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "support/ansi_text.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "support/app_error.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane {
 

@@ -21,7 +21,7 @@
 #include "support/currency.h"
 #include "support/error_mode.h"
 #include "support/twips.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 #include "window/controls.h"
 #include "window/dialog_window.h"
 #include "wizard/control_ids.h"

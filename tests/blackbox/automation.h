@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "test_handles.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane::blackbox {
 
@@ -73,8 +73,8 @@ public:
     void Kill() const;
 
 private:
-    Process(tests::owned_handle handle, DWORD id) : handle_(std::move(handle)), id_(id) {}
-    tests::owned_handle handle_;
+    Process(unique_handle handle, DWORD id) : handle_(std::move(handle)), id_(id) {}
+    unique_handle handle_;
     DWORD id_ = 0;
 };
 

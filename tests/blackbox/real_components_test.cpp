@@ -14,11 +14,10 @@ namespace orvane::blackbox {
 namespace {
 
 std::filesystem::path ReportFolder() {
-    wchar_t* base = nullptr;
+    unique_cotaskmem_string base;
     std::filesystem::path folder;
-    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &base)))
-        folder = std::filesystem::path(base) / L"Mevrak" / L"Orvane Analyzer" / L"Reports";
-    ::CoTaskMemFree(base);
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, base.put())))
+        folder = std::filesystem::path(base.get()) / L"Mevrak" / L"Orvane Analyzer" / L"Reports";
     return folder;
 }
 

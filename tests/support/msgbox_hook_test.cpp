@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane {
 namespace {

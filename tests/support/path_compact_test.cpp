@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane {
 namespace {

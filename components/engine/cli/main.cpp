@@ -18,10 +18,10 @@
 #include <unistd.h>
 #endif
 
-#include "cli/atomic_file.h"
 #include "cli/text_report.h"
 #include "core/report_json.h"
 #include "core/scanner.h"
+#include "orvane/atomic_file.h"
 
 namespace orvane::engine::cli {
 namespace {
@@ -171,10 +171,10 @@ int Run(const Arguments& args) {
         std::fflush(stdout);
     }
     if (args.json_file) {
-        std::string error;
-        if (!WriteFileAtomically(*args.json_file, ReportJson(result), error)) {
+        const write_result written = WriteFileAtomically(*args.json_file, ReportJson(result));
+        if (!written.ok()) {
             std::fprintf(stderr, "orvane-scan: cannot write %s: %s\n",
-                         ToUtf8Lossy(*args.json_file).c_str(), error.c_str());
+                         ToUtf8Lossy(*args.json_file).c_str(), written.message().c_str());
             if (exit_code == kExitScanned) exit_code = kExitReportFailed;
         }
     }

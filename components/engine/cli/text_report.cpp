@@ -3,18 +3,10 @@
 #include <cstdio>
 
 #include "core/report_json.h"
+#include "core/scan_names.h"
+#include "orvane/format.h"
 
 namespace orvane::engine::cli {
-
-std::string GroupDigits(std::uint64_t value) {
-    std::string digits = std::to_string(value);
-    std::string out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
-        out.push_back(digits[i]);
-    }
-    return out;
-}
 
 std::string HumanBytes(std::uint64_t bytes) {
     static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
@@ -42,39 +34,25 @@ std::string BytesValue(std::uint64_t bytes) {
     return GroupDigits(bytes) + " (" + HumanBytes(bytes) + ")";
 }
 
-std::string Seconds(std::chrono::nanoseconds duration) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.3f s", std::chrono::duration<double>(duration).count());
-    return buffer;
-}
-
 std::string PadLeft(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
-}
-
-const char* StatusWord(ScanStatus status) {
-    switch (status) {
-        case ScanStatus::kCompleted:
-            return "";
-        case ScanStatus::kCancelled:
-            return " (cancelled)";
-        case ScanStatus::kRootUnreadable:
-            return " (cannot be read)";
-    }
-    return "";
 }
 
 }  // namespace
 
 std::string TextSummary(const ScanResult& result, std::size_t folder_lines) {
     const ScanTotals& totals = result.totals;
-    std::string out = ToUtf8Lossy(result.root) + StatusWord(result.status) + "\n";
+    std::string out = ToUtf8Lossy(result.root);
+    if (result.status != ScanStatus::kCompleted)
+        out += std::string(" (") + StatusWords(result.status) + ")";
+    out += "\n";
     out += Line("files", GroupDigits(totals.files));
     out += Line("folders", GroupDigits(totals.folders));
     out += Line("allocated bytes", BytesValue(totals.allocated_bytes));
     out += Line("apparent bytes", BytesValue(totals.apparent_bytes));
     out += Line("unreadable folders", GroupDigits(totals.unreadable_folders));
-    out += Line("time", Seconds(totals.duration) + ", " + std::to_string(result.threads) +
+    out += Line("time", orvane::SecondsText(totals.duration) + " s, " +
+                            std::to_string(result.threads) +
                             (result.threads == 1 ? " thread" : " threads"));
     if (result.largest_folders.empty() || folder_lines == 0) return out;
     out += "\nLargest folders (allocated)\n";

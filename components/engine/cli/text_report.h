@@ -8,8 +8,6 @@
 
 namespace orvane::engine::cli {
 
-// 1234567 -> "1,234,567".
-std::string GroupDigits(std::uint64_t value);
 // 1536 -> "1.5 KiB"; below 1 KiB plain bytes ("512 B").
 std::string HumanBytes(std::uint64_t bytes);
 // The totals and the largest folders, as printed on standard output.

@@ -1,8 +1,10 @@
 #include "analysis_engine.h"
 
 #include <chrono>
-#include <new>
 #include <string>
+
+#include "orvane/atomic_file.h"
+#include "orvane/com_guard.h"
 
 #include "core/report_json.h"
 #include "message_pump.h"
@@ -13,9 +15,12 @@ namespace orvane::engine::com {
 
 namespace {
 
-unique_handle ManualResetEvent() {
-    unique_handle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!event) throw std::bad_alloc();
+using orvane::com::Guarded;
+
+// Thrown from the constructor: the class factory answers it as an HRESULT.
+unique_event ManualResetEvent() {
+    unique_event event;
+    if (!event.try_create_manual_reset()) orvane::com::ThrowLastError();
     return event;
 }
 
@@ -54,18 +59,6 @@ private:
     std::atomic<bool>& flag_;
 };
 
-// COM methods never let an exception out.
-template <class Body>
-HRESULT Guarded(Body&& body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
-}
-
 constexpr HRESULT kBusy = HRESULT_FROM_WIN32(ERROR_BUSY);
 
 }  // namespace
@@ -97,7 +90,7 @@ HRESULT AnalysisEngine::Analyze(BSTR drive) {
     if (in_call_) return kBusy;
     KeepAlive keep_alive(static_cast<IAnalysisEngine*>(this));
     CallScope call(in_call_);
-    ::ResetEvent(cancel_.get());
+    cancel_.ResetEvent();
     JoinReportWriter();
     StartScanner(letter);
     switch (PumpMessagesUntil(scan_done_.get(), cancel_.get())) {
@@ -124,7 +117,7 @@ void AnalysisEngine::StartScanner(wchar_t drive_letter) {
         previous = std::move(scanner_);
     }
     previous.reset();
-    ::ResetEvent(scan_done_.get());
+    scan_done_.ResetEvent();
 
     ScanOptions options;
     // Listings do not give link counts; remembering file ids counts hard
@@ -149,11 +142,11 @@ HRESULT AnalysisEngine::Finish() {
     if (!scanner_ || result_taken_) return S_OK;  // nothing analysed since the last report
     KeepAlive keep_alive(static_cast<IAnalysisEngine*>(this));
     CallScope call(in_call_);
-    ::ResetEvent(cancel_.get());
+    cancel_.ResetEvent();
     JoinReportWriter();
     result_taken_ = true;
     abandon_report_ = false;
-    ::ResetEvent(report_done_.get());
+    report_done_.ResetEvent();
     report_writer_ = std::thread([this] { WriteReport(); });
     if (PumpMessagesUntil(report_done_.get(), cancel_.get()) != PumpOutcome::kDone) {
         // A cancelled drive gets no report; the writer drops its temporary
@@ -166,12 +159,11 @@ HRESULT AnalysisEngine::Finish() {
 }
 
 void AnalysisEngine::WriteReport() {
-    HRESULT hr = S_OK;
-    try {
+    report_result_ = Guarded([&] {
         const ScanResult result = scanner_->TakeResult();
         const std::string json = ReportJson(result);
         std::wstring folder;
-        hr = EnsureReportsFolder(folder);
+        HRESULT hr = EnsureReportsFolder(folder);
         if (SUCCEEDED(hr)) {
             SYSTEMTIME started{};
             const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
@@ -187,15 +179,11 @@ void AnalysisEngine::WriteReport() {
             }
             const std::wstring path =
                 UnusedReportPath(folder, ReportFileName(drive_letter_, started));
-            hr = WriteFileAtomically(path, json, &abandon_report_);
+            hr = orvane::WriteFileAtomically(path, json, &abandon_report_).hresult();
         }
-    } catch (const std::bad_alloc&) {
-        hr = E_OUTOFMEMORY;
-    } catch (...) {
-        hr = E_UNEXPECTED;
-    }
-    report_result_ = hr;
-    ::SetEvent(report_done_.get());
+        return hr;
+    });
+    report_done_.SetEvent();
 }
 
 void AnalysisEngine::JoinReportWriter() {
@@ -245,7 +233,7 @@ HRESULT AnalysisEngine::Cancel() {
             // Set here, not when the pump wakes: the report writer looks at
             // it just before it publishes the file.
             abandon_report_ = true;
-            ::SetEvent(cancel_.get());
+            cancel_.SetEvent();
         }
         return S_OK;
     });

@@ -15,7 +15,7 @@
 #include "core/scanner.h"
 #include "orvane/com_server.h"
 #include "orvane/components.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane::engine::com {
 
@@ -40,9 +40,9 @@ private:
 
     // Declared before the scanner: it refers to them until it is gone.
     std::unique_ptr<DirectoryReader> reader_;
-    unique_handle scan_done_;  // set by the scanner when its walk has ended
-    unique_handle report_done_;
-    unique_handle cancel_;  // set by Cancel while a call waits
+    unique_event scan_done_;  // set by the scanner when its walk has ended
+    unique_event report_done_;
+    unique_event cancel_;  // set by Cancel while a call waits
 
     std::mutex mutex_;  // guards scanner_ against a Cancel from another thread
     std::unique_ptr<Scanner> scanner_;

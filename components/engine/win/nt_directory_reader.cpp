@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "nt_api.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane::engine::win {
 

@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 #include "test_support.h"
 
 namespace {

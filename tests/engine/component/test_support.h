@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "orvane/components.h"
+#include "orvane/win32_handles.h"
 
 namespace engine_test {
 
@@ -81,16 +82,15 @@ private:
 class EngineDll {
 public:
     EngineDll();
-    ~EngineDll();
     EngineDll(const EngineDll&) = delete;
     EngineDll& operator=(const EngineDll&) = delete;
 
     HRESULT Create(orvane::IAnalysisEngine** engine) const;
     HRESULT CanUnloadNow() const;
-    bool loaded() const { return module_ != nullptr; }
+    bool loaded() const { return static_cast<bool>(module_); }
 
 private:
-    HMODULE module_ = nullptr;
+    orvane::unique_hmodule module_;
 };
 
 // An owned engine reference.

@@ -1,62 +1,24 @@
-// Owners for Win32 handles: one small template, one alias per kind of handle.
-// Every handle the program obtains is held by one of these; nothing is closed
-// by hand on a normal path.
+// The Win32 owners: one alias of unique_any per kind of handle, and the few
+// owners whose release needs more than the handle (a window's DC, a
+// selected GDI object, a COM reference, a BSTR, the thread's apartment).
+// Every handle the program and its components obtain is held by one of
+// these; nothing is closed by hand on a normal path.
 #pragma once
 
 #include <windows.h>
-#include <commctrl.h>
 #include <objbase.h>
+#include <oleauto.h>
 
-#include <type_traits>
+#include <cstddef>
 #include <utility>
+
+#include "orvane/unique_any.h"
 
 namespace orvane {
 
-// Handles whose "none" value is INVALID_HANDLE_VALUE rather than null.
-struct minus_one_is_none {};
-
-template <class Handle, auto Close, class NoneValue = void>
-class unique_any {
-    static Handle None() noexcept {
-        if constexpr (std::is_same_v<NoneValue, minus_one_is_none>) {
-            return reinterpret_cast<Handle>(static_cast<INT_PTR>(-1));
-        } else {
-            return Handle{};
-        }
-    }
-
-public:
-    unique_any() noexcept = default;
-    explicit unique_any(Handle h) noexcept : handle_(h) {}
-    unique_any(const unique_any&) = delete;
-    unique_any& operator=(const unique_any&) = delete;
-    unique_any(unique_any&& other) noexcept : handle_(other.release()) {}
-    unique_any& operator=(unique_any&& other) noexcept {
-        if (this != &other) reset(other.release());
-        return *this;
-    }
-    ~unique_any() { reset(); }
-
-    Handle get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return handle_ != None(); }
-    Handle release() noexcept { return std::exchange(handle_, None()); }
-    void reset(Handle h = None()) noexcept {
-        const Handle old = std::exchange(handle_, h);
-        if (old != None()) Close(old);
-    }
-    // For APIs that return the handle through an out pointer.
-    Handle* put() noexcept {
-        reset();
-        return &handle_;
-    }
-
-private:
-    Handle handle_ = None();
-};
-
 namespace detail {
 inline void CloseKey(HKEY h) noexcept { ::RegCloseKey(h); }
-inline void CloseHandleFn(HANDLE h) noexcept { ::CloseHandle(h); }
+inline void CloseKernelHandle(HANDLE h) noexcept { ::CloseHandle(h); }
 inline void CloseFind(HANDLE h) noexcept { ::FindClose(h); }
 inline void CloseHook(HHOOK h) noexcept { ::UnhookWindowsHookEx(h); }
 inline void CloseIcon(HICON h) noexcept { ::DestroyIcon(h); }
@@ -68,23 +30,50 @@ inline void CloseMemDc(HDC h) noexcept { ::DeleteDC(h); }
 inline void CloseActCtx(HANDLE h) noexcept { ::ReleaseActCtx(h); }
 inline void CloseModule(HMODULE h) noexcept { ::FreeLibrary(h); }
 inline void CloseWindowFn(HWND h) noexcept { ::DestroyWindow(h); }
+inline void FreeCoTaskString(wchar_t* p) noexcept { ::CoTaskMemFree(p); }
 }  // namespace detail
 
 using unique_hkey = unique_any<HKEY, detail::CloseKey>;
-using unique_handle = unique_any<HANDLE, detail::CloseHandleFn>;
-using unique_file = unique_any<HANDLE, detail::CloseHandleFn, minus_one_is_none>;
-using unique_find = unique_any<HANDLE, detail::CloseFind, minus_one_is_none>;
+// Kernel objects that fail with a null handle (events, processes, threads).
+using unique_handle = unique_any<HANDLE, detail::CloseKernelHandle>;
+// CreateFileW fails with INVALID_HANDLE_VALUE.
+using unique_file = unique_any<HANDLE, detail::CloseKernelHandle, none_value::minus_one>;
+using unique_find = unique_any<HANDLE, detail::CloseFind, none_value::minus_one>;
 using unique_hhook = unique_any<HHOOK, detail::CloseHook>;
 using unique_hicon = unique_any<HICON, detail::CloseIcon>;
+using unique_gdi = unique_any<HGDIOBJ, detail::CloseGdi>;
 using unique_hfont = unique_any<HFONT, detail::CloseFont>;
 using unique_hbitmap = unique_any<HBITMAP, detail::CloseBitmap>;
 using unique_hbrush = unique_any<HBRUSH, detail::CloseBrush>;
 using unique_mem_dc = unique_any<HDC, detail::CloseMemDc>;
-using unique_actctx = unique_any<HANDLE, detail::CloseActCtx, minus_one_is_none>;
+// CreateActCtxW fails with INVALID_HANDLE_VALUE, GetCurrentActCtx says
+// "none" with a null handle: neither is released.
+using unique_actctx = unique_any<HANDLE, detail::CloseActCtx, none_value::null_or_minus_one>;
 using unique_hmodule = unique_any<HMODULE, detail::CloseModule>;
 using unique_hwnd = unique_any<HWND, detail::CloseWindowFn>;
+// Strings the shell and COM allocate for the caller (SHGetKnownFolderPath).
+using unique_cotaskmem_string = unique_any<wchar_t*, detail::FreeCoTaskString>;
 
-// A window's device context, released with the window it came from.
+// An event object, with the three things done to one.
+class unique_event : public unique_handle {
+public:
+    using unique_handle::unique_handle;
+
+    // A new unsignalled event in place of what was held; false (the reason
+    // in GetLastError) when none could be made.
+    bool try_create_manual_reset() noexcept {
+        reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        return static_cast<bool>(*this);
+    }
+    void SetEvent() const noexcept { ::SetEvent(get()); }
+    void ResetEvent() const noexcept { ::ResetEvent(get()); }
+    // True when the event is signalled within `milliseconds`.
+    bool wait(DWORD milliseconds = INFINITE) const noexcept {
+        return ::WaitForSingleObject(get(), milliseconds) == WAIT_OBJECT_0;
+    }
+};
+
+// A window's device context, released to the window it came from.
 class unique_window_dc {
 public:
     explicit unique_window_dc(HWND hwnd) noexcept : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
