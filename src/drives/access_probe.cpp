@@ -13,8 +13,8 @@ ScopedNoDriveErrorBoxes::~ScopedNoDriveErrorBoxes() {
     if (changed_) ::SetThreadErrorMode(previous_, nullptr);
 }
 
-bool IsNotAccessibleError(DWORD win32Error) noexcept {
-    switch (win32Error) {
+bool IsNotAccessibleError(DWORD win32_error) noexcept {
+    switch (win32_error) {
         // No medium in the drive, or the device is not there.
         case ERROR_NOT_READY:
         case ERROR_NO_MEDIA_IN_DRIVE:
@@ -56,8 +56,8 @@ bool IsNotAccessibleError(DWORD win32Error) noexcept {
     }
 }
 
-void ProbeDriveRoot(const std::wstring& root) {
-    const std::wstring pattern = root + L"*.*";
+void ProbeDriveRoot(const DriveRoot& drive) {
+    const std::wstring pattern = drive.Root() + L"*.*";
     WIN32_FIND_DATAW found{};
     DWORD error = ERROR_SUCCESS;
     {

@@ -3,20 +3,20 @@
 
 #include <windows.h>
 
-#include <string>
+#include "drives/drive_root.h"
 
 namespace orvane {
 
 // Whether a Win32 error from listing a drive's root means "not accessible":
 // no medium, a path or drive that does not exist, an unreachable network
 // path, an unrecognised volume, access denied. The one place that decides it.
-bool IsNotAccessibleError(DWORD win32Error) noexcept;
+bool IsNotAccessibleError(DWORD win32_error) noexcept;
 
-// Lists the entries of root (a drive root such as "C:\") that match "*.*".
+// Lists the entries of the drive's root that match "*.*".
 // Returns normally when the listing works or the root is empty; raises the
 // bad-file-name error (52) when the drive is not accessible, and the error's
 // HRESULT for any other failure.
-void ProbeDriveRoot(const std::wstring& root);
+void ProbeDriveRoot(const DriveRoot& drive);
 
 // While alive, the calling thread gets error codes instead of the system's
 // "insert a disk" boxes for drives without a medium.

@@ -26,6 +26,10 @@ std::wstring DescribeErrorNumber(long number) {
             return L"Type mismatch";
         case kErrBadFileNameOrNumber:
             return L"Bad file name or number";
+        case kErrObjectNotSet:
+            return L"Object variable or With block variable not set";
+        case kErrInvalidPropertyValue:
+            return L"Invalid property value";
         default:
             return L"Application-defined or object-defined error";
     }
@@ -79,8 +83,8 @@ void ReportAndEnd(long number, const std::wstring& description) noexcept {
     if (g_ending.exchange(true)) ::ExitProcess(1);  // one report only
     const std::wstring text = ErrorReportText(number, description);
     ::MessageBoxW(nullptr, text.c_str(), L"Orvane Analyzer", MB_OK | MB_ICONERROR | MB_TASKMODAL);
-    const UINT exitCode = number > 0 && number < 0x10000 ? static_cast<UINT>(number) : 1u;
-    ::ExitProcess(exitCode);
+    const UINT exit_code = number > 0 && number < 0x10000 ? static_cast<UINT>(number) : 1u;
+    ::ExitProcess(exit_code);
 }
 
 }  // namespace orvane

@@ -19,6 +19,8 @@ enum ErrorNumber : long {
     kErrDivisionByZero = 11,
     kErrTypeMismatch = 13,
     kErrBadFileNameOrNumber = 52,
+    kErrObjectNotSet = 91,
+    kErrInvalidPropertyValue = 380,
 };
 
 class AppError : public std::exception {

@@ -11,9 +11,9 @@ namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
 
-double ScaleFromDpi(int dotsPerInch) noexcept {
+double ScaleFromDpi(int dots_per_inch) noexcept {
     // A display driver that reports nothing still gets the common 96 dpi.
-    return dotsPerInch > 0 ? kTwipsPerInch / dotsPerInch : 15.0;
+    return dots_per_inch > 0 ? kTwipsPerInch / dots_per_inch : 15.0;
 }
 
 }  // namespace
@@ -36,15 +36,15 @@ long RoundHalfEven(double value) noexcept {
 TwipsScale ScreenTwipsScale() noexcept {
     TwipsScale scale;
     if (HDC screen = ::GetDC(nullptr)) {
-        scale.perPixelX = ScaleFromDpi(::GetDeviceCaps(screen, LOGPIXELSX));
-        scale.perPixelY = ScaleFromDpi(::GetDeviceCaps(screen, LOGPIXELSY));
+        scale.per_pixel_x = ScaleFromDpi(::GetDeviceCaps(screen, LOGPIXELSX));
+        scale.per_pixel_y = ScaleFromDpi(::GetDeviceCaps(screen, LOGPIXELSY));
         ::ReleaseDC(nullptr, screen);
     }
     return scale;
 }
 
-long TwipsToPixels(double twips, double twipsPerPixel) noexcept {
-    const long divisor = RoundHalfEven(twipsPerPixel);
+long TwipsToPixels(double twips, double twips_per_pixel) noexcept {
+    const long divisor = RoundHalfEven(twips_per_pixel);
     // Beyond 2880 dpi the rounded scale would be 0; one twip per pixel is the
     // closest meaningful answer and keeps the division defined.
     if (divisor <= 0) return RoundHalfEven(twips);

@@ -14,7 +14,7 @@ namespace {
 // The error number the probe raised, 0 when it returned normally.
 long ProbeResult(const std::wstring& root) {
     try {
-        ProbeDriveRoot(root);
+        ProbeDriveRoot(DriveRoot::FromRoot(root));
     } catch (const AppError& e) {
         return e.number();
     }

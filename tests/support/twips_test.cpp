@@ -32,12 +32,12 @@ TEST(TwipsTest, DividesRoundedOperandsTruncatingTowardZero) {
 TEST(TwipsTest, ScreenScaleFollowsTheScreenResolution) {
     HDC screen = ::GetDC(nullptr);
     ASSERT_NE(screen, nullptr);
-    const int dpiX = ::GetDeviceCaps(screen, LOGPIXELSX);
-    const int dpiY = ::GetDeviceCaps(screen, LOGPIXELSY);
+    const int dpi_x = ::GetDeviceCaps(screen, LOGPIXELSX);
+    const int dpi_y = ::GetDeviceCaps(screen, LOGPIXELSY);
     ::ReleaseDC(nullptr, screen);
     const TwipsScale scale = ScreenTwipsScale();
-    EXPECT_DOUBLE_EQ(scale.perPixelX, 1440.0 / dpiX);
-    EXPECT_DOUBLE_EQ(scale.perPixelY, 1440.0 / dpiY);
+    EXPECT_DOUBLE_EQ(scale.per_pixel_x, 1440.0 / dpi_x);
+    EXPECT_DOUBLE_EQ(scale.per_pixel_y, 1440.0 / dpi_y);
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ std::vector<int> ChildIdsFrontToBack(HWND parent) {
 class WizardLayout : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (ScreenTwipsScale().perPixelX != 15.0) GTEST_SKIP() << "needs a 96 DPI screen";
+        if (ScreenTwipsScale().per_pixel_x != 15.0) GTEST_SKIP() << "needs a 96 DPI screen";
         form.Load();
         form.StopProgressTimer();  // as start-up does
     }

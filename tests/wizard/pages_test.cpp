@@ -18,11 +18,7 @@ using testing::ScopedSettingsKey;
 
 class WizardPages : public ::testing::Test {
 protected:
-    void SetUp() override {
-        form.Load();
-        form.StopProgressTimer();  // as start-up does
-        form.Show();
-    }
+    void SetUp() override { testing::StartWizard(form, fakes); }
     void TearDown() override { form.Unload(); }
     int ShownPages() const {
         return (::GetWindowLongPtrW(form.frmDrives.hWnd(), GWL_STYLE) & WS_VISIBLE ? 1 : 0) +

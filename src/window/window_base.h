@@ -18,10 +18,10 @@ public:
 
 protected:
     // Registers a class whose procedure is WindowProc (once per class name).
-    static void RegisterWindowClass(const wchar_t* className, HBRUSH background, HICON icon);
+    static void RegisterWindowClass(const wchar_t* class_name, HBRUSH background, HICON icon);
     // Creates the window bound to this object; raises on failure.
-    HWND CreateBound(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style,
-                     int x, int y, int width, int height, HWND parent, HMENU menuOrId);
+    HWND CreateBound(DWORD ex_style, const wchar_t* class_name, const wchar_t* title, DWORD style,
+                     int x, int y, int width, int height, HWND parent, HMENU menu_or_id);
 
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // The window is going away: its handle is still valid for this call only.

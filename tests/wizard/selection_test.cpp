@@ -19,13 +19,10 @@ class Selection : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!testing::HasTestDrives()) GTEST_SKIP() << "not the prefix with the test drives";
-        form.Load();
-        form.StopProgressTimer();  // as start-up does
-        form.Show();
-        ::SendMessageA(form.lvwDrives.hWnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, -1);
-        form.LoadDriveList(form.lvwDrives, false);
+        testing::StartWizard(form, fakes);
     }
     void CheckOnly(const std::set<std::wstring>& drives) { testing::CheckOnlyDrives(form, drives); }
+    testing::InstalledFakes fakes;
     frmWizard form;
 };
 
@@ -108,13 +105,13 @@ TEST_F(Selection, ADriveProbedAfreshEachTime) {
     const char* drives = std::getenv("ORVANE_TESTDRIVES");
     if (!drives) GTEST_SKIP() << "the test drives' folder is not known";
     const std::string gone = std::string("Z:") + drives + "/gone";
-    std::string windowsPath = gone;
-    for (char& c : windowsPath)
+    std::string windows_path = gone;
+    for (char& c : windows_path)
         if (c == '/') c = '\\';
-    ASSERT_TRUE(::CreateDirectoryA(windowsPath.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA(windows_path.c_str(), nullptr));
     form.bNoDriveSelected = false;
     EXPECT_TRUE(form.CollectSelectedDrives());
-    ::RemoveDirectoryA(windowsPath.c_str());
+    ::RemoveDirectoryA(windows_path.c_str());
     EXPECT_EQ(form.sSelectedDrives, (std::vector<std::wstring>{L"G:"}));
 }
 

@@ -1,9 +1,9 @@
 // Turning the user's check marks into the selected-drive list, and measuring
-// a selected drive's used space.
+// a selected drive's used space, over the drive logic of drives/.
 #include <cstdint>
 
 #include "drives/access_probe.h"
-#include "drives/drive_text.h"
+#include "drives/drive_root.h"
 #include "drives/used_space.h"
 #include "support/error_mode.h"
 #include "support/msgbox_hook.h"
@@ -21,48 +21,45 @@ constexpr wchar_t kSomeInaccessible[] =
 }  // namespace
 
 bool frmWizard::CollectSelectedDrives() {
-    std::vector<std::wstring> inaccessibleRoots;
-    std::int16_t checkedCount = 0, inaccessibleCount = 0, storedCount = 0;
+    std::vector<DriveRoot> inaccessible;
+    std::int16_t checked_count = 0, inaccessible_count = 0, stored_count = 0;
     ErrorMode errors;
 
     const int entries = lvwDrives.Count();
     for (int i = 0; i < entries; ++i) {
-        LRESULT state = 0;
-        errors.Run([&] {
-            state = ::SendMessageA(lvwDrives.hWnd(), LVM_GETITEMSTATE, static_cast<WPARAM>(i),
-                                   static_cast<LPARAM>(0xFFFFF000));
-        });
-        if ((state & 0x2000) == 0) continue;
-        ++checkedCount;
+        bool checked = false;
+        errors.Run([&] { checked = lvwDrives.GetCheckState(i); });
+        if (!checked) continue;
+        ++checked_count;
 
         errors.ArmResumeNext();
-        std::wstring drive;
-        errors.Run([&] { drive = lvwDrives.Tag(i + 1); });
-        if (drive.find(L'\\') == std::wstring::npos) drive += L'\\';
+        std::wstring text;
+        errors.Run([&] { text = lvwDrives.Tag(i + 1); });
+        const DriveRoot drive = DriveRoot::FromDriveText(text);
         errors.Run([&] { ProbeDriveRoot(drive); });
         if (errors.LastError() == kErrBadFileNameOrNumber) {
-            ++inaccessibleCount;
-            inaccessibleRoots.push_back(drive);
+            ++inaccessible_count;
+            inaccessible.push_back(drive);
         } else {
             // Grown one at a time: after the first acceptance the list holds
             // exactly the drives accepted by this call.
-            sSelectedDrives.resize(static_cast<size_t>(storedCount) + 1);
-            sSelectedDrives[static_cast<size_t>(storedCount)] = RemoveBackslashes(drive);
-            ++storedCount;
+            sSelectedDrives.resize(static_cast<size_t>(stored_count) + 1);
+            sSelectedDrives[static_cast<size_t>(stored_count)] = drive.DriveText();
+            ++stored_count;
         }
     }
 
-    if (storedCount == 0) bNoDriveSelected = true;
-    if (inaccessibleRoots.empty()) return true;
+    if (stored_count == 0) bNoDriveSelected = true;
+    if (inaccessible.empty()) return true;
 
     std::wstring title = L"Orvane Analyzer";
-    const std::wstring lines = JoinDriveLines(inaccessibleRoots);
-    if (inaccessibleCount == checkedCount) {
+    const std::wstring lines = JoinDriveLines(inaccessible);
+    if (inaccessible_count == checked_count) {
         std::wstring prompt = std::wstring(kAllInaccessible) + L"\r\n" + lines;
         errors.Run([&] { MsgBoxCentered(prompt, MB_ICONINFORMATION, title); });
         return false;
     }
-    if (inaccessibleCount > 0) {
+    if (inaccessible_count > 0) {
         std::wstring prompt = std::wstring(kSomeInaccessible) + L"\r\n" + lines;
         errors.Run([&] { MsgBoxCentered(prompt, MB_ICONINFORMATION, title); });
     }

@@ -31,12 +31,7 @@ class AnalysisRun : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!testing::HasTestDrives()) GTEST_SKIP() << "not the prefix with the test drives";
-        form.Load();
-        form.tmrProgress.SetEnabled(false);
-        form.tmrProgress.SetInterval(0);
-        form.Show();
-        ::SendMessageA(form.lvwDrives.hWnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, -1);
-        form.LoadDriveList(form.lvwDrives, false);
+        testing::StartWizard(form, fakes);
     }
     void TearDown() override { form.Unload(); }
     void CheckOnly(const std::set<std::wstring>& drives) { testing::CheckOnlyDrives(form, drives); }
@@ -56,16 +51,16 @@ protected:
 
 TEST_F(AnalysisRun, ThreeDrivesOneAfterAnotherEndInFinish) {
     CheckOnly({L"C:", L"D:", L"H:"});
-    engine->analyzeMs = 150;
+    engine->analyze_ms = 150;
     std::vector<std::wstring> counters, statuses;
-    bool progressShown = false;
-    engine->duringAnalyze = [&](const std::wstring&) {
+    bool progress_shown = false;
+    engine->during_analyze = [&](const std::wstring&) {
         counters.push_back(TextOf(form.lblDiskCount.hWnd()));
         statuses.push_back(TextOf(form.lblDiskProgStatus.hWnd()));
-        progressShown = ::IsWindowVisible(form.frmProgress.hWnd()) &&
-                        !::IsWindowVisible(form.frmDrives.hWnd()) &&
-                        !::IsWindowVisible(form.cmdNext.hWnd()) &&
-                        ::IsWindowVisible(form.lblDiskCount.hWnd());
+        progress_shown = ::IsWindowVisible(form.frmProgress.hWnd()) &&
+                         !::IsWindowVisible(form.frmDrives.hWnd()) &&
+                         !::IsWindowVisible(form.cmdNext.hWnd()) &&
+                         ::IsWindowVisible(form.lblDiskCount.hWnd());
     };
     form.cmdNext_Click();
 
@@ -76,7 +71,7 @@ TEST_F(AnalysisRun, ThreeDrivesOneAfterAnotherEndInFinish) {
               (std::vector<std::wstring>{L"Disk 1 of 3", L"Disk 2 of 3", L"Disk 3 of 3"}));
     EXPECT_EQ(statuses,
               (std::vector<std::wstring>{L"Scanning C:", L"Scanning D:", L"Scanning H:"}));
-    EXPECT_TRUE(progressShown);
+    EXPECT_TRUE(progress_shown);
 
     EXPECT_TRUE(form.IsLoaded());
     EXPECT_EQ(TextOf(form.lblTitle.hWnd()), L"Analyzing...Done");
@@ -94,17 +89,17 @@ TEST_F(AnalysisRun, TicksShowTheFolderTheCountAndMoveTheBarsUpTo97) {
     engine->status = L"D:\\Data\\Photos\\|1234 scanned";
     engine->bytes = L"99999999999999";  // far more than the drive holds
     std::wstring folder, count;
-    long diskBar = -1;
-    engine->duringAnalyze = [&](const std::wstring&) {
+    long disk_bar = -1;
+    engine->during_analyze = [&](const std::wstring&) {
         testing::PumpUntil([&] { return !TextOf(form.lblFileFldCount.hWnd()).empty(); }, 3000);
         folder = TextOf(form.lblFolderName.hWnd());
         count = TextOf(form.lblFileFldCount.hWnd());
-        diskBar = static_cast<long>(::SendMessageW(form.pbDiskProgress.hWnd(), PBM_GETPOS, 0, 0));
+        disk_bar = static_cast<long>(::SendMessageW(form.pbDiskProgress.hWnd(), PBM_GETPOS, 0, 0));
     };
     form.cmdNext_Click();
     EXPECT_EQ(folder, L"D:\\Data\\Photos");
     EXPECT_EQ(count, L"1234 ");
-    EXPECT_EQ(diskBar, 97);
+    EXPECT_EQ(disk_bar, 97);
     EXPECT_EQ(form.iDiskPercent, 32767);
     EXPECT_EQ(sStatusParts, (std::vector<std::wstring>{L"D:\\Data\\Photos", L"1234 scanned"}));
 }
@@ -112,7 +107,7 @@ TEST_F(AnalysisRun, TicksShowTheFolderTheCountAndMoveTheBarsUpTo97) {
 TEST_F(AnalysisRun, OneDriveHidesTheCounterAndTheOverallBar) {
     CheckOnly({L"D:"});
     bool hidden = false;
-    engine->duringAnalyze = [&](const std::wstring&) {
+    engine->during_analyze = [&](const std::wstring&) {
         hidden = !::IsWindowVisible(form.lblDiskCount.hWnd()) &&
                  !::IsWindowVisible(form.lblOverallProgress.hWnd()) &&
                  !::IsWindowVisible(form.pbOverallProgress.hWnd()) &&
@@ -127,8 +122,8 @@ TEST_F(AnalysisRun, OneDriveHidesTheCounterAndTheOverallBar) {
 
 TEST_F(AnalysisRun, CancelDuringTheSecondDriveStopsBeforeTheThird) {
     CheckOnly({L"C:", L"D:", L"H:"});
-    engine->analyzeMs = 100;
-    engine->duringAnalyze = [&](const std::wstring& drive) {
+    engine->analyze_ms = 100;
+    engine->during_analyze = [&](const std::wstring& drive) {
         if (drive != L"D:") return;
         BoxAnswerer answerer({IDYES});
         form.cmdCancel_Click();
@@ -145,7 +140,7 @@ TEST_F(AnalysisRun, CancelDuringTheSecondDriveStopsBeforeTheThird) {
 
 TEST_F(AnalysisRun, CancelDuringTheLastFinishLeavesTheWizardClosed) {
     CheckOnly({L"C:", L"D:"});
-    engine->duringFinish = [&] {
+    engine->during_finish = [&] {
         if (engine->CountOf(L"FinishDrive") != 2) return;
         BoxAnswerer answerer({IDYES});
         form.cmdCancel_Click();
@@ -159,8 +154,8 @@ TEST_F(AnalysisRun, CancelDuringTheLastFinishLeavesTheWizardClosed) {
 
 TEST_F(AnalysisRun, CloseBoxDuringARunActsAsAConfirmedCancel) {
     CheckOnly({L"C:", L"D:"});
-    engine->analyzeMs = 100;
-    engine->duringAnalyze = [&](const std::wstring& drive) {
+    engine->analyze_ms = 100;
+    engine->during_analyze = [&](const std::wstring& drive) {
         if (drive == L"C:") ::SendMessageW(form.hwnd(), WM_CLOSE, 0, 0);
     };
     form.cmdNext_Click();
@@ -173,10 +168,12 @@ TEST_F(AnalysisRun, CloseBoxDuringARunActsAsAConfirmedCancel) {
 TEST_F(AnalysisRun, StoredYesInCapitalsChecksTheBoxAndClosesAtTheEnd) {
     ScopedSettingsKey key(true, "YES");
     CheckOnly({L"D:"});
-    int boxValue = -1;
-    engine->duringAnalyze = [&](const std::wstring&) { boxValue = form.chkCloseWhenDone.Value(); };
+    int box_value = -1;
+    engine->during_analyze = [&](const std::wstring&) {
+        box_value = form.chkCloseWhenDone.Value();
+    };
     form.cmdNext_Click();
-    EXPECT_EQ(boxValue, 1);
+    EXPECT_EQ(box_value, 1);
     EXPECT_EQ(ScopedSettingsKey::StoredValue(), "yes");  // the box's handler stored it again
     EXPECT_FALSE(form.IsLoaded());
     EXPECT_EQ(engine->CountOf(L"FinishDrive"), 1);
@@ -188,9 +185,7 @@ TEST_F(AnalysisRun, StoredNoOrNothingStaysOnFinish) {
         ScopedSettingsKey key(true, stored);
         CheckOnly({L"D:"});
         frmWizard run;
-        run.Load();
-        ::SendMessageA(run.lvwDrives.hWnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, -1);
-        run.LoadDriveList(run.lvwDrives, false);
+        testing::StartWizard(run, fakes);
         testing::CheckOnlyDrives(run, {L"D:"});
         run.cmdNext_Click();
         EXPECT_TRUE(run.IsLoaded());
@@ -203,7 +198,7 @@ TEST_F(AnalysisRun, StoredNoOrNothingStaysOnFinish) {
 TEST_F(AnalysisRun, CheckingTheBoxMidRunClosesAtTheEndAndStoresYes) {
     ScopedSettingsKey key(true);
     CheckOnly({L"D:"});
-    engine->duringAnalyze = [&](const std::wstring&) {
+    engine->during_analyze = [&](const std::wstring&) {
         ::SendMessageW(form.chkCloseWhenDone.hWnd(), BM_CLICK, 0, 0);
     };
     form.cmdNext_Click();
@@ -245,7 +240,7 @@ TEST_F(AnalysisRun, TickArithmeticAgainstTheRunState) {
 }
 
 TEST_F(AnalysisRun, AStatusTextThatBreaksTheContractIsAnError) {
-    auto errorFor = [&](const wchar_t* status, const wchar_t* bytes) -> long {
+    auto error_for = [&](const wchar_t* status, const wchar_t* bytes) -> long {
         engine->status = status;
         engine->bytes = bytes;
         try {
@@ -255,11 +250,11 @@ TEST_F(AnalysisRun, AStatusTextThatBreaksTheContractIsAnError) {
         }
         return 0;
     };
-    EXPECT_EQ(errorFor(L"C:\\|1 scanned", L"10"), 0);
-    EXPECT_EQ(errorFor(L"C:\\ without a separator", L"10"), kErrSubscriptOutOfRange);
-    EXPECT_EQ(errorFor(L"", L"10"), kErrSubscriptOutOfRange);
-    EXPECT_EQ(errorFor(L"|1 scanned", L"10"), kErrInvalidCall);
-    EXPECT_EQ(errorFor(L"C:\\|1 scanned", L"lots"), kErrTypeMismatch);
+    EXPECT_EQ(error_for(L"C:\\|1 scanned", L"10"), 0);
+    EXPECT_EQ(error_for(L"C:\\ without a separator", L"10"), kErrSubscriptOutOfRange);
+    EXPECT_EQ(error_for(L"", L"10"), kErrSubscriptOutOfRange);
+    EXPECT_EQ(error_for(L"|1 scanned", L"10"), kErrInvalidCall);
+    EXPECT_EQ(error_for(L"C:\\|1 scanned", L"lots"), kErrTypeMismatch);
 }
 
 TEST_F(AnalysisRun, ACancelSeenByTheTickStopsAndUnloads) {

@@ -1,14 +1,14 @@
-#include "wizard/window_base.h"
+#include "window/window_base.h"
 
 #include "support/app_error.h"
 
 namespace orvane {
 
-void WindowBase::RegisterWindowClass(const wchar_t* className, HBRUSH background, HICON icon) {
+void WindowBase::RegisterWindowClass(const wchar_t* class_name, HBRUSH background, HICON icon) {
     WNDCLASSEXW existing{};
     existing.cbSize = sizeof(existing);
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    if (::GetClassInfoExW(instance, className, &existing)) return;
+    if (::GetClassInfoExW(instance, class_name, &existing)) return;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.style = CS_DBLCLKS;
@@ -18,15 +18,15 @@ void WindowBase::RegisterWindowClass(const wchar_t* className, HBRUSH background
     wc.hbrBackground = background;
     wc.hIcon = icon;
     wc.hIconSm = icon;
-    wc.lpszClassName = className;
+    wc.lpszClassName = class_name;
     if (!::RegisterClassExW(&wc)) RaiseLastError();
 }
 
-HWND WindowBase::CreateBound(DWORD exStyle, const wchar_t* className, const wchar_t* title,
+HWND WindowBase::CreateBound(DWORD ex_style, const wchar_t* class_name, const wchar_t* title,
                              DWORD style, int x, int y, int width, int height, HWND parent,
-                             HMENU menuOrId) {
-    const HWND hwnd = ::CreateWindowExW(exStyle, className, title, style, x, y, width, height,
-                                        parent, menuOrId, ::GetModuleHandleW(nullptr), this);
+                             HMENU menu_or_id) {
+    const HWND hwnd = ::CreateWindowExW(ex_style, class_name, title, style, x, y, width, height,
+                                        parent, menu_or_id, ::GetModuleHandleW(nullptr), this);
     if (!hwnd) RaiseLastError();
     return hwnd;
 }

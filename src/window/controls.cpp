@@ -1,4 +1,4 @@
-#include "wizard/controls.h"
+#include "window/controls.h"
 
 #include <cmath>
 
@@ -15,7 +15,7 @@ void Control::CreateWindowIn(HWND parent, const TwipsScale& scale, const WindowS
     DWORD style = window.style | WS_CHILD | WS_CLIPSIBLINGS;
     if (visible_) style |= WS_VISIBLE;
     if (!enabled_) style |= WS_DISABLED;
-    const HWND hwnd = ::CreateWindowExW(window.exStyle, window.className, caption_.c_str(), style,
+    const HWND hwnd = ::CreateWindowExW(window.ex_style, window.class_name, caption_.c_str(), style,
                                         r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
                                         ::GetModuleHandleW(nullptr), nullptr);
@@ -94,9 +94,9 @@ void Control::SetFont(HFONT font) noexcept {
 
 // --- Label ----------------------------------------------------------------
 
-Label::Label(int id, TwipsRect rect, int tabIndex, std::wstring caption, Align align,
+Label::Label(int id, TwipsRect rect, int tab_index, std::wstring caption, Align align,
              bool transparent)
-    : Control(id, rect, tabIndex), align_(align), transparent_(transparent) {
+    : Control(id, rect, tab_index), align_(align), transparent_(transparent) {
     caption_ = std::move(caption);
 }
 
@@ -104,7 +104,7 @@ DWORD Label::Style() const noexcept {
     // Labels show "&" as it is.
     DWORD style = SS_NOPREFIX;
     if (align_ == Align::Right) return style | SS_RIGHT;
-    return style | (wordWrap_ ? SS_LEFT : SS_LEFTNOWORDWRAP);
+    return style | (word_wrap_ ? SS_LEFT : SS_LEFTNOWORDWRAP);
 }
 
 void Label::Create(HWND parent, const TwipsScale& scale) {
@@ -112,7 +112,7 @@ void Label::Create(HWND parent, const TwipsScale& scale) {
 }
 
 void Label::SetWordWrap(bool wrap) {
-    wordWrap_ = wrap;
+    word_wrap_ = wrap;
     if (!hWnd()) return;
     const LONG_PTR others =
         ::GetWindowLongPtrW(hWnd(), GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
@@ -122,8 +122,8 @@ void Label::SetWordWrap(bool wrap) {
 
 // --- CommandButton ----------------------------------------------------------
 
-CommandButton::CommandButton(int id, TwipsRect rect, int tabIndex, std::wstring caption)
-    : Control(id, rect, tabIndex) {
+CommandButton::CommandButton(int id, TwipsRect rect, int tab_index, std::wstring caption)
+    : Control(id, rect, tab_index) {
     caption_ = std::move(caption);
 }
 
@@ -134,8 +134,8 @@ void CommandButton::Create(HWND parent, const TwipsScale& scale) {
 
 // --- CheckBox ---------------------------------------------------------------
 
-CheckBox::CheckBox(int id, TwipsRect rect, int tabIndex, std::wstring caption)
-    : Control(id, rect, tabIndex) {
+CheckBox::CheckBox(int id, TwipsRect rect, int tab_index, std::wstring caption)
+    : Control(id, rect, tab_index) {
     caption_ = std::move(caption);
 }
 
@@ -155,20 +155,20 @@ void CheckBox::SetValue(int value) {
     if (value == value_) return;
     value_ = value;
     ::SendMessageW(hWnd(), BM_SETCHECK, static_cast<WPARAM>(value), 0);
-    if (onClick_) onClick_();
+    if (on_click_) on_click_();
 }
 
 void CheckBox::OnUserClick() {
     if (!hWnd()) return;
     value_ = value_ == 0 ? 1 : 0;
     ::SendMessageW(hWnd(), BM_SETCHECK, static_cast<WPARAM>(value_), 0);
-    if (onClick_) onClick_();
+    if (on_click_) on_click_();
 }
 
 // --- TextBox ----------------------------------------------------------------
 
-TextBox::TextBox(int id, TwipsRect rect, int tabIndex, std::wstring text)
-    : Control(id, rect, tabIndex) {
+TextBox::TextBox(int id, TwipsRect rect, int tab_index, std::wstring text)
+    : Control(id, rect, tab_index) {
     caption_ = std::move(text);
 }
 
@@ -179,7 +179,7 @@ void TextBox::Create(HWND parent, const TwipsScale& scale) {
 
 // --- ListView ---------------------------------------------------------------
 
-void ListView::Create(HWND parent, const TwipsScale& scale, double columnWidthTwips) {
+void ListView::Create(HWND parent, const TwipsScale& scale, double column_width_twips) {
     // The list only borrows the shell's image list: it must never destroy it.
     CreateWindowIn(parent, scale,
                    {WC_LISTVIEWW,
@@ -192,9 +192,9 @@ void ListView::Create(HWND parent, const TwipsScale& scale, double columnWidthTw
     LVCOLUMNW column{};
     column.mask = LVCF_WIDTH | LVCF_TEXT;
     column.pszText = const_cast<wchar_t*>(L"");
-    column.cx = TwipsToPixelsX(columnWidthTwips, scale);
+    column.cx = TwipsToPixelsX(column_width_twips, scale);
     ::SendMessageW(hWnd(), LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
-    columnWidth_ = columnWidthTwips;
+    column_width_ = column_width_twips;
 }
 
 void ListView::Clear() {
@@ -216,38 +216,78 @@ int ListView::Add(const std::wstring& text) {
     return position;
 }
 
-void ListView::CheckIndex(int oneBased) const {
-    if (oneBased < 1 || oneBased > Count()) RaiseError(kErrSubscriptOutOfRange);
+void ListView::CheckIndex(int one_based) const {
+    if (one_based < 1 || one_based > Count()) RaiseError(kErrSubscriptOutOfRange);
 }
 
-const std::wstring& ListView::Tag(int oneBased) const {
-    CheckIndex(oneBased);
-    return tags_[static_cast<size_t>(oneBased - 1)];
+const std::wstring& ListView::Tag(int one_based) const {
+    CheckIndex(one_based);
+    return tags_[static_cast<size_t>(one_based - 1)];
 }
 
-void ListView::SetTag(int oneBased, const std::wstring& tag) {
-    CheckIndex(oneBased);
-    tags_[static_cast<size_t>(oneBased - 1)] = tag;
+void ListView::SetTag(int one_based, const std::wstring& tag) {
+    CheckIndex(one_based);
+    tags_[static_cast<size_t>(one_based - 1)] = tag;
 }
 
-bool ListView::Ghosted(int oneBased) const {
-    CheckIndex(oneBased);
+bool ListView::Ghosted(int one_based) const {
+    CheckIndex(one_based);
+    return GhostedAt(one_based - 1);
+}
+
+bool ListView::GhostedAt(int position) const noexcept {
     if (!hWnd()) return false;
-    return (::SendMessageW(hWnd(), LVM_GETITEMSTATE, oneBased - 1, LVIS_CUT) & LVIS_CUT) != 0;
+    return (::SendMessageW(hWnd(), LVM_GETITEMSTATE, static_cast<WPARAM>(position), LVIS_CUT) &
+            LVIS_CUT) != 0;
 }
 
-void ListView::SetGhosted(int oneBased, bool ghosted) {
-    CheckIndex(oneBased);
+namespace {
+// The state-image bits and every bit above them: focus and selection stay.
+constexpr UINT kStateImageMask = 0xFFFFF000;
+constexpr UINT kStateImageChecked = 0x2000;    // state image 2
+constexpr UINT kStateImageUnchecked = 0x1000;  // state image 1
+}  // namespace
+
+LRESULT ListView::SetExtendedStyle(HWND list, WPARAM mask, LPARAM styles) noexcept {
+    return ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, mask, styles);
+}
+
+void ListView::SetCheckState(HWND list, int position, bool checked) noexcept {
+    LVITEMA item{};
+    item.mask = LVIF_STATE;
+    item.state = checked ? kStateImageChecked : kStateImageUnchecked;
+    item.stateMask = kStateImageMask;
+    ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(position),
+                   reinterpret_cast<LPARAM>(&item));
+}
+
+bool ListView::GetCheckState(HWND list, int position) noexcept {
+    const LRESULT state = ::SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(position),
+                                         static_cast<LPARAM>(kStateImageMask));
+    return (state & kStateImageChecked) != 0;
+}
+
+LRESULT ListView::SetImageList(HWND list, HIMAGELIST image_list, int which) noexcept {
+    return ::SendMessageA(list, LVM_SETIMAGELIST, static_cast<WPARAM>(which),
+                          reinterpret_cast<LPARAM>(image_list));
+}
+
+bool ListView_SetItem(HWND hwnd, LVITEMA& item) {
+    return ::SendMessageA(hwnd, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)) != 0;
+}
+
+void ListView::SetGhosted(int one_based, bool ghosted) {
+    CheckIndex(one_based);
     if (!hWnd()) return;
     LVITEMW item{};
     item.stateMask = LVIS_CUT;
     item.state = ghosted ? LVIS_CUT : 0;
-    ::SendMessageW(hWnd(), LVM_SETITEMSTATE, oneBased - 1, reinterpret_cast<LPARAM>(&item));
+    ::SendMessageW(hWnd(), LVM_SETITEMSTATE, one_based - 1, reinterpret_cast<LPARAM>(&item));
 }
 
 void ListView::SetColumnWidth(double twips) {
     if (twips < 0) RaiseError(kErrInvalidCall);
-    columnWidth_ = twips;
+    column_width_ = twips;
     if (hWnd()) ::SendMessageW(hWnd(), LVM_SETCOLUMNWIDTH, 0, TwipsToPixelsX(twips, Scale()));
 }
 
@@ -260,8 +300,8 @@ void ProgressBar::Create(HWND parent, const TwipsScale& scale) {
 }
 
 void ProgressBar::SetValue(float value) {
-    // "Invalid property value", as a bar outside its range answers.
-    if (!(value >= kMin && value <= kMax)) throw AppError(380, L"Invalid property value");
+    // A bar outside its range answers "Invalid property value".
+    if (!(value >= kMin && value <= kMax)) RaiseError(kErrInvalidPropertyValue);
     value_ = value;
     if (hWnd()) ::SendMessageW(hWnd(), PBM_SETPOS, static_cast<WPARAM>(std::lround(value)), 0);
 }
@@ -283,8 +323,8 @@ namespace {
 constexpr wchar_t kFrameClass[] = L"OrvaneFrame";
 }
 
-Frame::Frame(int id, TwipsRect rect, int tabIndex, std::wstring caption, COLORREF background)
-    : Control(id, rect, tabIndex), background_(background) {
+Frame::Frame(int id, TwipsRect rect, int tab_index, std::wstring caption, COLORREF background)
+    : Control(id, rect, tab_index), background_(background) {
     caption_ = std::move(caption);
 }
 
@@ -310,8 +350,8 @@ void Frame::PaintFace(HDC dc) const noexcept {
     // The border runs through the middle of the caption's line, as a group
     // box draws it.
     HFONT font =
-        captionFont_ ? captionFont_ : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
-    scoped_select selectFont(dc, font);
+        caption_font_ ? caption_font_ : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    scoped_select select_font(dc, font);
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(dc, &metrics);
     RECT border = client;

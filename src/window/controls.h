@@ -1,19 +1,22 @@
-// The form's controls: thin owners of real Win32 child windows that keep
-// their geometry in twips relative to their container, like the form
+// The controls of a form: thin owners of real Win32 child windows that keep
+// their geometry in twips relative to their container, like a form
 // definition gives it, and forward property changes to the window. Once the
 // window is gone (the form unloaded) every operation keeps the value and
-// touches nothing.
+// touches nothing. Nothing here knows which form uses them.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
+
+// The program's own wrapper carries the name of this commctrl macro.
+#undef ListView_SetItem
 
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "support/twips.h"
-#include "wizard/window_base.h"
+#include "window/window_base.h"
 
 namespace orvane {
 
@@ -23,13 +26,13 @@ struct TwipsRect {
 
 class Control {
 public:
-    Control(int id, TwipsRect rect, int tabIndex) : id_(id), rect_(rect), tabIndex_(tabIndex) {}
+    Control(int id, TwipsRect rect, int tab_index) : id_(id), rect_(rect), tab_index_(tab_index) {}
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
     virtual ~Control() = default;
 
     int Id() const noexcept { return id_; }
-    int TabIndex() const noexcept { return tabIndex_; }
+    int TabIndex() const noexcept { return tab_index_; }
     HWND hWnd() const noexcept { return hwnd_; }
     bool IsLoaded() const noexcept { return hwnd_ != nullptr; }
     // Whether the control can take the keyboard focus at all.
@@ -62,9 +65,9 @@ public:
 
 protected:
     struct WindowSpec {
-        const wchar_t* className;
+        const wchar_t* class_name;
         DWORD style;
-        DWORD exStyle;
+        DWORD ex_style;
     };
     void CreateWindowIn(HWND parent, const TwipsScale& scale, const WindowSpec& window);
     void Adopt(HWND hwnd, const TwipsScale& scale);
@@ -77,7 +80,7 @@ protected:
 private:
     int id_;
     TwipsRect rect_;
-    int tabIndex_;
+    int tab_index_;
     bool visible_ = true;
     bool enabled_ = true;
     HWND hwnd_ = nullptr;
@@ -87,30 +90,30 @@ private:
 class Label : public Control {
 public:
     enum class Align { Left, Right };
-    Label(int id, TwipsRect rect, int tabIndex, std::wstring caption, Align align = Align::Left,
+    Label(int id, TwipsRect rect, int tab_index, std::wstring caption, Align align = Align::Left,
           bool transparent = false);
     void Create(HWND parent, const TwipsScale& scale);
     bool Transparent() const noexcept { return transparent_; }
-    bool WordWrap() const noexcept { return wordWrap_; }
+    bool WordWrap() const noexcept { return word_wrap_; }
     void SetWordWrap(bool wrap);
 
 private:
     DWORD Style() const noexcept;
     Align align_;
     bool transparent_;
-    bool wordWrap_ = true;
+    bool word_wrap_ = true;
 };
 
 class CommandButton : public Control {
 public:
-    CommandButton(int id, TwipsRect rect, int tabIndex, std::wstring caption);
+    CommandButton(int id, TwipsRect rect, int tab_index, std::wstring caption);
     void Create(HWND parent, const TwipsScale& scale);
     bool TakesFocus() const noexcept override { return true; }
 };
 
 class CheckBox : public Control {
 public:
-    CheckBox(int id, TwipsRect rect, int tabIndex, std::wstring caption);
+    CheckBox(int id, TwipsRect rect, int tab_index, std::wstring caption);
     void Create(HWND parent, const TwipsScale& scale);
     bool TakesFocus() const noexcept override { return true; }
     int Value() const noexcept { return value_; }
@@ -118,24 +121,24 @@ public:
     void SetValue(int value);
     // The user clicked: the box toggles and the click handler runs.
     void OnUserClick();
-    void SetClickHandler(std::function<void()> handler) { onClick_ = std::move(handler); }
+    void SetClickHandler(std::function<void()> handler) { on_click_ = std::move(handler); }
 
 private:
     int value_ = 0;
-    std::function<void()> onClick_;
+    std::function<void()> on_click_;
 };
 
 class TextBox : public Control {
 public:
-    TextBox(int id, TwipsRect rect, int tabIndex, std::wstring text);
+    TextBox(int id, TwipsRect rect, int tab_index, std::wstring text);
     void Create(HWND parent, const TwipsScale& scale);
     bool TakesFocus() const noexcept override { return true; }
 };
 
 class ListView : public Control {
 public:
-    ListView(int id, TwipsRect rect, int tabIndex) : Control(id, rect, tabIndex) {}
-    void Create(HWND parent, const TwipsScale& scale, double columnWidthTwips);
+    ListView(int id, TwipsRect rect, int tab_index) : Control(id, rect, tab_index) {}
+    void Create(HWND parent, const TwipsScale& scale, double column_width_twips);
     bool TakesFocus() const noexcept override { return true; }
 
     // The item collection (positions from 1, like the collection counts).
@@ -144,24 +147,46 @@ public:
     // Appends an entry with the given text; returns its position from 0.
     int Add(const std::wstring& text);
     // The text an entry carries for the program (the drive text).
-    const std::wstring& Tag(int oneBased) const;
-    void SetTag(int oneBased, const std::wstring& tag);
+    const std::wstring& Tag(int one_based) const;
+    void SetTag(int one_based, const std::wstring& tag);
     // The entry's "ghosted" display state (LVIS_CUT).
-    bool Ghosted(int oneBased) const;
-    void SetGhosted(int oneBased, bool ghosted);
+    bool Ghosted(int one_based) const;
+    void SetGhosted(int one_based, bool ghosted);
 
-    double ColumnWidth() const noexcept { return columnWidth_; }
+    double ColumnWidth() const noexcept { return column_width_; }
     void SetColumnWidth(double twips);
 
+    // One method per list-view message, each sending exactly its message in
+    // the ANSI form. The static forms take the window handle first, for
+    // callers that hold only the handle.
+    // LVM_SETEXTENDEDLISTVIEWSTYLE: the bits of mask set as in styles.
+    static LRESULT SetExtendedStyle(HWND list, WPARAM mask, LPARAM styles) noexcept;
+    // LVM_SETITEMSTATE with the state-image bits: checked (2) or unchecked (1).
+    static void SetCheckState(HWND list, int position, bool checked) noexcept;
+    void SetCheckState(int position, bool checked) noexcept {
+        SetCheckState(hWnd(), position, checked);
+    }
+    // LVM_GETITEMSTATE for the state-image bits: whether the entry is checked.
+    static bool GetCheckState(HWND list, int position) noexcept;
+    bool GetCheckState(int position) const noexcept { return GetCheckState(hWnd(), position); }
+    // LVM_SETIMAGELIST: which is LVSIL_SMALL, LVSIL_NORMAL, ...; returns the previous list.
+    static LRESULT SetImageList(HWND list, HIMAGELIST image_list, int which) noexcept;
+    // The "ghosted" state of the entry at a position from 0, without a range check.
+    bool GhostedAt(int position) const noexcept;
+
 private:
-    void CheckIndex(int oneBased) const;
+    void CheckIndex(int one_based) const;
     std::vector<std::wstring> tags_;
-    double columnWidth_ = 0;
+    double column_width_ = 0;
 };
+
+// LVM_SETITEMA with the record as given; true when the message returns
+// non-zero. A module-level wrapper named after the commctrl macro.
+bool ListView_SetItem(HWND hwnd, LVITEMA& item);
 
 class ProgressBar : public Control {
 public:
-    ProgressBar(int id, TwipsRect rect, int tabIndex) : Control(id, rect, tabIndex) {}
+    ProgressBar(int id, TwipsRect rect, int tab_index) : Control(id, rect, tab_index) {}
     void Create(HWND parent, const TwipsScale& scale);
     float Value() const noexcept { return value_; }
     // Raises the invalid-property-value error outside Min..Max, as the control does.
@@ -194,10 +219,10 @@ private:
 // colour and its pictures, and clips its children.
 class Frame : public Control, public WindowBase {
 public:
-    Frame(int id, TwipsRect rect, int tabIndex, std::wstring caption, COLORREF background);
+    Frame(int id, TwipsRect rect, int tab_index, std::wstring caption, COLORREF background);
     void Create(HWND parent, const TwipsScale& scale);
     void AddPicture(const Picture* picture) { pictures_.push_back(picture); }
-    void SetCaptionFont(HFONT font) noexcept { captionFont_ = font; }
+    void SetCaptionFont(HFONT font) noexcept { caption_font_ = font; }
     // Paints the frame's own face (background, pictures, border) into dc.
     void PaintFace(HDC dc) const noexcept;
 
@@ -206,7 +231,7 @@ protected:
 
 private:
     COLORREF background_;
-    HFONT captionFont_ = nullptr;
+    HFONT caption_font_ = nullptr;
     std::vector<const Picture*> pictures_;
 };
 

@@ -26,11 +26,7 @@ struct Entry {
 
 class DriveList : public ::testing::Test {
 protected:
-    void SetUp() override {
-        form.Load();
-        form.StopProgressTimer();  // as start-up does
-        ::SendMessageA(form.lvwDrives.hWnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, -1);
-    }
+    void SetUp() override { testing::StartWizard(form, fakes); }
 
     // The entries by drive text, read back from the control itself.
     std::map<std::wstring, Entry> Entries() {
@@ -60,6 +56,7 @@ protected:
         return entries;
     }
 
+    testing::InstalledFakes fakes;
     frmWizard form;
 };
 
@@ -144,11 +141,9 @@ TEST_F(DriveList, SetCheckChangesOnlyTheStateImage) {
 // Run by the test suite in a prefix whose drives are all fixed disks.
 TEST(DriveListFixedOnly, EveryDriveListedCheckedAndUnmarked) {
     if (!std::getenv("ORVANE_EXPECT_FIXED_ONLY")) GTEST_SKIP() << "runs in the fixed-only prefix";
+    testing::InstalledFakes fakes;
     frmWizard form;
-    form.Load();
-    form.StopProgressTimer();
-    ::SendMessageA(form.lvwDrives.hWnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, -1);
-    form.LoadDriveList(form.lvwDrives, false);
+    testing::StartWizard(form, fakes);
     ASSERT_EQ(static_cast<size_t>(form.lvwDrives.Count()), ReportedDriveCount());
     ASSERT_GE(form.lvwDrives.Count(), 2);
     for (int i = 0; i < form.lvwDrives.Count(); ++i) {

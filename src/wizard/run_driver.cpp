@@ -1,49 +1,34 @@
 // "Next >": hands the selected drives to the engine one after another while
 // the progress page shows how far it has got.
-#include <cwctype>
 #include <string>
 
+#include "analysis/close_when_done_setting.h"
+#include "analysis/engine_client.h"
 #include "analysis/run_state.h"
-#include "app/mMain.h"
 #include "support/app_error.h"
-#include "support/registry_settings.h"
 #include "wizard/frmWizard.h"
 
 namespace orvane {
 
-std::vector<std::wstring> sStatusParts;
-
 // Marks the part of a click during which the engine has been given work.
 class RunScope {
 public:
-    explicit RunScope(frmWizard& form) : form_(form) { form_.runInProgress_ = true; }
+    explicit RunScope(frmWizard& form) : form_(form) { form_.run_in_progress_ = true; }
     RunScope(const RunScope&) = delete;
     RunScope& operator=(const RunScope&) = delete;
-    ~RunScope() { form_.runInProgress_ = false; }
+    ~RunScope() { form_.run_in_progress_ = false; }
 
 private:
     frmWizard& form_;
 };
-
-namespace {
-
-bool IsYes(const std::wstring& text) {
-    if (text.size() != 3) return false;
-    return std::towlower(text[0]) == L'y' && std::towlower(text[1]) == L'e' &&
-           std::towlower(text[2]) == L's';
-}
-
-}  // namespace
 
 void frmWizard::cmdNext_Click() {
     sStatusParts.assign(2, std::wstring());
     bNoDriveSelected = false;
     lblFolderName.SetWordWrap(false);
 
-    std::wstring setting;
-    ReadRegistryValue(HKEY_CURRENT_USER, L"Software\\Mevrak", L"CloseWhenDone", setting);
     // Changing the box runs its click handler, which stores the value again.
-    if (IsYes(setting)) {
+    if (close_when_done::Decode(close_when_done::Read())) {
         bCloseWhenDone = true;
         chkCloseWhenDone.SetValue(1);
     } else {
@@ -56,14 +41,14 @@ void frmWizard::cmdNext_Click() {
     if (!IsLoaded()) return;
 
     RunScope running(*this);
-    const auto upperBound = static_cast<std::int16_t>(sSelectedDrives.size() - 1);
+    const auto upper_bound = static_cast<std::int16_t>(sSelectedDrives.size() - 1);
     // Sums saturate like the used space of one drive does: a volume too large
     // for the byte count must not end the program.
-    for (std::int16_t i = 0; i <= upperBound; ++i)
+    for (std::int16_t i = 0; i <= upper_bound; ++i)
         cyTotalUsedBytes = cyTotalUsedBytes.SaturatingAdd(
             GetDriveUsedBytes(sSelectedDrives[static_cast<size_t>(i)]));
 
-    if (upperBound == 0) {
+    if (upper_bound == 0) {
         lblDiskCount.SetVisible(false);
         lblOverallProgress.SetVisible(false);
         pbOverallProgress.SetVisible(false);
@@ -78,25 +63,22 @@ void frmWizard::cmdNext_Click() {
     tmrProgress.SetInterval(100);
     cyBytesDone = Currency();
 
-    auto stopAfterCancel = [this] {
+    auto stop_after_cancel = [this] {
         StopProgressTimer();
         Unload();
     };
-    const long driveCount = static_cast<long>(upperBound) + 1;
-    for (std::int16_t i = 0; i <= upperBound; ++i) {
+    const long drive_count = static_cast<long>(upper_bound) + 1;
+    for (std::int16_t i = 0; i <= upper_bound; ++i) {
         const std::wstring& drive = sSelectedDrives[static_cast<size_t>(i)];
-        if (bCancelled) return stopAfterCancel();
+        if (bCancelled) return stop_after_cancel();
         lblDiskCount.SetCaption(L"Disk " + std::to_wstring(i + 1) + L" of " +
-                                std::to_wstring(driveCount));
+                                std::to_wstring(drive_count));
         lblDiskProgStatus.SetCaption(L"Scanning " + drive);
         cyDriveUsedBytes = GetDriveUsedBytes(drive);
-        if (bCancelled) return stopAfterCancel();
-        {
-            unique_bstr driveText(drive.c_str(), static_cast<UINT>(drive.size()));
-            ThrowIfFailed(Engine().AnalyzeDrive(driveText.get()));
-        }
-        if (bCancelled) return stopAfterCancel();
-        ThrowIfFailed(Engine().FinishDrive());
+        if (bCancelled) return stop_after_cancel();
+        Engine().AnalyzeDrive(drive);
+        if (bCancelled) return stop_after_cancel();
+        Engine().FinishDrive();
         cyBytesDone = cyBytesDone.SaturatingAdd(cyDriveScanned);
     }
 
