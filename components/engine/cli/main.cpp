@@ -1,6 +1,7 @@
 // orvane-scan: the scanning core on the command line.
 //
 //   orvane-scan [--json FILE] [--threads N] [--top N] [--quiet] PATH
+//   orvane-scan --version
 //
 // Prints the totals and the largest folders of PATH; --json also writes the
 // full report. Exit codes: 0 scanned (unreadable subfolders included), 1 PATH
@@ -49,7 +50,8 @@ constexpr char kUsage[] =
     "  --json FILE  also write the full report as JSON (replaced atomically)\n"
     "  --threads N  worker threads (default: tuned for this machine)\n"
     "  --top N      length of the largest-folder, file and type lists (default 20)\n"
-    "  --quiet      no progress line on a terminal\n";
+    "  --quiet      no progress line on a terminal\n"
+    "  --version    print the version and exit\n";
 
 bool ParseCount(NativeStringView text, unsigned long long limit, unsigned long long& value) {
     if (text.empty() || text.size() > 9) return false;
@@ -72,6 +74,9 @@ bool ParseArguments(const std::vector<NativeString>& args, Arguments& parsed) {
         unsigned long long number = 0;
         if (arg == ORVANE_NATIVE("--help") || arg == ORVANE_NATIVE("-h")) {
             std::fputs(kUsage, stdout);
+            std::exit(kExitScanned);
+        } else if (arg == ORVANE_NATIVE("--version")) {
+            std::fputs("orvane-scan " ORVANE_VERSION "\n", stdout);
             std::exit(kExitScanned);
         } else if (arg == ORVANE_NATIVE("--quiet")) {
             parsed.quiet = true;
