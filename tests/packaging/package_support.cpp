@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "test_handles.h"
+#include "orvane/win32_handles.h"
 #include "wizard/control_ids.h"
 
 namespace orvane::packaging {
@@ -25,7 +25,7 @@ std::optional<DWORD> RunAndWait(const std::wstring& commandLine, milliseconds ti
                           &startup, &info)) {
         return std::nullopt;
     }
-    const tests::owned_handle process(info.hProcess), thread(info.hThread);
+    const unique_handle process(info.hProcess), thread(info.hThread);
     if (::WaitForSingleObject(process.get(), static_cast<DWORD>(timeout.count())) !=
         WAIT_OBJECT_0) {
         ::TerminateProcess(process.get(), 0xDEAD);
@@ -86,8 +86,8 @@ bool FolderExists(const std::wstring& path) {
 }
 
 bool WriteTextFile(const std::wstring& path, const std::string& text) {
-    const tests::owned_file file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const unique_file file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     return file &&
            ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
@@ -98,52 +98,24 @@ bool WriteTextFile(const std::wstring& path, const std::string& text) {
 std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found{};
-    const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
+    const unique_find search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (!search) return names;
     do {
         const std::wstring name = found.cFileName;
         if (name != L"." && name != L"..") names.push_back(name);
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
+    } while (::FindNextFileW(search.get(), &found));
     std::sort(names.begin(), names.end());
     return names;
 }
 
-namespace {
-
-template <class Interface>
-struct ComRelease {
-    void operator()(Interface* p) const { p->Release(); }
-};
-template <class Interface>
-using com_ptr = std::unique_ptr<Interface, ComRelease<Interface>>;
-
-// COM for the calling thread while it lives.
-class ComScope {
-public:
-    ComScope() : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComScope() {
-        if (initialised_) ::CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    bool initialised_;
-};
-
-}  // namespace
-
 std::optional<Shortcut> ReadShortcut(const std::wstring& linkFile) {
-    const ComScope com;
-    IShellLinkW* rawLink = nullptr;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_PPV_ARGS(&rawLink))))
+    const scoped_com_apartment com;
+    com_ptr<IShellLinkW> link;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  link.put_void())))
         return std::nullopt;
-    const com_ptr<IShellLinkW> link(rawLink);
-    IPersistFile* rawFile = nullptr;
-    if (FAILED(link->QueryInterface(IID_PPV_ARGS(&rawFile)))) return std::nullopt;
-    const com_ptr<IPersistFile> file(rawFile);
+    com_ptr<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.put_void()))) return std::nullopt;
     if (FAILED(file->Load(linkFile.c_str(), STGM_READ))) return std::nullopt;
     wchar_t target[MAX_PATH] = {}, folder[MAX_PATH] = {};
     // The raw path: resolving it would search for a target that moved.
