@@ -64,6 +64,8 @@ const char* StatusWord(ScanStatus status) {
             return " (stopped early: out of memory)";
         case ScanStatus::kNoWorkerThread:
             return " (not scanned: no worker thread could be started)";
+        case ScanStatus::kOutOfFileDescriptors:
+            return " (stopped early: out of file descriptors)";
     }
     return "";
 }

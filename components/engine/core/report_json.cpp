@@ -225,6 +225,8 @@ const char* StatusName(ScanStatus status) {
             return "out_of_memory";
         case ScanStatus::kNoWorkerThread:
             return "no_worker_thread";
+        case ScanStatus::kOutOfFileDescriptors:
+            return "out_of_file_descriptors";
     }
     return "completed";
 }
@@ -363,6 +365,8 @@ const char* OpenErrorName(OpenError error) {
             return "not_directory";
         case OpenError::kOther:
             return "other";
+        case OpenError::kNoDescriptors:
+            return "too_many_open_files";
     }
     return "other";
 }

@@ -28,7 +28,7 @@ std::string ToUtf8Lossy(NativeStringView text);
 std::string NativeHex(NativeStringView text);
 
 // Short stable words for the report and messages: "access_denied",
-// "not_found", "not_directory", "other".
+// "not_found", "not_directory", "other", "too_many_open_files".
 const char* OpenErrorName(OpenError error);
 
 }  // namespace orvane::engine

@@ -38,6 +38,9 @@ OpenError ErrorFromErrno(int error) {
         case ENOTDIR:
         case ELOOP:
             return OpenError::kNotDirectory;  // replaced by a file or a link since it was listed
+        case EMFILE:
+        case ENFILE:
+            return OpenError::kNoDescriptors;
         default:
             return OpenError::kOther;
     }
@@ -203,6 +206,7 @@ public:
             ::close(fd);
             return result;
         }
+        result.self = StatsOf(st);
         result.handle = std::make_unique<PosixDirectory>(fd, directory.device());
         return result;
     }
