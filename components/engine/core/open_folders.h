@@ -31,6 +31,8 @@ public:
     std::uint64_t Events() const { return events_.load(); }
     // Waits until there have been more than `seen` events, at most `timeout`.
     bool WaitForChange(std::uint64_t seen, std::chrono::milliseconds timeout);
+    // Counts as an event, so that waiting workers look again (a cancel).
+    void WakeWaiters() { Changed(); }
 
     // Folders being listed: each will close without any further open.
     void ListingStarted() { listing_.fetch_add(1); }

@@ -36,8 +36,8 @@ constexpr std::size_t kShareThreshold = 256;
 // Out of descriptors, how long to wait for another worker's folder to close,
 // and, with nothing left to close, how long without any folder opened or
 // closed by another worker before giving up.
-constexpr std::chrono::milliseconds kDescriptorWait{500};
-constexpr std::chrono::milliseconds kLastDescriptorWait{200};
+constexpr std::chrono::milliseconds kDescriptorWait{100};
+constexpr std::chrono::milliseconds kLastDescriptorWait{1000};
 // Parents' folders closed at a time to make room.
 constexpr std::size_t kParentsToRelease = 8;
 
@@ -92,6 +92,7 @@ public:
     void Cancel() {
         cancelled_.store(true, std::memory_order_relaxed);
         scheduler_.WakeAll();
+        open_folders_.WakeWaiters();
     }
 
     bool Wait(std::chrono::milliseconds timeout) {
