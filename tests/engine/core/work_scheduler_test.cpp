@@ -51,8 +51,12 @@ TEST(WorkScheduler, ASharedBatchIsDoneByOwnerAndHelpersBeforeShareReturns) {
     const auto owner = std::this_thread::get_id();
     SharedBatch batch;
     batch.Reset(kCount, [&](std::size_t first, std::size_t count) {
-        if (std::this_thread::get_id() != owner) helper_worked = true;
-        std::this_thread::sleep_for(100us);
+        if (std::this_thread::get_id() != owner) {
+            helper_worked = true;
+        } else {
+            // The owner's chunks wait (a while at most) for the helper to join.
+            for (int i = 0; i < 2000 && !helper_worked; ++i) std::this_thread::sleep_for(1ms);
+        }
         for (std::size_t i = first; i < first + count; ++i) done[i]++;
     });
     ASSERT_TRUE(scheduler.Share(batch));
