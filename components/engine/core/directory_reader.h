@@ -68,6 +68,9 @@ enum class OpenError : std::uint8_t {
     kNotFound,
     kNotDirectory,
     kOther,
+    // The process has no file descriptor (handle) left: a shortage, not a
+    // property of the folder; the scanner waits or frees some and retries.
+    kNoDescriptors,
 };
 
 enum class ReadStatus : std::uint8_t {
@@ -103,7 +106,10 @@ public:
 struct OpenResult {
     std::unique_ptr<DirectoryHandle> handle;  // null on failure
     OpenError error = OpenError::kNone;
-    EntryStats self;  // filled by OpenRoot only: the starting folder's own sizes
+    // The opened folder's own sizes and identity: always from OpenRoot; from
+    // OpenChild where the backend has them at no cost (a folder reopened by
+    // path is checked against them), file_id 0 otherwise.
+    EntryStats self;
 };
 
 class DirectoryReader {

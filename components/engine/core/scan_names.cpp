@@ -17,6 +17,8 @@ const char* StatusName(ScanStatus status) {
             return "out_of_memory";
         case ScanStatus::kNoWorkerThread:
             return "no_worker_thread";
+        case ScanStatus::kOutOfFileDescriptors:
+            return "out_of_file_descriptors";
     }
     return "completed";
 }
@@ -33,6 +35,8 @@ const char* OpenErrorName(OpenError error) {
             return "not_directory";
         case OpenError::kOther:
             return "other";
+        case OpenError::kNoDescriptors:
+            return "too_many_open_files";
     }
     return "other";
 }
@@ -49,6 +53,8 @@ const char* StatusWords(ScanStatus status) {
             return "stopped early: out of memory";
         case ScanStatus::kNoWorkerThread:
             return "not scanned: no worker thread could be started";
+        case ScanStatus::kOutOfFileDescriptors:
+            return "stopped early: out of file descriptors";
     }
     return "";
 }

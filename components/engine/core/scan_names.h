@@ -8,10 +8,10 @@
 namespace orvane::engine {
 
 // The report's "status": "completed", "cancelled", "root_unreadable",
-// "out_of_memory", "no_worker_thread".
+// "out_of_memory", "no_worker_thread", "out_of_file_descriptors".
 const char* StatusName(ScanStatus status);
 // Short stable words for the report: "access_denied", "not_found",
-// "not_directory", "other".
+// "not_directory", "other", "too_many_open_files".
 const char* OpenErrorName(OpenError error);
 // What a person is told after the scanned path: nothing when it completed,
 // "cancelled", "cannot be read".

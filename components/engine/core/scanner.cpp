@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "core/folder_node.h"
+#include "core/open_folders.h"
 #include "core/tally.h"
 #include "core/work_scheduler.h"
 
@@ -31,6 +32,14 @@ private:
 
 // Below this a batch is cheaper to complete alone than to share.
 constexpr std::size_t kShareThreshold = 256;
+
+// Out of descriptors, how long to wait for another worker's folder to close,
+// and, with nothing left to close, how long without any folder opened or
+// closed by another worker before giving up.
+constexpr std::chrono::milliseconds kDescriptorWait{100};
+constexpr std::chrono::milliseconds kLastDescriptorWait{1000};
+// Parents' folders closed at a time to make room.
+constexpr std::size_t kParentsToRelease = 8;
 
 }  // namespace
 
@@ -83,6 +92,7 @@ public:
     void Cancel() {
         cancelled_.store(true, std::memory_order_relaxed);
         scheduler_.WakeAll();
+        open_folders_.WakeWaiters();
     }
 
     bool Wait(std::chrono::milliseconds timeout) {
@@ -128,7 +138,9 @@ private:
         unsigned threads = options_.threads ? options_.threads : DefaultThreadCount();
         for (unsigned i = 0; i < threads; ++i)
             workers_.push_back(std::make_unique<Worker>(shared_));
-        root_handle_ = std::move(opened.handle);
+        // Kept open for the whole walk: folders whose parents were closed to
+        // free descriptors are reopened from it.
+        anchor_ = open_folders_.Adopt(std::move(opened.handle));
         std::vector<FolderRef> root_folder{workers_[0]->tally.StartRoot(root, opened.self)};
         root_ = root_folder[0].get();
         progress_.entries.store(1);
@@ -169,7 +181,8 @@ private:
     }
 
     bool Stopping() const {
-        return cancelled_.load(std::memory_order_relaxed) || shared_.OutOfMemory();
+        return cancelled_.load(std::memory_order_relaxed) || shared_.OutOfMemory() ||
+               out_of_descriptors_.load(std::memory_order_relaxed);
     }
 
     void WorkerMain(Worker& worker) {
@@ -204,15 +217,68 @@ private:
     }
 
     std::shared_ptr<DirectoryHandle> Open(FolderNode& folder, Tally& tally) {
-        if (&folder == root_) return std::move(root_handle_);
-        OpenResult opened = reader_.OpenChild(*folder.parent_handle, folder.name);
+        if (&folder == root_) return anchor_;
+        OpenResult opened = OpenWaitingForDescriptors(folder);
         folder.parent_handle.reset();
+        if (opened.error == OpenError::kNoDescriptors) {
+            if (!Stopping()) {
+                out_of_descriptors_.store(true);
+                scheduler_.WakeAll();
+            }
+            if (folder.kind_unknown) tally.SettleKind(folder, OpenError::kOther);
+            return nullptr;
+        }
         bool a_folder = !folder.kind_unknown || tally.SettleKind(folder, opened.error);
         if (!opened.handle) {
             if (a_folder) shared_.RecordUnreadable(folder, opened.error);
             return nullptr;
         }
-        return std::move(opened.handle);
+        return open_folders_.Adopt(std::move(opened.handle));
+    }
+
+    OpenResult OpenWaitingForDescriptors(const FolderNode& folder) {
+        for (;;) {
+            const std::uint64_t events = open_folders_.Events();
+            OpenResult opened = folder.parent_handle
+                                    ? reader_.OpenChild(*folder.parent_handle, folder.name)
+                                    : OpenByPath(folder);
+            if (opened.error != OpenError::kNoDescriptors || Stopping()) return opened;
+            if (!MakeRoomForAnOpen(events)) return opened;
+        }
+    }
+
+    // True when the open is worth another try: a folder being listed will
+    // close, queued folders' parents could be closed, or other workers still
+    // opened or closed folders since `events`. False when the walk is stuck.
+    bool MakeRoomForAnOpen(std::uint64_t events) {
+        if (open_folders_.AnyListing()) {
+            open_folders_.WaitForChange(events, kDescriptorWait);
+            return true;
+        }
+        if (scheduler_.ReleaseQueuedParents(kParentsToRelease) > 0) return true;
+        return open_folders_.WaitForChange(events, kLastDescriptorWait);
+    }
+
+    // Its parent's folder was closed to free descriptors: the folder is
+    // reopened from the starting one, name by name, holding two at a time,
+    // and must still be the folder that was listed.
+    OpenResult OpenByPath(const FolderNode& folder) {
+        std::vector<const FolderNode*> chain;  // the folder up to just below the root
+        for (const FolderNode* at = &folder; at->parent; at = at->parent.get()) chain.push_back(at);
+        std::shared_ptr<DirectoryHandle> at = anchor_;
+        OpenResult opened;
+        for (std::size_t i = chain.size(); i-- > 0;) {
+            opened = reader_.OpenChild(*at, chain[i]->name);
+            if (!opened.handle) return opened;
+            const FileIdentity found = IdentityOf(opened.self);
+            if (found.known() && chain[i]->identity.known() && !(found == chain[i]->identity)) {
+                opened.handle.reset();
+                opened.error = OpenError::kNotFound;  // the folder listed there is gone
+                return opened;
+            }
+            if (i > 0) at = open_folders_.Adopt(std::move(opened.handle));
+        }
+        return opened;
     }
 
     // Out of memory, the walk stops like a cancel: what was counted stays
@@ -232,6 +298,7 @@ private:
     void ReadEntries(const FolderRef& folder, Worker& worker, Sums& own) {
         std::shared_ptr<DirectoryHandle> handle = Open(*folder, worker.tally);
         if (!handle) return;
+        ListingScope listing(open_folders_);
         bool published = PublishCurrentFolder(*folder, worker);
         const bool split = handle->SplitsListing();
         for (;;) {
@@ -340,6 +407,7 @@ private:
     ScanStatus EndStatus() const {
         if (no_thread_) return ScanStatus::kNoWorkerThread;
         if (shared_.OutOfMemory()) return ScanStatus::kOutOfMemory;
+        if (out_of_descriptors_.load()) return ScanStatus::kOutOfFileDescriptors;
         if (cancelled_.load()) return ScanStatus::kCancelled;
         return ScanStatus::kCompleted;
     }
@@ -352,11 +420,14 @@ private:
 
     Clock::time_point started_;
     const FolderNode* root_ = nullptr;
-    std::unique_ptr<DirectoryHandle> root_handle_;
 
+    // Declared before the folders that use it, so it outlives them all.
+    OpenFolders open_folders_;
+    std::shared_ptr<DirectoryHandle> anchor_;  // the starting folder, open throughout
     WorkScheduler scheduler_;
     std::atomic<bool> cancelled_{false};
     bool no_thread_ = false;  // set before the walk ends, read by Finish
+    std::atomic<bool> out_of_descriptors_{false};
     std::atomic<Clock::rep> last_publish_{0};
 
     std::vector<std::unique_ptr<Worker>> workers_;

@@ -102,7 +102,8 @@ enum class ScanStatus : std::uint8_t {
     // The scan stopped early for lack of a resource; the totals cover what
     // was scanned until then.
     kOutOfMemory,
-    kNoWorkerThread,  // not one worker thread could be started: only the root is counted
+    kNoWorkerThread,        // not one worker thread could be started: only the root is counted
+    kOutOfFileDescriptors,  // no folder could be opened any more, even after waiting
 };
 
 struct ScanResult {

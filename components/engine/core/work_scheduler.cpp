@@ -84,6 +84,19 @@ void WorkScheduler::WakeAll() {
     work_cv_.notify_all();
 }
 
+std::size_t WorkScheduler::ReleaseQueuedParents(std::size_t wanted) {
+    std::lock_guard lock(mutex_);
+    std::size_t closed = 0;
+    for (FolderRef& folder : stack_) {
+        if (closed == wanted) break;
+        if (!folder->parent_handle) continue;
+        // Only the last owner's reset closes; the others just let go.
+        if (folder->parent_handle.use_count() == 1) closed++;
+        folder->parent_handle.reset();
+    }
+    return closed;
+}
+
 bool WorkScheduler::Share(SharedBatch& batch) {
     if (IdleWorkers() == 0) return false;
     {

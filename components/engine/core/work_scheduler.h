@@ -61,6 +61,12 @@ public:
     // chunks are done. False, with nothing done, when no worker is idle or
     // another batch is being shared (its helpers are busy).
     bool Share(SharedBatch& batch);
+
+    // Out of descriptors: lets queued folders drop their parents' open
+    // folders, the oldest (shallowest) first, until `wanted` of those have
+    // closed. The folders reopen from the starting one by path when their
+    // turn comes. Returns how many closed.
+    std::size_t ReleaseQueuedParents(std::size_t wanted);
     unsigned IdleWorkers() const { return idle_.load(std::memory_order_relaxed); }
 
 private:

@@ -41,6 +41,9 @@ OpenError ErrorFromErrno(int error) {
         case ENOTDIR:
         case ELOOP:
             return OpenError::kNotDirectory;  // replaced by a file or a link since it was listed
+        case EMFILE:
+        case ENFILE:
+            return OpenError::kNoDescriptors;
         default:
             return OpenError::kOther;
     }
@@ -202,6 +205,7 @@ public:
             result.error = OpenError::kOther;
             return result;
         }
+        result.self = StatsOf(st);
         result.handle = std::make_unique<PosixDirectory>(std::move(fd), directory.device());
         return result;
     }

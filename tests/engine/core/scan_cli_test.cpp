@@ -144,6 +144,52 @@ TEST(ScanCli, WorkerThreadsThatCannotBeStartedAreDoneWithout) {
     EXPECT_NE(none.out.find("no worker thread could be started"), std::string::npos) << none.out;
 }
 
+// A wrapper that runs the program under a descriptor limit with nothing open
+// but the standard streams: whatever the test runner leaves open would count.
+std::string WithDescriptorLimit(int limit) {
+    return "bash -c 'for fd in $(ls /proc/$$/fd); do [ $fd -gt 2 ] && "
+           "{ eval \"exec $fd>&-\"; } 2>/dev/null; done; exec prlimit --nofile=" +
+           std::to_string(limit) + " \"$@\"' --";
+}
+
+// A deep tree keeps a folder open per level while its other subfolders wait;
+// with few descriptors the scanner must wait for them or reopen folders, not
+// skip them, and say so when it truly cannot go on.
+TEST(ScanCli, RunningOutOfFileDescriptorsNeverLosesFoldersSilently) {
+    TempTree tree;
+    std::string level = "tree";
+    tree.Folder(level);
+    for (int depth = 0; depth < 40; ++depth) {
+        for (const char* leaf : {"/x", "/y", "/z"}) {
+            tree.Folder(level + leaf);
+            tree.File(level + leaf + "/f", 100);
+        }
+        level += "/deep";
+        tree.Folder(level);
+    }
+    const std::string root = tree.Path("tree");
+    const std::string report = tree.Path("report.json");
+    auto tools = MeasureWithTools(root);
+    for (const char* threads : {"1", "3"}) {
+        SCOPED_TRACE(threads);
+        Outcome few = RunScan(std::string("--threads ") + threads + " --json " +
+                                  ShellQuote(report) + " " + ShellQuote(root),
+                              WithDescriptorLimit(8));
+        EXPECT_EQ(few.exit_code, 0) << few.out;
+        JsonValue json = JsonReader::Parse(ReadFile(report));
+        EXPECT_EQ(json["status"].text, "completed");
+        EXPECT_EQ(json["totals"]["unreadable_folders"].U64(), 0u);
+        EXPECT_EQ(json["totals"]["allocated_bytes"].U64(), tools.allocated);
+        EXPECT_EQ(json["totals"]["entries"].U64(), tools.entries);
+    }
+    // The standard streams and the starting folder leave none to open another.
+    Outcome none =
+        RunScan("--json " + ShellQuote(report) + " " + ShellQuote(root), WithDescriptorLimit(4));
+    EXPECT_EQ(none.exit_code, 4);
+    EXPECT_NE(none.out.find("out of file descriptors"), std::string::npos) << none.out;
+    EXPECT_EQ(JsonReader::Parse(ReadFile(report))["status"].text, "out_of_file_descriptors");
+}
+
 TEST(ScanCliText, NumbersAndTheProgressLine) {
     EXPECT_EQ(cli::HumanBytes(512), "512 B");
     EXPECT_EQ(cli::HumanBytes(1536), "1.5 KiB");

@@ -322,6 +322,25 @@ TEST(ScannerRules, DeepChainNeedsNoStackAndFewOpenFolders) {
     EXPECT_EQ(result.largest_folders[19].path.size(), std::size_t(5 + 2 * 19));
 }
 
+TEST(ScannerRules, AChainAHundredThousandLevelsDeepCostsItsLengthNotItsSquare) {
+    // Every level of a chain enters the largest folders; a path rebuilt from
+    // the root for each would take minutes here, a node released recursively
+    // would overflow the stack.
+    FakeReader reader;
+    FakeNode* level = &reader.root;
+    constexpr int kDepth = 100000;
+    for (int i = 0; i < kDepth; ++i) level = &level->AddFolder(N("d"));
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.totals.folders, kDepth + 1u);
+    ASSERT_EQ(result.largest_folders.size(), 20u);
+    EXPECT_EQ(result.largest_folders[19].path.size(), std::size_t(5 + 2 * 19));
+    // The fake tree is as deep: taken apart level by level for the same reason.
+    for (auto next = std::move(reader.root.children); !next.empty();) {
+        auto below = std::move(next.front()->children);
+        next = std::move(below);
+    }
+}
+
 // A folder of 20,000 files listed names-first, 20 of which vanish before
 // their stat.
 void BuildSplitListedFolder(FakeReader& reader) {
