@@ -95,6 +95,9 @@ public:
 struct OpenResult {
     std::unique_ptr<DirectoryHandle> handle;  // null on failure
     OpenError error = OpenError::kNone;
+    // The system's own error number behind `error` (errno on POSIX, a Win32
+    // error on Windows), for messages; 0 when there is none to tell.
+    int system_error = 0;
     EntryStats self;  // filled by OpenRoot only: the starting folder's own sizes
 };
 

@@ -206,6 +206,7 @@ public:
         if (!opened.handle) {
             result_.status = ScanStatus::kRootUnreadable;
             result_.root_error = opened.error;
+            result_.root_system_error = opened.system_error;
             Finish();
             return false;
         }

@@ -159,11 +159,13 @@ public:
         unique_fd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!fd) {
             result.error = ErrorFromErrno(errno);
+            result.system_error = errno;
             return result;
         }
         struct stat st;
         if (::fstat(fd.get(), &st) != 0) {
             result.error = ErrorFromErrno(errno);
+            result.system_error = errno;
             return result;
         }
         result.self = StatsOf(st);
@@ -191,6 +193,7 @@ public:
             ::openat(directory.fd(), c_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!fd) {
             result.error = ErrorFromErrno(errno);
+            result.system_error = errno;
             return result;
         }
         // Something may have been mounted on it since it was listed.

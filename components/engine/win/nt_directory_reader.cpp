@@ -192,13 +192,15 @@ public:
                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                          nullptr));
         if (!handle) {
-            result.error = OpenErrorFromWin32(::GetLastError());
+            result.system_error = static_cast<int>(::GetLastError());
+            result.error = OpenErrorFromWin32(static_cast<DWORD>(result.system_error));
             return result;
         }
         BY_HANDLE_FILE_INFORMATION info{};
         if (::GetFileInformationByHandle(handle.get(), &info) &&
             !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
             result.error = OpenError::kNotDirectory;
+            result.system_error = ERROR_DIRECTORY;
             return result;
         }
         result.self = RootStats(handle.get());

@@ -93,7 +93,9 @@ TEST(ScanCli, ExitCodeIsNonZeroOnlyWhenThePathItselfCannotBeScanned) {
     Outcome missing = RunScan(ShellQuote(tree.Path("missing")));
     EXPECT_EQ(missing.exit_code, 1);
     EXPECT_EQ(missing.out, "");
-    EXPECT_NE(missing.err.find("not_found"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("cannot scan " + tree.Path("missing") + ": No such file"),
+              std::string::npos)
+        << missing.err;
     EXPECT_EQ(RunScan(ShellQuote(tree.Path("plain"))).exit_code, 1);
 
     // Root ignores permission bits; without its overrides it meets them
@@ -133,6 +135,18 @@ TEST(ScanCliText, NumbersAndTheProgressLine) {
     EXPECT_EQ(line.rfind("1,234 scanned, 2.0 KiB  ...", 0), 0u) << line;
     EXPECT_EQ(line.substr(line.size() - 5), "/leaf");
     EXPECT_EQ(cli::ProgressLine(progress, 200).find("..."), std::string::npos);
+
+    // However narrow the terminal, the line fits; a name cannot steer it.
+    progress.current_folder = "/tmp/\x1b]0;title\x07\nforged line";
+    for (std::size_t width = 0; width <= 60; ++width) {
+        line = cli::ProgressLine(progress, width);
+        EXPECT_LE(line.size(), width);
+        EXPECT_EQ(line.find_first_of("\x1b\x07\n"), std::string::npos) << line;
+    }
+    EXPECT_NE(line.find("\\x1b]0;title\\x07\\x0aforged line"), std::string::npos) << line;
+    EXPECT_EQ(cli::DisplayText("\xC2\x9B"
+                               "2J"),
+              "\\u009b2J");  // the one-byte CSI
 }
 
 }  // namespace
