@@ -22,6 +22,8 @@ struct Node {
     NativeString name;  // the starting folder holds the root path as given
     // The parent's open folder, held until this folder has been opened from it.
     std::shared_ptr<DirectoryHandle> parent_handle;
+    // The file id the parent's listing gave, to open only that folder.
+    std::uint64_t listed_id = 0;
     // 1 for this folder's own listing plus 1 per child folder not yet done.
     std::atomic<std::uint32_t> pending{1};
     // The subtree so far; children add theirs when they are done.
@@ -364,10 +366,11 @@ private:
 
     std::shared_ptr<DirectoryHandle> Open(Node& node) {
         if (&node == root_) return std::move(root_handle_);
-        OpenResult opened = reader_.OpenChild(*node.parent_handle, node.name);
+        OpenResult opened = reader_.OpenChild(*node.parent_handle, node.name, node.listed_id);
         node.parent_handle.reset();
         if (!opened.handle) {
-            RecordUnreadable(node, opened.error);
+            // kNone: replaced since it was listed; counted, never entered.
+            if (opened.error != OpenError::kNone) RecordUnreadable(node, opened.error);
             return nullptr;
         }
         return std::move(opened.handle);
@@ -455,6 +458,7 @@ private:
         auto* child = new Node;
         child->parent = &parent;
         child->name.assign(entry.name);
+        child->listed_id = entry.stats.file_id;
         child->parent_handle = parent_handle;
         child->allocated.store(entry.stats.allocated_bytes, std::memory_order_relaxed);
         child->apparent.store(entry.stats.apparent_bytes, std::memory_order_relaxed);

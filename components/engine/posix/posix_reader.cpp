@@ -173,7 +173,10 @@ public:
         return result;
     }
 
-    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name) override {
+    // A link put in the folder's place fails to open (O_NOFOLLOW); the
+    // listed id is not needed for that.
+    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name,
+                         std::uint64_t /*listed_id*/) override {
         auto& directory = static_cast<PosixDirectory&>(parent);
         OpenResult result;
         // The name came from a listing, so it holds no NUL; it needs one to

@@ -27,6 +27,7 @@ struct FakeNode {
     OpenError open_error = OpenError::kNone;  // opening this folder fails so
     bool listing_breaks = false;              // ReadBatch fails after the first batch
     bool vanishes = false;                    // deleted between listing and stat
+    bool replaced = false;                    // swapped for a link before it is opened
     std::vector<std::unique_ptr<FakeNode>> children;
 
     FakeNode& AddFolder(NativeStringView child, std::uint64_t allocated = 4096,
@@ -84,7 +85,8 @@ public:
         return result;
     }
 
-    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name) override {
+    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name,
+                         std::uint64_t /*listed_id*/) override {
         OpenResult result;
         RecordOpen(NativeString(name));
         auto& folder = static_cast<Handle&>(parent).node();
@@ -94,6 +96,9 @@ public:
                 result.error = OpenError::kNotDirectory;
             } else if (child->open_error != OpenError::kNone) {
                 result.error = child->open_error;
+            } else if (child->replaced) {
+                // What a backend answers when the name no longer leads to
+                // the listed folder.
             } else {
                 result.handle = std::make_unique<Handle>(*this, *child);
             }
