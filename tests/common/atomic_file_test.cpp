@@ -71,5 +71,27 @@ TEST(AtomicFile, ReplacesWholeDropsOnRequestAndLeavesNothingBehindOnFailure) {
     EXPECT_EQ(folder.Entries(), 1u) << "a temporary file was left behind";
 }
 
+// Nothing planted beside the report can be followed: the temporary file's
+// name cannot be guessed, and it is only ever created new.
+TEST(AtomicFile, TheTemporaryFileIsNewUnderAnUnguessableName) {
+    const ScratchFolder folder;
+    const file_path report = folder.File("report.json");
+    const file_path first = TemporaryNameBeside(report);
+    EXPECT_EQ(first.rfind(report, 0), 0u);
+    EXPECT_NE(first, TemporaryNameBeside(report));
+
+    const file_path victim = folder.File("victim");
+    { std::ofstream(fs::path(victim)) << "precious"; }
+    const file_path planted = folder.File("planted");
+    std::error_code no_links;
+    fs::create_symlink(victim, planted, no_links);
+    if (!no_links) {
+        EXPECT_FALSE(CreateNewFile(planted)) << "a link is never followed";
+    }
+    EXPECT_FALSE(CreateNewFile(victim)) << "an existing file is never reopened";
+    EXPECT_EQ(Contents(victim), "precious");
+    EXPECT_TRUE(CreateNewFile(folder.File("fresh")));
+}
+
 }  // namespace
 }  // namespace orvane

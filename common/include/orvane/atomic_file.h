@@ -2,6 +2,12 @@
 // one: a temporary file beside it, flushed, then renamed over it. The
 // command-line scanner's --json report and the component's per-drive
 // reports both go through here.
+//
+// What the target is decides how it is written. Nothing there yet, or a
+// regular file: replaced as above. A symbolic link: followed, and the file
+// it names replaced as above; the link stays. Anything else that exists (a
+// device, a pipe, the terminal, /dev/stdout): written in place, never
+// renamed over. Every failure, a full device included, is reported.
 #pragma once
 
 #include <atomic>
@@ -9,15 +15,19 @@
 #include <string_view>
 
 #if defined(_WIN32)
-#include <windows.h>
+#include "orvane/win32_handles.h"
+#else
+#include "orvane/unique_fd.h"
 #endif
 
 namespace orvane {
 
 #if defined(_WIN32)
 using file_path = std::wstring;
+using file_owner = unique_file;
 #else
 using file_path = std::string;
+using file_owner = unique_fd;
 #endif
 
 // What became of a write. On failure `step` names what could not be done
@@ -37,6 +47,14 @@ struct write_result {
     }
 #endif
 };
+
+// A name for a temporary file beside `path` that nobody can guess ahead,
+// so nothing can be planted under it.
+file_path TemporaryNameBeside(const file_path& path);
+// Creates `path` for writing only if nothing is there, a link included
+// (O_EXCL | O_NOFOLLOW, CREATE_NEW); none when that fails (errno /
+// GetLastError tells why).
+file_owner CreateNewFile(const file_path& path);
 
 // Writes `bytes` to `path`. When `abandon` is set by the time the data is
 // down, the file is dropped instead and the old one stays. On every

@@ -4,9 +4,13 @@
 //   orvane-scan --version
 //
 // Prints the totals and the largest folders of PATH; --json also writes the
-// full report. Exit codes: 0 scanned (unreadable subfolders included), 1 PATH
-// itself cannot be scanned, 2 bad arguments, 3 the report cannot be written,
-// 4 the scan stopped early for lack of a resource (the report says which).
+// full report, before anything is printed. Exit codes: 0 scanned (unreadable
+// subfolders included), 1 PATH itself cannot be scanned, 2 bad arguments, 3
+// the report cannot be written, 4 the scan stopped early for lack of a
+// resource (the report says which), 5 the summary cannot be printed (standard
+// output closed or full), 130 / 143 stopped by SIGINT / SIGTERM (Ctrl+C /
+// the console's other control events): no report is written then.
+#include <cerrno>
 #include <cstdio>
 #include <new>
 #include <optional>
@@ -21,10 +25,12 @@
 #include <unistd.h>
 #endif
 
+#include "cli/stop_requests.h"
 #include "cli/text_report.h"
 #include "core/report_json.h"
 #include "core/scanner.h"
 #include "orvane/atomic_file.h"
+#include "orvane/system_error.h"
 
 namespace orvane::engine::cli {
 namespace {
@@ -35,6 +41,7 @@ enum ExitCode : int {
     kExitUsage = 2,
     kExitReportFailed = 3,
     kExitIncomplete = 4,  // the scan stopped early for lack of a resource
+    kExitOutputFailed = 5,
 };
 
 struct Arguments {
@@ -100,7 +107,7 @@ bool ParseArguments(const std::vector<NativeString>& args, Arguments& parsed) {
             }
             parsed.top = static_cast<std::size_t>(number);
         } else if (arg.size() > 1 && arg[0] == '-' && arg != ORVANE_NATIVE("--")) {
-            std::fprintf(stderr, "orvane-scan: unknown option %s\n", ToUtf8Lossy(arg).c_str());
+            std::fprintf(stderr, "orvane-scan: unknown option %s\n", DisplayText(arg).c_str());
             return false;
         } else if (!have_path) {
             if (arg == ORVANE_NATIVE("--")) {
@@ -114,6 +121,9 @@ bool ParseArguments(const std::vector<NativeString>& args, Arguments& parsed) {
         }
     }
     if (!have_path) return std::fputs(kUsage, stderr), false;
+    if (parsed.path.empty()) {
+        return std::fputs("orvane-scan: the PATH to scan is empty: name a folder\n", stderr), false;
+    }
     return true;
 }
 
@@ -156,6 +166,43 @@ void WaitShowingProgress(Scanner& scanner, bool show) {
     std::fflush(stderr);
 }
 
+// "cannot scan PATH: <what the system said>".
+void ReportUnscannable(const ScanResult& result) {
+    const std::string reason = result.root_system_error != 0
+                                   ? SystemErrorText(result.root_system_error)
+                                   : OpenErrorWords(result.root_error);
+    std::fprintf(stderr, "orvane-scan: cannot scan %s: %s\n", DisplayText(result.root).c_str(),
+                 reason.c_str());
+}
+
+// False (with the message printed) when the report could not be written.
+bool WriteReport(const NativeString& path, const ScanResult& result) {
+    const write_result written = WriteFileAtomically(path, ReportJson(result), &StopRequested());
+    if (written.ok()) return true;
+    std::fprintf(stderr, "orvane-scan: cannot write %s: %s\n", DisplayText(path).c_str(),
+                 written.message().c_str());
+    return false;
+}
+
+// False (with a message on standard error) when standard output is closed
+// or full: the summary is then lost, which is a failure to report.
+bool PrintSummary(const ScanResult& result, std::size_t top) {
+    const std::string summary = TextSummary(result, top);
+    errno = 0;
+    const bool printed = std::fwrite(summary.data(), 1, summary.size(), stdout) == summary.size() &&
+                         std::fflush(stdout) == 0;
+    if (printed) return true;
+    const int error = errno;
+    std::fprintf(stderr, "orvane-scan: cannot print the summary on standard output: %s\n",
+                 error != 0 ? SystemErrorText(error).c_str() : "write failed");
+    return false;
+}
+
+int Stopped() {
+    std::fputs("orvane-scan: stopped; no report written\n", stderr);
+    return StopExitCode();
+}
+
 int Run(const Arguments& args) {
     std::unique_ptr<DirectoryReader> reader = CreatePlatformDirectoryReader();
     ScanOptions options;
@@ -165,28 +212,31 @@ int Run(const Arguments& args) {
     // once by file id, as the component does: both front ends then agree.
     options.unknown_link_count = UnknownLinkCount::kRememberFileId;
     Scanner scanner(*reader, options);
-    scanner.Start(args.path);
-    WaitShowingProgress(scanner, !args.quiet && StderrIsTerminal());
-    ScanResult result = scanner.TakeResult();
+    ScanResult result;
+    {
+        const CancelOnStop cancel_on_stop(scanner);
+        scanner.Start(args.path);
+        WaitShowingProgress(scanner, !args.quiet && StderrIsTerminal());
+        result = scanner.TakeResult();
+    }
+    if (StopRequested()) return Stopped();
 
     int exit_code = kExitScanned;
     if (result.status == ScanStatus::kRootUnreadable) {
-        std::fprintf(stderr, "orvane-scan: cannot scan %s: %s\n", ToUtf8Lossy(args.path).c_str(),
-                     OpenErrorName(result.root_error));
+        ReportUnscannable(result);
         exit_code = kExitPathUnscannable;
-    } else {
-        std::fputs(TextSummary(result, args.top).c_str(), stdout);
-        std::fflush(stdout);
-        if (result.status != ScanStatus::kCompleted && result.status != ScanStatus::kCancelled)
-            exit_code = kExitIncomplete;
+    } else if (result.status != ScanStatus::kCompleted && result.status != ScanStatus::kCancelled) {
+        exit_code = kExitIncomplete;
     }
-    if (args.json_file) {
-        const write_result written = WriteFileAtomically(*args.json_file, ReportJson(result));
-        if (!written.ok()) {
-            std::fprintf(stderr, "orvane-scan: cannot write %s: %s\n",
-                         ToUtf8Lossy(*args.json_file).c_str(), written.message().c_str());
-            if (exit_code == kExitScanned) exit_code = kExitReportFailed;
-        }
+    // The report is safe before anything is printed: a reader that stops
+    // early (| head) or a full standard output cannot cost it.
+    if (args.json_file && !WriteReport(*args.json_file, result)) {
+        if (StopRequested()) return Stopped();
+        if (exit_code == kExitScanned) exit_code = kExitReportFailed;
+    }
+    if (StopRequested()) return Stopped();
+    if (result.status != ScanStatus::kRootUnreadable && !PrintSummary(result, args.top)) {
+        if (exit_code == kExitScanned) exit_code = kExitOutputFailed;
     }
     return exit_code;
 }
@@ -194,6 +244,7 @@ int Run(const Arguments& args) {
 int Main(std::vector<NativeString> args) {
     Arguments parsed;
     if (!ParseArguments(args, parsed)) return kExitUsage;
+    InstallStopHandling();
     try {
         return Run(parsed);
     } catch (const std::bad_alloc&) {

@@ -22,7 +22,44 @@ std::string HumanBytes(std::uint64_t bytes) {
     return buffer;
 }
 
+std::string DisplayText(NativeStringView name) {
+    static const char kHex[] = "0123456789abcdef";
+    const std::string utf8 = ToUtf8Lossy(name);
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else if (byte == 0xC2 && i + 1 < utf8.size() &&
+                   static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
+            // U+0080..U+009F: the C1 controls, CSI among them.
+            const auto code = static_cast<unsigned char>(utf8[++i]);
+            out += "\\u00";
+            out += kHex[code >> 4];
+            out += kHex[code & 0xF];
+        } else {
+            out += static_cast<char>(byte);
+        }
+    }
+    return out;
+}
+
 namespace {
+
+// Drops whole characters from the start of `text` until at most `room`
+// bytes are left, counting "..." in front; nothing at all when even that
+// does not fit.
+std::string KeepEnd(const std::string& text, std::size_t room) {
+    if (text.size() <= room) return text;
+    if (room <= 3) return std::string();
+    std::size_t cut = text.size() - (room - 3);
+    // Cutting only at character starts keeps it valid UTF-8.
+    while (cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) cut++;
+    return "..." + text.substr(cut);
+}
 
 std::string Line(const char* label, const std::string& value) {
     char buffer[64];
@@ -42,7 +79,7 @@ std::string PadLeft(const std::string& text, std::size_t width) {
 
 std::string TextSummary(const ScanResult& result, std::size_t folder_lines) {
     const ScanTotals& totals = result.totals;
-    std::string out = ToUtf8Lossy(result.root);
+    std::string out = DisplayText(result.root);
     if (result.status != ScanStatus::kCompleted)
         out += std::string(" (") + StatusWords(result.status) + ")";
     out += "\n";
@@ -60,12 +97,12 @@ std::string TextSummary(const ScanResult& result, std::size_t folder_lines) {
     for (const FolderSize& folder : result.largest_folders) {
         if (shown++ == folder_lines) break;
         out += "  " + PadLeft(HumanBytes(folder.allocated_bytes), 10) + "  " +
-               ToUtf8Lossy(folder.path) + "\n";
+               DisplayText(folder.path) + "\n";
     }
     if (!result.unreadable.empty()) {
         out += "\nUnreadable folders\n";
         for (const UnreadableFolder& folder : result.unreadable) {
-            out += "  " + ToUtf8Lossy(folder.path) + " (" + OpenErrorName(folder.reason) + ")\n";
+            out += "  " + DisplayText(folder.path) + " (" + OpenErrorName(folder.reason) + ")\n";
         }
         if (totals.unreadable_folders > result.unreadable.size()) {
             out += "  ... and " +
@@ -76,20 +113,12 @@ std::string TextSummary(const ScanResult& result, std::size_t folder_lines) {
 }
 
 std::string ProgressLine(const ScanProgress& progress, std::size_t width) {
-    std::string head =
+    const std::string head =
         GroupDigits(progress.entries) + " scanned, " + HumanBytes(progress.allocated_bytes) + "  ";
     if (head.size() >= width) return head.substr(0, width);
-    std::string folder = ToUtf8Lossy(progress.current_folder);
-    std::size_t room = width - head.size();
     // Counted in bytes, so a line of wide characters may end up shorter than
-    // the terminal; cutting only at character starts keeps it valid UTF-8.
-    if (folder.size() > room) {
-        std::size_t cut = folder.size() - room + 3;
-        while (cut < folder.size() && (static_cast<unsigned char>(folder[cut]) & 0xC0) == 0x80)
-            cut++;
-        folder = "..." + folder.substr(cut);
-    }
-    return head + folder;
+    // the terminal.
+    return head + KeepEnd(DisplayText(progress.current_folder), width - head.size());
 }
 
 }  // namespace orvane::engine::cli

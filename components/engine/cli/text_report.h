@@ -10,10 +10,15 @@ namespace orvane::engine::cli {
 
 // 1536 -> "1.5 KiB"; below 1 KiB plain bytes ("512 B").
 std::string HumanBytes(std::uint64_t bytes);
+// A name as it may be shown on a terminal: UTF-8 (U+FFFD for what is not
+// valid), every control character written as an escape ("\x1b", "\x0a",
+// "\u009b") so that no name can move the cursor, retitle the terminal or
+// start a line of its own.
+std::string DisplayText(NativeStringView name);
 // The totals and the largest folders, as printed on standard output.
 std::string TextSummary(const ScanResult& result, std::size_t folder_lines);
-// One progress line, at most `width` columns: count, bytes, then the folder
-// with its start dropped when it does not fit.
+// One progress line, at most `width` columns (any width, however narrow):
+// count, bytes, then the folder with its start dropped when it does not fit.
 std::string ProgressLine(const ScanProgress& progress, std::size_t width);
 
 }  // namespace orvane::engine::cli

@@ -104,8 +104,14 @@ public:
 };
 
 struct OpenResult {
-    std::unique_ptr<DirectoryHandle> handle;  // null on failure
+    // Null on failure. Null with `error` kNone from OpenChild: the name no
+    // longer leads to the folder that was listed (a link or another folder
+    // was put in its place); it stays counted as listed and is not entered.
+    std::unique_ptr<DirectoryHandle> handle;
     OpenError error = OpenError::kNone;
+    // The system's own error number behind `error` (errno on POSIX, a Win32
+    // error on Windows), for messages; 0 when there is none to tell.
+    int system_error = 0;
     // The opened folder's own sizes and identity: always from OpenRoot; from
     // OpenChild where the backend has them at no cost (a folder reopened by
     // path is checked against them), file_id 0 otherwise.
@@ -120,8 +126,11 @@ public:
     // root that is a symbolic link is followed; nothing below it is.
     virtual OpenResult OpenRoot(const NativeString& path) = 0;
     // Opens folder `name`, listed by `parent`, without following links and
-    // without leaving the starting file system.
-    virtual OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name) = 0;
+    // without leaving the starting file system. `listed_id` is the file id
+    // the listing gave (0 when unknown): a backend that can tell checks that
+    // what it opened is that folder.
+    virtual OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name,
+                                 std::uint64_t listed_id) = 0;
     // The separator used to build full paths for progress and reports.
     virtual NativeChar Separator() const = 0;
 };

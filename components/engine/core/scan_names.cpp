@@ -41,6 +41,24 @@ const char* OpenErrorName(OpenError error) {
     return "other";
 }
 
+const char* OpenErrorWords(OpenError error) {
+    switch (error) {
+        case OpenError::kNone:
+            return "no error";
+        case OpenError::kAccessDenied:
+            return "permission denied";
+        case OpenError::kNotFound:
+            return "not found";
+        case OpenError::kNotDirectory:
+            return "not a folder";
+        case OpenError::kOther:
+            return "cannot be opened";
+        case OpenError::kNoDescriptors:
+            return "too many open files";
+    }
+    return "cannot be opened";
+}
+
 const char* StatusWords(ScanStatus status) {
     switch (status) {
         case ScanStatus::kCompleted:

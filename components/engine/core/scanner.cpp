@@ -132,6 +132,7 @@ private:
         if (!opened.handle) {
             result_.status = ScanStatus::kRootUnreadable;
             result_.root_error = opened.error;
+            result_.root_system_error = opened.system_error;
             Finish();
             return false;
         }
@@ -230,7 +231,9 @@ private:
         }
         bool a_folder = !folder.kind_unknown || tally.SettleKind(folder, opened.error);
         if (!opened.handle) {
-            if (a_folder) shared_.RecordUnreadable(folder, opened.error);
+            // kNone: replaced since it was listed; counted, never entered.
+            if (a_folder && opened.error != OpenError::kNone)
+                shared_.RecordUnreadable(folder, opened.error);
             return nullptr;
         }
         return open_folders_.Adopt(std::move(opened.handle));
@@ -239,9 +242,10 @@ private:
     OpenResult OpenWaitingForDescriptors(const FolderNode& folder) {
         for (;;) {
             const std::uint64_t events = open_folders_.Events();
-            OpenResult opened = folder.parent_handle
-                                    ? reader_.OpenChild(*folder.parent_handle, folder.name)
-                                    : OpenByPath(folder);
+            OpenResult opened =
+                folder.parent_handle
+                    ? reader_.OpenChild(*folder.parent_handle, folder.name, folder.identity.id)
+                    : OpenByPath(folder);
             if (opened.error != OpenError::kNoDescriptors || Stopping()) return opened;
             if (!MakeRoomForAnOpen(events)) return opened;
         }
@@ -268,7 +272,7 @@ private:
         std::shared_ptr<DirectoryHandle> at = anchor_;
         OpenResult opened;
         for (std::size_t i = chain.size(); i-- > 0;) {
-            opened = reader_.OpenChild(*at, chain[i]->name);
+            opened = reader_.OpenChild(*at, chain[i]->name, chain[i]->identity.id);
             if (!opened.handle) return opened;
             const FileIdentity found = IdentityOf(opened.self);
             if (found.known() && chain[i]->identity.known() && !(found == chain[i]->identity)) {

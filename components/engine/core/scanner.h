@@ -110,6 +110,7 @@ struct ScanResult {
     NativeString root;
     ScanStatus status = ScanStatus::kCompleted;
     OpenError root_error = OpenError::kNone;
+    int root_system_error = 0;  // the system's error number behind root_error; 0 unknown
     std::chrono::system_clock::time_point started_at;
     unsigned threads = 0;
     ScanTotals totals;

@@ -165,11 +165,13 @@ public:
         unique_fd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!fd) {
             result.error = ErrorFromErrno(errno);
+            result.system_error = errno;
             return result;
         }
         struct stat st;
         if (::fstat(fd.get(), &st) != 0) {
             result.error = ErrorFromErrno(errno);
+            result.system_error = errno;
             return result;
         }
         result.self = StatsOf(st);
@@ -177,7 +179,10 @@ public:
         return result;
     }
 
-    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name) override {
+    // A link put in the folder's place fails to open (O_NOFOLLOW); the
+    // listed id is not needed for that.
+    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name,
+                         std::uint64_t /*listed_id*/) override {
         auto& directory = static_cast<PosixDirectory&>(parent);
         OpenResult result;
         // The name came from a listing, so it holds no NUL; it needs one to
@@ -197,6 +202,7 @@ public:
             ::openat(directory.fd(), c_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!fd) {
             result.error = ErrorFromErrno(errno);
+            result.system_error = errno;
             return result;
         }
         // Something may have been mounted on it since it was listed.

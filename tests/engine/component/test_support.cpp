@@ -45,9 +45,11 @@ void CreateFolders(const std::wstring& path) {
 
 std::wstring Extended(const std::wstring& path) { return L"\\\\?\\" + path; }
 
-std::wstring PreparedBigTree() {
+std::wstring PreparedBigTree() { return PreparedTree(L"ORVANE_ENGINE_BIG_TREE"); }
+
+std::wstring PreparedTree(const wchar_t* variable) {
     wchar_t buffer[MAX_PATH];
-    const DWORD length = ::GetEnvironmentVariableW(L"ORVANE_ENGINE_BIG_TREE", buffer, MAX_PATH);
+    const DWORD length = ::GetEnvironmentVariableW(variable, buffer, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return {};
     const std::wstring root(buffer, length);
     return ::GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES ? root : std::wstring();

@@ -38,6 +38,9 @@ private:
 // The big tree the test run prepared (ORVANE_ENGINE_BIG_TREE: "crowd" holds
 // 20,000 empty files, "spread" 200 small files in 220 folders), or empty.
 std::wstring PreparedBigTree();
+// The folder a tree made on the Linux side before the run is in, named by
+// the environment `variable`, or empty.
+std::wstring PreparedTree(const wchar_t* variable);
 
 // "\\?\" + path, for paths beyond MAX_PATH.
 std::wstring Extended(const std::wstring& path);

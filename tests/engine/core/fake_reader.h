@@ -28,6 +28,7 @@ struct FakeNode {
     bool listing_breaks = false;              // ReadBatch fails after the first batch
     bool vanishes = false;                    // deleted between listing and stat
     bool listed_without_type = false;         // listed as kUnknown, without sizes
+    bool replaced = false;                    // swapped for a link before it is opened
     std::vector<std::unique_ptr<FakeNode>> children;
 
     FakeNode& AddFolder(NativeStringView child, std::uint64_t allocated = 4096,
@@ -85,7 +86,8 @@ public:
         return result;
     }
 
-    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name) override {
+    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name,
+                         std::uint64_t /*listed_id*/) override {
         OpenResult result;
         RecordOpen(NativeString(name));
         auto& folder = static_cast<Handle&>(parent).node();
@@ -95,6 +97,9 @@ public:
                 result.error = OpenError::kNotDirectory;
             } else if (child->open_error != OpenError::kNone) {
                 result.error = child->open_error;
+            } else if (child->replaced) {
+                // What a backend answers when the name no longer leads to
+                // the listed folder.
             } else {
                 result.handle = std::make_unique<Handle>(*this, *child);
             }

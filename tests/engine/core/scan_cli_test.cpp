@@ -93,7 +93,9 @@ TEST(ScanCli, ExitCodeIsNonZeroOnlyWhenThePathItselfCannotBeScanned) {
     Outcome missing = RunScan(ShellQuote(tree.Path("missing")));
     EXPECT_EQ(missing.exit_code, 1);
     EXPECT_EQ(missing.out, "");
-    EXPECT_NE(missing.err.find("not_found"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("cannot scan " + tree.Path("missing") + ": No such file"),
+              std::string::npos)
+        << missing.err;
     EXPECT_EQ(RunScan(ShellQuote(tree.Path("plain"))).exit_code, 1);
 
     // Root ignores permission bits; without its overrides it meets them
@@ -132,14 +134,15 @@ TEST(ScanCli, WorkerThreadsThatCannotBeStartedAreDoneWithout) {
         "setpriv --reuid=54321 --regid=54321 --clear-groups prlimit";
     const std::string args = "--threads 8 " + ShellQuote(tree.root());
 
-    // Room for one worker at a time: how many ran depends on when the first
-    // one was done, but the scan completes.
-    Outcome some = RunScan(args, as_limited_user + " --nproc=2");
+    // Room for the main thread, the signal watcher and one worker at a time:
+    // how many ran depends on when the first one was done, but the scan
+    // completes.
+    Outcome some = RunScan(args, as_limited_user + " --nproc=3");
     EXPECT_EQ(some.exit_code, 0) << some.err;
     EXPECT_NE(some.out.find("folders             3\n"), std::string::npos) << some.out;
     EXPECT_EQ(some.out.find(", 8 threads\n"), std::string::npos) << some.out;
 
-    Outcome none = RunScan(args, as_limited_user + " --nproc=1");
+    Outcome none = RunScan(args, as_limited_user + " --nproc=2");
     EXPECT_EQ(none.exit_code, 4) << none.err;
     EXPECT_NE(none.out.find("no worker thread could be started"), std::string::npos) << none.out;
 }
@@ -204,6 +207,18 @@ TEST(ScanCliText, NumbersAndTheProgressLine) {
     EXPECT_EQ(line.rfind("1,234 scanned, 2.0 KiB  ...", 0), 0u) << line;
     EXPECT_EQ(line.substr(line.size() - 5), "/leaf");
     EXPECT_EQ(cli::ProgressLine(progress, 200).find("..."), std::string::npos);
+
+    // However narrow the terminal, the line fits; a name cannot steer it.
+    progress.current_folder = "/tmp/\x1b]0;title\x07\nforged line";
+    for (std::size_t width = 0; width <= 60; ++width) {
+        line = cli::ProgressLine(progress, width);
+        EXPECT_LE(line.size(), width);
+        EXPECT_EQ(line.find_first_of("\x1b\x07\n"), std::string::npos) << line;
+    }
+    EXPECT_NE(line.find("\\x1b]0;title\\x07\\x0aforged line"), std::string::npos) << line;
+    EXPECT_EQ(cli::DisplayText("\xC2\x9B"
+                               "2J"),
+              "\\u009b2J");  // the one-byte CSI
 }
 
 }  // namespace

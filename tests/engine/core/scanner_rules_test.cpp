@@ -254,6 +254,19 @@ TEST(ScannerRules, UnreadableListStopsAtItsLimitButTheCountDoesNot) {
     EXPECT_EQ(result.unreadable.size(), 100u);
 }
 
+TEST(ScannerRules, AFolderReplacedSinceItWasListedIsCountedButNotEntered) {
+    FakeReader reader;
+    FakeNode& swapped = reader.root.AddFolder(N("swapped"), 4096, 4096);
+    swapped.replaced = true;
+    swapped.AddFile(N("elsewhere"), 1 << 20, 1 << 20);
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.status, ScanStatus::kCompleted);
+    EXPECT_EQ(result.totals.folders, 2u);
+    EXPECT_EQ(result.totals.files, 0u);
+    EXPECT_EQ(result.totals.allocated_bytes, 2 * 4096u);
+    EXPECT_EQ(result.totals.unreadable_folders, 0u);
+}
+
 TEST(ScannerRules, UnreadableRootEndsTheScanAtOnce) {
     FakeReader reader;
     reader.root.open_error = OpenError::kAccessDenied;
