@@ -98,7 +98,13 @@ void frmWizard::Load() {
     CreateBound(kWindowExStyle, ids::kWizardClassName, ids::kWizardCaption, kWindowStyle, x, y,
                 width, height, nullptr, nullptr);
     ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_.get()));
-    ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+    // Alt+Tab and the taskbar button show the big icon: the program's own
+    // multi-size icon where the exe carries one, the title-bar image otherwise.
+    program_icon_.reset(static_cast<HICON>(
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                     ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
+    const HICON big_icon = program_icon_ ? program_icon_.get() : icon_.get();
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon));
     CreateControls();
     tmrProgress.Attach(hwnd());
     loaded_ = true;

@@ -170,6 +170,7 @@ private:
     unique_hfont bold_font_;
     unique_hbitmap banner_;
     unique_hicon icon_;
+    unique_hicon program_icon_;  // from the exe's resources, for Alt+Tab and the taskbar
     unique_hbrush window_brush_;
     com_ptr<IStyleman>* styleman_ = nullptr;
     com_ptr<IAnalysisEngine>* engine_ = nullptr;
