@@ -153,6 +153,7 @@ protected:
 
 private:
     void CreateFonts();
+    SIZE BannerSize() const noexcept;
     void CreateControls();
     void AddDriveEntry(ListView& lvw, const DriveRoot& drive, ErrorMode& errors);
     // The engine, or the "object not set" error (91) before start-up created it.
