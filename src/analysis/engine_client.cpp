@@ -37,17 +37,19 @@ EngineProgress ParseEngineProgress(std::wstring_view status, std::wstring_view b
 
 void EngineClient::AnalyzeDrive(const std::wstring& drive_text) {
     unique_bstr text(drive_text.c_str(), static_cast<UINT>(drive_text.size()));
-    ThrowIfFailed(engine_.AnalyzeDrive(text.get()));
+    Check(engine_.AnalyzeDrive(text.get()));
 }
 
-void EngineClient::FinishDrive() { ThrowIfFailed(engine_.FinishDrive()); }
+void EngineClient::FinishDrive() { Check(engine_.FinishDrive()); }
 
-void EngineClient::Cancel() { ThrowIfFailed(engine_.Cancel()); }
+void EngineClient::Cancel() { Check(engine_.Cancel()); }
+
+void EngineClient::Check(HRESULT hr) { ThrowIfFailed(hr, &engine_, IID_IAnalysisEngine); }
 
 EngineProgress EngineClient::ReadProgress() {
     unique_bstr status, bytes;
-    ThrowIfFailed(engine_.GetStatusText(status.put()));
-    ThrowIfFailed(engine_.GetBytesScanned(bytes.put()));
+    Check(engine_.GetStatusText(status.put()));
+    Check(engine_.GetBytesScanned(bytes.put()));
     return ParseEngineProgress(ViewOf(status), ViewOf(bytes),
                                LocaleCharacter(LOCALE_SDECIMAL, L'.'),
                                LocaleCharacter(LOCALE_STHOUSAND, L','));

@@ -43,6 +43,9 @@ public:
     EngineProgress ReadProgress();
 
 private:
+    // A failure as the program's error, with the engine's own description
+    // where it left one.
+    void Check(HRESULT hr);
     IAnalysisEngine& engine_;
 };
 

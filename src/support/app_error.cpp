@@ -1,5 +1,7 @@
 #include "support/app_error.h"
 
+#include <oleauto.h>
+
 #include <atomic>
 #include <cstdio>
 
@@ -55,6 +57,36 @@ std::wstring DescribeHresult(HRESULT hr) {
 void RaiseError(long number) { throw AppError(number, DescribeErrorNumber(number)); }
 
 void RaiseHresult(HRESULT hr) { throw AppError(static_cast<long>(hr), DescribeHresult(hr)); }
+
+namespace {
+
+// The description the component left for the failed call, if any.
+std::wstring ComponentDescription(IUnknown* object, REFIID iid) {
+    std::wstring text;
+    ISupportErrorInfo* support = nullptr;
+    if (!object ||
+        FAILED(object->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support))))
+        return text;
+    const bool supported = support->InterfaceSupportsErrorInfo(iid) == S_OK;
+    support->Release();
+    IErrorInfo* info = nullptr;
+    if (!supported || ::GetErrorInfo(0, &info) != S_OK || !info) return text;
+    BSTR description = nullptr;
+    if (SUCCEEDED(info->GetDescription(&description)) && description)
+        text.assign(description, ::SysStringLen(description));
+    ::SysFreeString(description);
+    info->Release();
+    return text;
+}
+
+}  // namespace
+
+void ThrowIfFailed(HRESULT hr, IUnknown* object, REFIID iid) {
+    if (SUCCEEDED(hr)) return;
+    std::wstring description = ComponentDescription(object, iid);
+    if (description.empty()) RaiseHresult(hr);
+    throw AppError(static_cast<long>(hr), std::move(description));
+}
 
 void RaiseLastError() {
     const DWORD code = ::GetLastError();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <unknwn.h>
 
 #include <exception>
 #include <string>
@@ -49,6 +50,11 @@ std::wstring DescribeHresult(HRESULT hr);
 inline void ThrowIfFailed(HRESULT hr) {
     if (FAILED(hr)) RaiseHresult(hr);
 }
+
+// The same for a call of a component's interface iid on object: where the
+// component supports error information for it, the error keeps the number
+// and takes the component's own description, as the platform's report does.
+void ThrowIfFailed(HRESULT hr, IUnknown* object, REFIID iid);
 
 // The text of the error report, e.g. "Run-time error '6':\r\n\r\nOverflow".
 std::wstring ErrorReportText(long number, const std::wstring& description);

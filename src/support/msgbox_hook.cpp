@@ -11,6 +11,16 @@ constexpr wchar_t kDefaultCaption[] = L"Ostrel Messagebox Demo";
 // Only one box is up at a time (all boxes are modal on the one UI thread), so
 // one hook handle serves every call.
 unique_hhook g_hook;
+int g_boxes_up = 0;
+
+// Counts a box as up for as long as MessageBox runs.
+class BoxUp {
+public:
+    BoxUp() noexcept { ++g_boxes_up; }
+    ~BoxUp() { --g_boxes_up; }
+    BoxUp(const BoxUp&) = delete;
+    BoxUp& operator=(const BoxUp&) = delete;
+};
 CenteringTargetProvider g_target_provider = nullptr;
 
 CenteringTarget CurrentTarget() noexcept {
@@ -65,8 +75,11 @@ int MsgBoxCentered(std::wstring& sPrompt, long lType, std::wstring& sTitle) {
         g_hook.reset(
             ::SetWindowsHookExW(WH_CBT, MsgBoxHookProc, InstanceOf(owner), ::GetCurrentThreadId()));
     }
-    const int result =
-        ::MessageBoxW(owner, sPrompt.c_str(), sTitle.c_str(), static_cast<UINT>(lType));
+    int result = 0;
+    {
+        const BoxUp up;
+        result = ::MessageBoxW(owner, sPrompt.c_str(), sTitle.c_str(), static_cast<UINT>(lType));
+    }
     // The hook belongs to this box alone. Left behind (the box could not be
     // shown, so it never activated), it would move the next window that
     // activates on this thread.
@@ -75,6 +88,8 @@ int MsgBoxCentered(std::wstring& sPrompt, long lType, std::wstring& sTitle) {
     // button has a negative identifier, so both mean "not shown".
     return result > 0 ? result : 0;
 }
+
+bool MsgBoxShowing() noexcept { return g_boxes_up > 0; }
 
 bool MsgBoxHookInstalled() noexcept { return static_cast<bool>(g_hook); }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "support/app_error.h"
+#include "support/msgbox_hook.h"
 #include "support/wait_cursor.h"
 
 namespace orvane {
@@ -62,9 +63,12 @@ LRESULT DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         case WM_COMMAND: {
             const HWND control = reinterpret_cast<HWND>(lParam);
             // Only what the user could click reaches a handler; Enter and
-            // Escape (IDOK, IDCANCEL without a control) do nothing.
+            // Escape (IDOK, IDCANCEL without a control) do nothing. While one
+            // of the program's boxes is up nothing is clicked either: a click
+            // sent by message (automation, accessibility tools) gets past the
+            // disabled owner, and would stack a second question on the first.
             if (HIWORD(wParam) == BN_CLICKED && control && ::IsWindowVisible(control) &&
-                ::IsWindowEnabled(control))
+                ::IsWindowEnabled(control) && !MsgBoxShowing())
                 OnClick(LOWORD(wParam));
             return 0;
         }

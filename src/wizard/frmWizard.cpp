@@ -84,7 +84,7 @@ void frmWizard::Load() {
     Form_Initialize();
     scale_ = ScreenTwipsScale();
     CreateFonts();
-    banner_ = CreateBannerBitmap();
+    banner_ = CreateBannerBitmap(BannerSize());
     icon_ = CreateWizardIcon();
     window_brush_.reset(::CreateSolidBrush(::GetSysColor(COLOR_WINDOW)));
     RegisterWindowClass(ids::kWizardClassName, ::GetSysColorBrush(COLOR_BTNFACE), icon_.get());
@@ -113,6 +113,12 @@ void frmWizard::Load() {
     Form_Load();
 }
 
+SIZE frmWizard::BannerSize() const noexcept {
+    // The picture's natural size is its twips at the screen's scale.
+    return SIZE{TwipsToPixelsX(kBannerWidthTwips, scale_),
+                TwipsToPixelsY(kBannerHeightTwips, scale_)};
+}
+
 void frmWizard::CreateFonts() {
     font_ = CreateFormFont(FW_NORMAL);
     bold_font_ = CreateFormFont(FW_BOLD);
@@ -125,7 +131,7 @@ void frmWizard::CreateControls() {
     frmTop.Create(form, scale_);
     lblTitle.Create(frmTop.hWnd(), scale_);
     lblDesc.Create(frmTop.hWnd(), scale_);
-    Image1.SetBitmap(banner_.get(), SIZE{kBannerWidth, kBannerHeight});
+    Image1.SetBitmap(banner_.get(), BannerSize());
     frmTop.AddPicture(&Image1);
     frmBar.Create(form, scale_);
     frmDrives.Create(form, scale_);
@@ -209,15 +215,15 @@ void frmWizard::OnNcDestroy() {
     }
 }
 
-double frmWizard::Left() const noexcept { return OuterRect(hwnd()).left * scale_.per_pixel_x; }
-double frmWizard::Top() const noexcept { return OuterRect(hwnd()).top * scale_.per_pixel_y; }
+double frmWizard::Left() const noexcept { return PixelsToTwipsX(OuterRect(hwnd()).left, scale_); }
+double frmWizard::Top() const noexcept { return PixelsToTwipsY(OuterRect(hwnd()).top, scale_); }
 double frmWizard::Width() const noexcept {
     const RECT r = OuterRect(hwnd());
-    return (r.right - r.left) * scale_.per_pixel_x;
+    return PixelsToTwipsX(r.right - r.left, scale_);
 }
 double frmWizard::Height() const noexcept {
     const RECT r = OuterRect(hwnd());
-    return (r.bottom - r.top) * scale_.per_pixel_y;
+    return PixelsToTwipsY(r.bottom - r.top, scale_);
 }
 
 // --- Messages -----------------------------------------------------------------

@@ -35,6 +35,7 @@ inline constexpr double kClientHeightTwips = 5085;
 
 class DriveRoot;
 class EngineClient;
+struct EngineProgress;
 
 class frmWizard final : public DialogWindow {
 public:
@@ -153,11 +154,15 @@ protected:
 
 private:
     void CreateFonts();
+    SIZE BannerSize() const noexcept;
     void CreateControls();
     void AddDriveEntry(ListView& lvw, const DriveRoot& drive, ErrorMode& errors);
     // The engine, or the "object not set" error (91) before start-up created it.
     EngineClient Engine();
     bool HasEngine() const noexcept { return engine_ && *engine_; }
+    // What a tick shows of the engine's figures: the folder, the count, the
+    // scanned bytes and both bars (at most 97).
+    void ShowProgress(const EngineProgress& progress);
     LRESULT OnDriveListCustomDraw(NMLVCUSTOMDRAW& draw);
     LRESULT OnCtlColor(UINT message, HDC dc, HWND control);
     void ForgetWindows() noexcept;

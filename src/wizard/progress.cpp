@@ -9,7 +9,14 @@
 namespace orvane {
 
 void frmWizard::tmrProgress_Timer() {
-    const EngineProgress progress = Engine().ReadProgress();
+    ShowProgress(Engine().ReadProgress());
+    if (bCancelled) {
+        StopProgressTimer();
+        Unload();
+    }
+}
+
+void frmWizard::ShowProgress(const EngineProgress& progress) {
     sStatusParts = progress.fields;
 
     // Measured in the window's own font; a wizard unloaded by a handler that
@@ -26,11 +33,6 @@ void frmWizard::tmrProgress_Timer() {
     pbDiskProgress.SetValue(CappedBarValue(iDiskPercent));
     iOverallPercent = ProgressPercent(cyBytesDone.SaturatingAdd(cyDriveScanned), cyTotalUsedBytes);
     pbOverallProgress.SetValue(CappedBarValue(iOverallPercent));
-
-    if (bCancelled) {
-        StopProgressTimer();
-        Unload();
-    }
 }
 
 }  // namespace orvane

@@ -79,6 +79,10 @@ void frmWizard::cmdNext_Click() {
         Engine().AnalyzeDrive(drive);
         if (bCancelled) return stop_after_cancel();
         Engine().FinishDrive();
+        // The drive's own final figures, read once as a tick does: a drive
+        // that ends before its first tick would otherwise add the previous
+        // drive's bytes again, and the count line would show the last tick's.
+        if (!bCancelled) ShowProgress(Engine().ReadProgress());
         cyBytesDone = cyBytesDone.SaturatingAdd(cyDriveScanned);
     }
 

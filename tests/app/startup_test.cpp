@@ -92,7 +92,7 @@ TEST(Startup, MainLeavesTheWizardReadyAndItsUnloadEndsTheProgram) {
     // Back to the pointer in force before the hourglass, not the arrow.
     EXPECT_EQ(ScreenMousePointer(), kPointerDefault);
     EXPECT_EQ(wizard.lvwDrives.ColumnWidth(), 4940.0);
-    if (ScreenTwipsScale().per_pixel_x == 15.0) {
+    if (ScreenTwipsScale().dpi_x == 96) {
         EXPECT_EQ(::SendMessageW(wizard.lvwDrives.hWnd(), LVM_GETCOLUMNWIDTH, 0, 0), 4940 / 15);
     }
     EXPECT_TRUE(objEngine);

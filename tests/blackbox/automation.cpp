@@ -561,7 +561,9 @@ std::optional<std::wstring> SaveScreenshot(const std::wstring& name,
     std::string file(reinterpret_cast<const char*>(&header), sizeof header);
     file.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(BITMAPINFOHEADER));
     file.append(static_cast<const char*>(bits), imageSize);
-    const std::wstring path = folder + L"\\" + name + L".bmp";
+    // Runs at other display scales keep their pictures apart (name-dpi192).
+    const std::wstring suffix = EnvironmentValue(L"ORVANE_SCREENSHOT_SUFFIX");
+    const std::wstring path = folder + L"\\" + name + suffix + L".bmp";
     if (!WriteWholeFile(path, file.data(), file.size())) return std::nullopt;
     return path;
 }

@@ -21,10 +21,10 @@ CenteringTarget TestTarget() {
     CenteringTarget target;
     target.hwnd = g_target_window;
     target.scale = ScreenTwipsScale();
-    target.left = g_target_pixels.left * target.scale.per_pixel_x;
-    target.top = g_target_pixels.top * target.scale.per_pixel_y;
-    target.width = (g_target_pixels.right - g_target_pixels.left) * target.scale.per_pixel_x;
-    target.height = (g_target_pixels.bottom - g_target_pixels.top) * target.scale.per_pixel_y;
+    target.left = g_target_pixels.left * target.scale.PerPixelX();
+    target.top = g_target_pixels.top * target.scale.PerPixelY();
+    target.width = (g_target_pixels.right - g_target_pixels.left) * target.scale.PerPixelX();
+    target.height = (g_target_pixels.bottom - g_target_pixels.top) * target.scale.PerPixelY();
     return target;
 }
 
@@ -193,7 +193,7 @@ TEST_F(MsgBoxHookTest, BoxThatCannotBeShownLeavesNoHookBehind) {
 
 TEST(MsgBoxPositionTest, ConvertsTwipsAndDividesTruncatingTowardZero) {
     CenteringTarget target;
-    target.scale = TwipsScale{15, 15};
+    target.scale = TwipsScale{96, 96};
     target.left = 1500;      // 100 px
     target.top = 3000;       // 200 px
     target.width = 1500;     // 100 px
@@ -201,15 +201,15 @@ TEST(MsgBoxPositionTest, ConvertsTwipsAndDividesTruncatingTowardZero) {
     POINT p = CenteredBoxPosition(target, 105, 60);
     EXPECT_EQ(p.x, 100 - 2);  // (100 - 105) / 2 = -2, not -3
     EXPECT_EQ(p.y, 200 + 3);
-    // 192 dpi: 7.5 twips per pixel rounds to 8.
-    target.scale = TwipsScale{7.5, 7.5};
-    target.left = 800;
+    // 192 dpi: 7.5 twips per pixel, taken exactly.
+    target.scale = TwipsScale{192, 192};
+    target.left = 750;  // 100 px
     target.top = 0;
-    target.width = 1600;
-    target.height = 800;
+    target.width = 1600;  // 213 px
+    target.height = 800;  // 106 px
     p = CenteredBoxPosition(target, 100, 50);
-    EXPECT_EQ(p.x, 100 + 50);
-    EXPECT_EQ(p.y, 0 + 25);
+    EXPECT_EQ(p.x, 100 + 56);
+    EXPECT_EQ(p.y, 0 + 28);
 }
 
 }  // namespace

@@ -161,6 +161,17 @@ TEST_F(RegistrySettingsTest, MissingKeyOrValueReadsFalseAndWritesNothing) {
     if (created) ::RegCloseKey(created);
 }
 
+TEST_F(RegistrySettingsTest, AWriteTheOpenedKeyRefusesIsNoSuccess) {
+    // The key opens; the registry refuses the value (a name beyond its
+    // 16,383-character limit). The result says so and nothing is stored.
+    const std::wstring too_long(20000, L'n');
+    EXPECT_FALSE(WriteRegistryValue(HKEY_CURRENT_USER, sub_key_, too_long, L"yes"));
+    DWORD values = 1;
+    ::RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                       nullptr, nullptr, nullptr);
+    EXPECT_EQ(values, 0u);
+}
+
 TEST_F(RegistrySettingsTest, DataBeyondTheBufferFailsToRead) {
     SetAnsi("Fits", REG_SZ, std::string(1023, 'a') + '\0');     // 1024 bytes
     SetAnsi("FitsBare", REG_SZ, std::string(1024, 'b'));        // 1024 bytes, no NUL

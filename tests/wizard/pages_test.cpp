@@ -68,6 +68,29 @@ TEST_F(WizardPages, CancelAnsweredNoChangesNothing) {
     EXPECT_TRUE(styleman->calls.empty());
 }
 
+void CALLBACK ClickCancelFiveTimes(HWND, UINT, UINT_PTR timer, DWORD) {
+    ::KillTimer(nullptr, timer);
+    const HWND cancel = ::GetDlgItem(frmWizard::Active()->hwnd(), ids::cmdCancel);
+    for (int i = 0; i < 5; ++i) ::PostMessageW(cancel, BM_CLICK, 0, 0);
+}
+
+TEST_F(WizardPages, ClicksWhileTheQuestionIsUpAskNothingMore) {
+    // Clicks sent by message reach Cancel although its owner is disabled;
+    // they arrive inside the question's own message loop.
+    // Enough answers for every box a regression would stack up.
+    BoxAnswerer answerer(std::vector<int>(12, IDNO));
+    ::SetTimer(nullptr, 0, 10, ClickCancelFiveTimes);
+    form.cmdCancel_Click();
+    testing::PumpFor(300);
+    EXPECT_EQ(answerer.Boxes().size(), 1u);
+    EXPECT_TRUE(form.IsLoaded());
+    // Once it is answered, Cancel asks again.
+    ::PostMessageW(form.cmdCancel.hWnd(), BM_CLICK, 0, 0);
+    testing::PumpUntil([&] { return answerer.Boxes().size() == 2; }, 3000);
+    testing::PumpFor(200);
+    EXPECT_EQ(answerer.Boxes().size(), 2u);
+}
+
 TEST_F(WizardPages, CancelAnsweredYesTellsTheEngineAndUnloadsOnce) {
     form.tmrProgress.SetEnabled(true);
     form.tmrProgress.SetInterval(100);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 #include "analysis/run_state.h"
@@ -82,6 +83,29 @@ TEST_F(AnalysisRun, ThreeDrivesOneAfterAnotherEndInFinish) {
     EXPECT_FALSE(form.tmrProgress.Ticking());
     EXPECT_EQ(form.cmdCancel.Left(), form.cmdNext.Left());
     EXPECT_TRUE(styleman->calls.empty());
+}
+
+TEST_F(AnalysisRun, EachDriveEndsWithItsOwnFiguresEvenWithoutATick) {
+    CheckOnly({L"C:", L"D:", L"H:"});
+    // The middle drive ends at once, before any tick could read it.
+    const std::map<std::wstring, std::pair<int, std::wstring>> figures = {
+        {L"C:", {250, L"2500"}}, {L"D:", {0, L"7"}}, {L"H:", {150, L"300"}}};
+    std::vector<Currency> done_before;
+    engine->during_analyze = [&](const std::wstring& drive) {
+        const auto& [ms, bytes] = figures.at(drive);
+        engine->analyze_ms = static_cast<DWORD>(ms);
+        engine->bytes = bytes;
+        engine->status = drive + L"\\|" + bytes + L" scanned";
+        done_before.push_back(form.cyBytesDone);
+    };
+    form.cmdNext_Click();
+    EXPECT_EQ(done_before, (std::vector<Currency>{Currency::FromWhole(0), Currency::FromWhole(2500),
+                                                  Currency::FromWhole(2507)}));
+    EXPECT_EQ(form.cyBytesDone, Currency::FromWhole(2807));
+    EXPECT_EQ(form.cyDriveScanned, Currency::FromWhole(300));
+    // The count at Finish is the last drive's own, not the last tick's.
+    EXPECT_EQ(TextOf(form.lblFileFldCount.hWnd()), L"300 ");
+    EXPECT_EQ(TextOf(form.cmdCancel.hWnd()), L"Finish");
 }
 
 TEST_F(AnalysisRun, TicksShowTheFolderTheCountAndMoveTheBarsUpTo97) {

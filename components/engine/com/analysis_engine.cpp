@@ -5,8 +5,10 @@
 
 #include "orvane/atomic_file.h"
 #include "orvane/com_guard.h"
+#include "orvane/system_error.h"
 
 #include "core/report_json.h"
+#include "error_info.h"
 #include "message_pump.h"
 #include "report_store.h"
 #include "status_text.h"
@@ -80,8 +82,29 @@ HRESULT AnalysisEngine::AnalyzeDrive(BSTR bstrDrive) {
     return Guarded([&] { return Analyze(bstrDrive); });
 }
 
+HRESULT AnalysisEngine::QueryInterface(REFIID riid, void** ppv) {
+    if (ppv && IsEqualIID(riid, IID_ISupportErrorInfo)) {
+        *ppv = static_cast<ISupportErrorInfo*>(this);
+        AddRef();
+        return S_OK;
+    }
+    return Base::QueryInterface(riid, ppv);
+}
+
+HRESULT AnalysisEngine::InterfaceSupportsErrorInfo(REFIID riid) {
+    return IsEqualIID(riid, IID_IAnalysisEngine) ? S_OK : S_FALSE;
+}
+
 HRESULT AnalysisEngine::FinishDrive() {
-    return Guarded([&] { return Finish(); });
+    const HRESULT hr = Guarded([&] { return Finish(); });
+    if (SUCCEEDED(hr)) {
+        ClearErrorDescription();
+    } else if (!report_failure_.empty()) {
+        SetErrorDescription(L"The analysis of drive " + std::wstring{drive_letter_, L':'} +
+                                L" could not be saved: " + report_failure_,
+                            IID_IAnalysisEngine);
+    }
+    return hr;
 }
 
 HRESULT AnalysisEngine::Analyze(BSTR drive) {
@@ -146,6 +169,7 @@ HRESULT AnalysisEngine::Finish() {
     JoinReportWriter();
     result_taken_ = true;
     abandon_report_ = false;
+    report_failure_.clear();
     report_done_.ResetEvent();
     report_writer_ = std::thread([this] { WriteReport(); });
     if (PumpMessagesUntil(report_done_.get(), cancel_.get()) != PumpOutcome::kDone) {
@@ -164,7 +188,11 @@ void AnalysisEngine::WriteReport() {
         const std::string json = ReportJson(result);
         std::wstring folder;
         HRESULT hr = EnsureReportsFolder(folder);
-        if (SUCCEEDED(hr)) {
+        if (FAILED(hr)) {
+            report_failure_ = L"the reports folder could not be created (" +
+                              WideFromUtf8(SystemErrorText(static_cast<int>(HRESULT_CODE(hr)))) +
+                              L").";
+        } else {
             SYSTEMTIME started{};
             const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
                 result.started_at.time_since_epoch());
@@ -179,7 +207,11 @@ void AnalysisEngine::WriteReport() {
             }
             const std::wstring path =
                 UnusedReportPath(folder, ReportFileName(drive_letter_, started));
-            hr = orvane::WriteFileAtomically(path, json, &abandon_report_).hresult();
+            const write_result written = orvane::WriteFileAtomically(path, json, &abandon_report_);
+            hr = written.hresult();
+            if (!written.ok())
+                report_failure_ = L"the report " + path + L" could not be written (" +
+                                  WideFromUtf8(written.message()) + L").";
         }
         return hr;
     });

@@ -20,10 +20,20 @@
 namespace orvane::engine::com {
 
 class AnalysisEngine final
-    : public orvane::com::DispatchObject<AnalysisEngineReservedSlots, IID_IAnalysisEngine> {
+    : public orvane::com::DispatchObject<AnalysisEngineReservedSlots, IID_IAnalysisEngine>,
+      public ISupportErrorInfo {
+    using Base = orvane::com::DispatchObject<AnalysisEngineReservedSlots, IID_IAnalysisEngine>;
+
 public:
     AnalysisEngine();
     ~AnalysisEngine() override;
+
+    // A failing FinishDrive leaves error information saying which drive,
+    // what failed and the system's reason.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return Base::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return Base::Release(); }
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
 
     HRESULT STDMETHODCALLTYPE FinishDrive() override;
     HRESULT STDMETHODCALLTYPE AnalyzeDrive(BSTR bstrDrive) override;
@@ -54,6 +64,7 @@ private:
     std::thread report_writer_;
     std::atomic<bool> abandon_report_{false};
     HRESULT report_result_ = S_OK;
+    std::wstring report_failure_;  // what failed and why, when report_result_ did
 };
 
 }  // namespace orvane::engine::com
