@@ -24,6 +24,8 @@
 #include "orvane/win32_handles.h"
 #include "window/controls.h"
 #include "window/dialog_window.h"
+#include "window/taskbar_progress.h"
+#include "wizard/banner_colours.h"
 #include "wizard/control_ids.h"
 
 namespace orvane {
@@ -141,6 +143,12 @@ public:
     void cmdNext_Click();
     void tmrProgress_Timer();
 
+    // --- The shell, the system colours and assistive technology ----------------
+    // The banner's colours now (they follow the system's colours and high contrast).
+    const BannerColours& Banner() const noexcept { return banner_colours_; }
+    // An error report is about to be shown: the taskbar button says so.
+    void OnErrorReport() noexcept { taskbar_.ShowError(); }
+
     // The wizard currently loaded, if any (message boxes centre over it).
     static frmWizard* Active() noexcept { return active_; }
 
@@ -161,6 +169,12 @@ private:
     LRESULT OnDriveListCustomDraw(NMLVCUSTOMDRAW& draw);
     LRESULT OnCtlColor(UINT message, HDC dc, HWND control);
     void ForgetWindows() noexcept;
+    // Messages from the shell and the system; true when handled.
+    bool HandleShellMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void ApplySystemColours();
+    void AnnotateForAssistiveTechnology();
+    // The bar that stands for the whole run goes to the taskbar button.
+    void ShowRunOnTaskbar() noexcept;
 
     friend class RunScope;
     bool loaded_ = false;
@@ -171,6 +185,8 @@ private:
     unique_hbitmap banner_;
     unique_hicon icon_;
     unique_hbrush window_brush_;
+    BannerColours banner_colours_{};
+    TaskbarProgress taskbar_;
     com_ptr<IStyleman>* styleman_ = nullptr;
     com_ptr<IAnalysisEngine>* engine_ = nullptr;
     std::function<void()> on_unloaded_;

@@ -26,6 +26,7 @@ void frmWizard::tmrProgress_Timer() {
     pbDiskProgress.SetValue(CappedBarValue(iDiskPercent));
     iOverallPercent = ProgressPercent(cyBytesDone.SaturatingAdd(cyDriveScanned), cyTotalUsedBytes);
     pbOverallProgress.SetValue(CappedBarValue(iOverallPercent));
+    ShowRunOnTaskbar();
 
     if (bCancelled) {
         StopProgressTimer();

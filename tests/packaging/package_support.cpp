@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "test_handles.h"
+#include "orvane/win32_handles.h"
 #include "wizard/control_ids.h"
 
 namespace orvane::packaging {
@@ -25,7 +25,7 @@ std::optional<DWORD> RunAndWait(const std::wstring& commandLine, milliseconds ti
                           &startup, &info)) {
         return std::nullopt;
     }
-    const tests::owned_handle process(info.hProcess), thread(info.hThread);
+    const orvane::unique_handle process(info.hProcess), thread(info.hThread);
     if (::WaitForSingleObject(process.get(), static_cast<DWORD>(timeout.count())) !=
         WAIT_OBJECT_0) {
         ::TerminateProcess(process.get(), 0xDEAD);
@@ -86,7 +86,7 @@ bool FolderExists(const std::wstring& path) {
 }
 
 bool WriteTextFile(const std::wstring& path, const std::string& text) {
-    const tests::owned_file file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+    const orvane::unique_file file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     return file &&
