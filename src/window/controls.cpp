@@ -247,6 +247,12 @@ bool ListView::GhostedAt(int position) const noexcept {
             LVIS_CUT) != 0;
 }
 
+bool ListView::SelectedAt(int position) const noexcept {
+    if (!hWnd()) return false;
+    return (::SendMessageW(hWnd(), LVM_GETITEMSTATE, static_cast<WPARAM>(position), LVIS_SELECTED) &
+            LVIS_SELECTED) != 0;
+}
+
 namespace {
 // The state-image bits and every bit above them: focus and selection stay.
 constexpr UINT kStateImageMask = 0xFFFFF000;

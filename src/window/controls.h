@@ -176,6 +176,8 @@ public:
     static LRESULT SetImageList(HWND list, HIMAGELIST image_list, int which) noexcept;
     // The "ghosted" state of the entry at a position from 0, without a range check.
     bool GhostedAt(int position) const noexcept;
+    // Whether the entry at a position from 0 is selected.
+    bool SelectedAt(int position) const noexcept;
 
 private:
     void CheckIndex(int one_based) const;

@@ -276,9 +276,14 @@ LRESULT frmWizard::OnDriveListCustomDraw(NMLVCUSTOMDRAW& draw) {
             return CDRF_NOTIFYITEMDRAW;
         case CDDS_ITEMPREPAINT: {
             // A drive that cannot be read shows its name greyed as well as
-            // its icon ghosted, so the mark is plain wherever the list runs.
-            if (lvwDrives.GhostedAt(static_cast<int>(draw.nmcd.dwItemSpec)))
-                draw.clrText = ::GetSysColor(COLOR_GRAYTEXT);
+            // its icon ghosted, so the mark is plain wherever the list runs;
+            // a selected one keeps the selection's colours, which grey on the
+            // highlight could make unreadable.
+            const int item = static_cast<int>(draw.nmcd.dwItemSpec);
+            if (lvwDrives.GhostedAt(item) && !lvwDrives.SelectedAt(item))
+                draw.clrText =
+                    GreyedTextColour(::GetSysColor(COLOR_GRAYTEXT), ::GetSysColor(COLOR_WINDOW),
+                                     ::GetSysColor(COLOR_WINDOWTEXT));
             return CDRF_DODEFAULT;
         }
         default:

@@ -25,7 +25,7 @@
 #include "window/controls.h"
 #include "window/dialog_window.h"
 #include "window/taskbar_progress.h"
-#include "wizard/banner_colours.h"
+#include "wizard/colour_choice.h"
 #include "wizard/control_ids.h"
 
 namespace orvane {

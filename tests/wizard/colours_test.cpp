@@ -8,7 +8,7 @@
 #include <array>
 
 #include "inproc_support.h"
-#include "wizard/banner_colours.h"
+#include "wizard/colour_choice.h"
 #include "wizard/frmWizard.h"
 
 namespace orvane {
@@ -36,6 +36,15 @@ TEST(BannerColourChoice, OtherwiseWhiteWithTheWindowTextUnlessItWouldFade) {
     // A dark scheme without high contrast: its white text would vanish.
     EXPECT_EQ(ChooseBannerColours(false, kBlack, kWhite).text, kBlack);
     EXPECT_EQ(ChooseBannerColours(false, kBlack, RGB(200, 200, 200)).text, kBlack);
+}
+
+TEST(BannerColourChoice, GreyStaysWhereItCanBeReadAndGivesWayWhereNot) {
+    const COLORREF grey = RGB(109, 109, 109);
+    EXPECT_EQ(GreyedTextColour(grey, kWhite, kBlack), grey);
+    // A scheme whose grey is its window colour, or nearly so.
+    EXPECT_EQ(GreyedTextColour(kWhite, kWhite, kBlack), kBlack);
+    EXPECT_EQ(GreyedTextColour(RGB(63, 63, 63), kBlack, kWhite), kWhite);
+    EXPECT_EQ(GreyedTextColour(RGB(63, 242, 63), kBlack, kWhite), RGB(63, 242, 63));
 }
 
 TEST(BannerColourChoice, ContrastRatioRunsFromOneToTwentyOne) {

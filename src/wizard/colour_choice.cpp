@@ -1,4 +1,4 @@
-#include "wizard/banner_colours.h"
+#include "wizard/colour_choice.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,6 +34,12 @@ BannerColours ChooseBannerColours(bool high_contrast, COLORREF window, COLORREF 
     const COLORREF text =
         ContrastRatio(window_text, kBannerWhite) >= kLegibleRatio ? window_text : kBlack;
     return {kBannerWhite, text, true};
+}
+
+COLORREF GreyedTextColour(COLORREF gray_text, COLORREF background, COLORREF normal_text) {
+    // Grey is meant to be dimmer than text: a lower bar than for text itself.
+    constexpr double kReadableGrey = 3.0;
+    return ContrastRatio(gray_text, background) >= kReadableGrey ? gray_text : normal_text;
 }
 
 bool HighContrastOn() noexcept {
