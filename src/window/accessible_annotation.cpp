@@ -89,8 +89,10 @@ public:
         if (annotation && annotation->item_description && child.vt == VT_I4 &&
             child.lVal > CHILDID_SELF) {
             std::wstring text;
-            const HRESULT hr =
-                Guarded([&] { return (text = annotation->item_description(child.lVal)), S_OK; });
+            const HRESULT hr = Guarded([&] {
+                text = annotation->item_description(child.lVal);
+                return S_OK;
+            });
             if (FAILED(hr)) return hr;
             if (!text.empty()) return ReturnText(text, description);
         }

@@ -26,7 +26,6 @@ public:
         int value;      // -1 for a state change
     };
     std::vector<Call> calls;
-    int inits = 0;
 
     TBPFLAG LastState() const { return calls.empty() ? TBPF_NOPROGRESS : calls.back().state; }
     int LastValue() const {
@@ -47,7 +46,7 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
     ULONG STDMETHODCALLTYPE Release() override { return --refs; }  // the test owns it
-    HRESULT STDMETHODCALLTYPE HrInit() override { return ++inits, S_OK; }
+    HRESULT STDMETHODCALLTYPE HrInit() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE AddTab(HWND) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE DeleteTab(HWND) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE ActivateTab(HWND) override { return S_OK; }
