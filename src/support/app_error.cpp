@@ -111,8 +111,21 @@ std::atomic<bool> g_ending{false};
 
 bool ProgramEnding() noexcept { return g_ending.load(); }
 
+namespace {
+std::atomic<ErrorReportListener> g_report_listener{nullptr};
+}
+
+void SetErrorReportListener(ErrorReportListener listener) noexcept {
+    g_report_listener.store(listener);
+}
+
+void AnnounceErrorReport() noexcept {
+    if (const ErrorReportListener listener = g_report_listener.load()) listener();
+}
+
 void ReportAndEnd(long number, const std::wstring& description) noexcept {
     if (g_ending.exchange(true)) ::ExitProcess(1);  // one report only
+    AnnounceErrorReport();
     const std::wstring text = ErrorReportText(number, description);
     ::MessageBoxW(nullptr, text.c_str(), L"Orvane Analyzer", MB_OK | MB_ICONERROR | MB_TASKMODAL);
     const UINT exit_code = number > 0 && number < 0x10000 ? static_cast<UINT>(number) : 1u;

@@ -63,6 +63,13 @@ std::wstring ErrorReportText(long number, const std::wstring& description);
 // nothing, so no further handler (a timer tick) can raise a second report.
 bool ProgramEnding() noexcept;
 
+// Called just before the error report is shown, so that the window can mark
+// itself as failed while the report is up; nothing is called without one.
+using ErrorReportListener = void (*)() noexcept;
+void SetErrorReportListener(ErrorReportListener listener) noexcept;
+// What the report does first: tells the listener.
+void AnnounceErrorReport() noexcept;
+
 // Shows the error report and ends the process with a non-zero exit code.
 [[noreturn]] void ReportAndEnd(long number, const std::wstring& description) noexcept;
 

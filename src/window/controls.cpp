@@ -186,15 +186,21 @@ void ListView::Create(HWND parent, const TwipsScale& scale, double column_width_
                     LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
                         LVS_SHAREIMAGELISTS | WS_TABSTOP,
                     WS_EX_CLIENTEDGE});
-    ListView_SetTextColor(hWnd(), ::GetSysColor(COLOR_WINDOWTEXT));
-    ListView_SetBkColor(hWnd(), ::GetSysColor(COLOR_WINDOW));
-    ListView_SetTextBkColor(hWnd(), ::GetSysColor(COLOR_WINDOW));
+    UseSystemColours();
     LVCOLUMNW column{};
     column.mask = LVCF_WIDTH | LVCF_TEXT;
     column.pszText = const_cast<wchar_t*>(L"");
     column.cx = TwipsToPixelsX(column_width_twips, scale);
     ::SendMessageW(hWnd(), LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
     column_width_ = column_width_twips;
+}
+
+void ListView::UseSystemColours() noexcept {
+    if (!hWnd()) return;
+    ListView_SetTextColor(hWnd(), ::GetSysColor(COLOR_WINDOWTEXT));
+    ListView_SetBkColor(hWnd(), ::GetSysColor(COLOR_WINDOW));
+    ListView_SetTextBkColor(hWnd(), ::GetSysColor(COLOR_WINDOW));
+    ::InvalidateRect(hWnd(), nullptr, TRUE);
 }
 
 void ListView::Clear() {
@@ -239,6 +245,12 @@ bool ListView::GhostedAt(int position) const noexcept {
     if (!hWnd()) return false;
     return (::SendMessageW(hWnd(), LVM_GETITEMSTATE, static_cast<WPARAM>(position), LVIS_CUT) &
             LVIS_CUT) != 0;
+}
+
+bool ListView::SelectedAt(int position) const noexcept {
+    if (!hWnd()) return false;
+    return (::SendMessageW(hWnd(), LVM_GETITEMSTATE, static_cast<WPARAM>(position), LVIS_SELECTED) &
+            LVIS_SELECTED) != 0;
 }
 
 namespace {
@@ -334,9 +346,11 @@ void Frame::Create(HWND parent, const TwipsScale& scale) {
     const RECT r = PixelRect();
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     if (Visible()) style |= WS_VISIBLE;
-    const HWND hwnd = CreateBound(WS_EX_CONTROLPARENT, kFrameClass, caption_.c_str(), style, r.left,
-                                  r.top, r.right - r.left, r.bottom - r.top, parent,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id())));
+    // The caption is painted from the frame's own text; the window itself
+    // has none, so assistive technology finds no name on a plain container.
+    const HWND hwnd =
+        CreateBound(WS_EX_CONTROLPARENT, kFrameClass, L"", style, r.left, r.top, r.right - r.left,
+                    r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id())));
     Adopt(hwnd, scale);
 }
 
@@ -345,7 +359,8 @@ void Frame::PaintFace(HDC dc) const noexcept {
     ::GetClientRect(WindowBase::hwnd(), &client);
     unique_hbrush brush(::CreateSolidBrush(background_));
     ::FillRect(dc, &client, brush.get());
-    for (const Picture* picture : pictures_) picture->Paint(dc, Scale());
+    if (show_pictures_)
+        for (const Picture* picture : pictures_) picture->Paint(dc, Scale());
 
     // The border runs through the middle of the caption's line, as a group
     // box draws it.
@@ -365,6 +380,12 @@ void Frame::PaintFace(HDC dc) const noexcept {
         ::DrawTextW(dc, caption_.c_str(), static_cast<int>(caption_.size()), &text,
                     DT_SINGLELINE | DT_LEFT | DT_TOP | DT_NOPREFIX);
     }
+}
+
+void Frame::SetFace(COLORREF background, bool show_pictures) noexcept {
+    background_ = background;
+    show_pictures_ = show_pictures;
+    if (const HWND self = WindowBase::hwnd()) ::InvalidateRect(self, nullptr, TRUE);
 }
 
 LRESULT Frame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

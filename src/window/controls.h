@@ -153,6 +153,9 @@ public:
     bool Ghosted(int one_based) const;
     void SetGhosted(int one_based, bool ghosted);
 
+    // Text and background in the system's current window colours.
+    void UseSystemColours() noexcept;
+
     double ColumnWidth() const noexcept { return column_width_; }
     void SetColumnWidth(double twips);
 
@@ -173,6 +176,8 @@ public:
     static LRESULT SetImageList(HWND list, HIMAGELIST image_list, int which) noexcept;
     // The "ghosted" state of the entry at a position from 0, without a range check.
     bool GhostedAt(int position) const noexcept;
+    // Whether the entry at a position from 0 is selected.
+    bool SelectedAt(int position) const noexcept;
 
 private:
     void CheckIndex(int one_based) const;
@@ -223,6 +228,9 @@ public:
     void Create(HWND parent, const TwipsScale& scale);
     void AddPicture(const Picture* picture) { pictures_.push_back(picture); }
     void SetCaptionFont(HFONT font) noexcept { caption_font_ = font; }
+    COLORREF Background() const noexcept { return background_; }
+    // A new face colour, and whether the pictures are painted (repaints).
+    void SetFace(COLORREF background, bool show_pictures) noexcept;
     // Paints the frame's own face (background, pictures, border) into dc.
     void PaintFace(HDC dc) const noexcept;
 
@@ -231,6 +239,7 @@ protected:
 
 private:
     COLORREF background_;
+    bool show_pictures_ = true;
     HFONT caption_font_ = nullptr;
     std::vector<const Picture*> pictures_;
 };

@@ -100,6 +100,41 @@ LRESULT DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     return WindowBase::HandleMessage(message, wParam, lParam);
 }
 
+namespace {
+
+bool IsPushButton(HWND hwnd) noexcept {
+    wchar_t class_name[16] = {};
+    ::GetClassNameW(hwnd, class_name, 16);
+    if (::lstrcmpiW(class_name, WC_BUTTONW) != 0) return false;
+    const auto type = ::GetWindowLongPtrW(hwnd, GWL_STYLE) & BS_TYPEMASK;
+    return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+}
+
+// As in every dialog, the focused push button is the default for the time
+// being: it shows the default button's frame, and Enter presses it. The
+// window itself has no default button, so elsewhere Enter presses nothing.
+bool HandlePushButtonKeys(HWND button, UINT message, WPARAM wParam) noexcept {
+    switch (message) {
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            ::SendMessageW(button, BM_SETSTYLE,
+                           message == WM_SETFOCUS ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+            return false;
+        case WM_KEYDOWN:
+            if (wParam != VK_RETURN) return false;
+            ::SendMessageW(::GetParent(button), WM_COMMAND,
+                           MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                           reinterpret_cast<LPARAM>(button));
+            return true;
+        case WM_CHAR:
+            return wParam == L'\r';
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 LRESULT CALLBACK DialogWindow::TabbingSubclassProc(HWND hwnd, UINT message, WPARAM wParam,
                                                    LPARAM lParam, UINT_PTR,
                                                    DWORD_PTR data) noexcept {
@@ -109,6 +144,7 @@ LRESULT CALLBACK DialogWindow::TabbingSubclassProc(HWND hwnd, UINT message, WPAR
         return 0;
     }
     if (message == WM_CHAR && wParam == L'\t') return 0;
+    if (IsPushButton(hwnd) && HandlePushButtonKeys(hwnd, message, wParam)) return 0;
     if (message == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, &TabbingSubclassProc, 1);
     return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }

@@ -47,6 +47,11 @@ CenteringTarget ActiveWizardTarget() {
     return target;
 }
 
+// While an error report is up the wizard's taskbar button shows the error.
+void MarkActiveWizardFailed() noexcept {
+    if (frmWizard* wizard = frmWizard::Active()) wizard->OnErrorReport();
+}
+
 RECT OuterRect(HWND hwnd) noexcept {
     RECT r{};
     if (hwnd) ::GetWindowRect(hwnd, &r);
@@ -86,7 +91,6 @@ void frmWizard::Load() {
     CreateFonts();
     banner_ = CreateBannerBitmap(BannerSize());
     icon_ = CreateWizardIcon();
-    window_brush_.reset(::CreateSolidBrush(::GetSysColor(COLOR_WINDOW)));
     RegisterWindowClass(ids::kWizardClassName, ::GetSysColorBrush(COLOR_BTNFACE), icon_.get());
 
     RECT outer{0, 0, TwipsToPixelsX(kClientWidthTwips, scale_),
@@ -110,6 +114,7 @@ void frmWizard::Load() {
     loaded_ = true;
     active_ = this;
     SetCenteringTargetProvider(&ActiveWizardTarget);
+    SetErrorReportListener(&MarkActiveWizardFailed);
     Form_Load();
 }
 
@@ -154,6 +159,8 @@ void frmWizard::CreateControls() {
         frame->SetCaptionFont(font_.get());
     txtLoading.SetEnabled(false);
     EnableTabbing();
+    ApplySystemColours();
+    AnnotateForAssistiveTechnology();
 }
 
 std::vector<Control*> frmWizard::AllControls() {
@@ -205,6 +212,7 @@ void frmWizard::ForgetWindows() noexcept {
 }
 
 void frmWizard::OnNcDestroy() {
+    taskbar_.Release();
     ForgetWindows();
     loaded_ = false;
     if (active_ == this) active_ = nullptr;
@@ -229,6 +237,7 @@ double frmWizard::Height() const noexcept {
 // --- Messages -----------------------------------------------------------------
 
 LRESULT frmWizard::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HandleShellMessage(message, wParam, lParam)) return 0;
     switch (message) {
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
@@ -279,9 +288,14 @@ LRESULT frmWizard::OnDriveListCustomDraw(NMLVCUSTOMDRAW& draw) {
             return CDRF_NOTIFYITEMDRAW;
         case CDDS_ITEMPREPAINT: {
             // A drive that cannot be read shows its name greyed as well as
-            // its icon ghosted, so the mark is plain wherever the list runs.
-            if (lvwDrives.GhostedAt(static_cast<int>(draw.nmcd.dwItemSpec)))
-                draw.clrText = ::GetSysColor(COLOR_GRAYTEXT);
+            // its icon ghosted, so the mark is plain wherever the list runs;
+            // a selected one keeps the selection's colours, which grey on the
+            // highlight could make unreadable.
+            const int item = static_cast<int>(draw.nmcd.dwItemSpec);
+            if (lvwDrives.GhostedAt(item) && !lvwDrives.SelectedAt(item))
+                draw.clrText =
+                    GreyedTextColour(::GetSysColor(COLOR_GRAYTEXT), ::GetSysColor(COLOR_WINDOW),
+                                     ::GetSysColor(COLOR_WINDOWTEXT));
             return CDRF_DODEFAULT;
         }
         default:
@@ -294,6 +308,7 @@ void frmWizard::OnCloseBox() {
     // question, so the run driver stops at its next check.
     if (run_in_progress_ && !bCancelled) {
         bCancelled = true;
+        taskbar_.Remove();
         if (HasEngine()) Engine().Cancel();
         StopProgressTimer();
     }
@@ -312,7 +327,7 @@ LRESULT frmWizard::OnCtlColor(UINT message, HDC dc, HWND control) {
         ::SendMessageW(container, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
         ::SetViewportOrgEx(dc, old.x, old.y, nullptr);
         ::SetBkMode(dc, TRANSPARENT);
-        ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+        ::SetTextColor(dc, banner_colours_.text);
         return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
     }
     if (control == txtLoading.hWnd() || message == WM_CTLCOLOREDIT) {

@@ -24,6 +24,8 @@
 #include "orvane/win32_handles.h"
 #include "window/controls.h"
 #include "window/dialog_window.h"
+#include "window/taskbar_progress.h"
+#include "wizard/colour_choice.h"
 #include "wizard/control_ids.h"
 
 namespace orvane {
@@ -142,6 +144,12 @@ public:
     void cmdNext_Click();
     void tmrProgress_Timer();
 
+    // --- The shell, the system colours and assistive technology ----------------
+    // The banner's colours now (they follow the system's colours and high contrast).
+    const BannerColours& Banner() const noexcept { return banner_colours_; }
+    // An error report is about to be shown: the taskbar button says so.
+    void OnErrorReport() noexcept { taskbar_.ShowError(); }
+
     // The wizard currently loaded, if any (message boxes centre over it).
     static frmWizard* Active() noexcept { return active_; }
 
@@ -166,6 +174,12 @@ private:
     LRESULT OnDriveListCustomDraw(NMLVCUSTOMDRAW& draw);
     LRESULT OnCtlColor(UINT message, HDC dc, HWND control);
     void ForgetWindows() noexcept;
+    // Messages from the shell and the system; true when handled.
+    bool HandleShellMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void ApplySystemColours();
+    void AnnotateForAssistiveTechnology();
+    // The bar that stands for the whole run goes to the taskbar button.
+    void ShowRunOnTaskbar() noexcept;
 
     friend class RunScope;
     bool loaded_ = false;
@@ -177,6 +191,8 @@ private:
     unique_hicon icon_;
     unique_hicon program_icon_;  // from the exe's resources, for Alt+Tab and the taskbar
     unique_hbrush window_brush_;
+    BannerColours banner_colours_{};
+    TaskbarProgress taskbar_;
     com_ptr<IStyleman>* styleman_ = nullptr;
     com_ptr<IAnalysisEngine>* engine_ = nullptr;
     std::function<void()> on_unloaded_;

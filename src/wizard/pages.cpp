@@ -60,6 +60,7 @@ void frmWizard::cmdCancel_Click() {
     std::wstring title = L"Orvane Analyzer";
     if (MsgBoxCentered(prompt, MB_YESNO, title) != IDYES) return;
     bCancelled = true;
+    taskbar_.Remove();
     // Before start-up has created the engine there is nothing to tell.
     if (HasEngine()) Engine().Cancel();
     tmrProgress.SetInterval(0);

@@ -33,6 +33,7 @@ void frmWizard::ShowProgress(const EngineProgress& progress) {
     pbDiskProgress.SetValue(CappedBarValue(iDiskPercent));
     iOverallPercent = ProgressPercent(cyBytesDone.SaturatingAdd(cyDriveScanned), cyTotalUsedBytes);
     pbOverallProgress.SetValue(CappedBarValue(iOverallPercent));
+    ShowRunOnTaskbar();
 }
 
 }  // namespace orvane

@@ -88,6 +88,7 @@ void frmWizard::cmdNext_Click() {
 
     pbOverallProgress.SetValue(100);
     pbDiskProgress.SetValue(100);
+    taskbar_.ShowComplete();
     lblTitle.SetCaption(L"Analyzing...Done");
     lblDesc.SetCaption(L"Orvane has finished analyzing your disk.");
     cmdCancel.SetCaption(L"Finish");
