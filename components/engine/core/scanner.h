@@ -51,8 +51,8 @@ struct ScanOptions {
     std::function<void()> on_finished;
 };
 
-// The thread count measured to be fastest for a warm scan on this kind of
-// machine; never more than the hardware runs at once.
+// The thread count measured to suit a cold scan (many requests in flight for
+// the device) without slowing a warm one; bounded whatever the machine.
 unsigned DefaultThreadCount();
 
 struct ScanTotals {
