@@ -65,15 +65,15 @@ HRESULT FakeEngine::AnalyzeDrive(BSTR drive) {
     calls.push_back(L"AnalyzeDrive " + text);
     cancelled_ = false;
     AddRef();  // handlers running inside may drop the program's reference
-    if (duringAnalyze) duringAnalyze(text);
-    PumpUntil([this] { return cancelled_; }, analyzeMs);
+    if (during_analyze) during_analyze(text);
+    PumpUntil([this] { return cancelled_; }, analyze_ms);
     Release();
     return S_OK;
 }
 
 HRESULT FakeEngine::FinishDrive() {
     calls.push_back(L"FinishDrive");
-    if (duringFinish) duringFinish();
+    if (during_finish) during_finish();
     return S_OK;
 }
 
@@ -96,8 +96,25 @@ HRESULT FakeEngine::GetBytesScanned(BSTR* out) {
 InstalledFakes::InstalledFakes() : styleman(new FakeStyleman()), engine(new FakeEngine()) {
     styleman->AddRef();
     engine->AddRef();
-    objStyleman = com_ptr<IStyleman>(styleman);
-    objEngine = com_ptr<IAnalysisEngine>(engine);
+}
+
+void StartWizard(frmWizard& form, InstalledFakes& fakes) {
+    StartUp({
+        [&] {
+            fakes.styleman->AddRef();
+            return com_ptr<IStyleman>(fakes.styleman);
+        },
+        [&]() -> frmWizard& {
+            form.Load();
+            return form;
+        },
+        [&] {
+            fakes.engine->AddRef();
+            return com_ptr<IAnalysisEngine>(fakes.engine);
+        },
+    });
+    fakes.styleman->calls.clear();
+    fakes.engine->calls.clear();
 }
 
 InstalledFakes::~InstalledFakes() {
@@ -109,7 +126,7 @@ InstalledFakes::~InstalledFakes() {
 
 void CheckOnlyDrives(frmWizard& form, const std::set<std::wstring>& drives) {
     for (int i = 0; i < form.lvwDrives.Count(); ++i)
-        form.SetCheck(form.lvwDrives.hWnd(), i, drives.count(form.lvwDrives.Tag(i + 1)) > 0);
+        form.lvwDrives.SetCheckState(i, drives.count(form.lvwDrives.Tag(i + 1)) > 0);
 }
 
 // --- BoxAnswerer ---------------------------------------------------------------------
@@ -185,16 +202,16 @@ void BoxAnswerer::Watch() {
 
 // --- ScopedSettingsKey -----------------------------------------------------------------
 
-ScopedSettingsKey::ScopedSettingsKey(bool exists, const char* closeWhenDone) {
+ScopedSettingsKey::ScopedSettingsKey(bool exists, const char* close_when_done) {
     ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Mevrak");
     if (!exists) return;
     unique_hkey key;
     ::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Mevrak", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                       key.put(), nullptr);
-    if (closeWhenDone)
+    if (close_when_done)
         ::RegSetValueExA(key.get(), "CloseWhenDone", 0, REG_SZ,
-                         reinterpret_cast<const BYTE*>(closeWhenDone),
-                         static_cast<DWORD>(strlen(closeWhenDone)));
+                         reinterpret_cast<const BYTE*>(close_when_done),
+                         static_cast<DWORD>(strlen(close_when_done)));
 }
 
 ScopedSettingsKey::~ScopedSettingsKey() { ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Mevrak"); }

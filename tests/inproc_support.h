@@ -14,7 +14,7 @@
 
 #include "orvane/com_server.h"
 #include "orvane/components.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 #include "wizard/frmWizard.h"
 
 namespace orvane::testing {
@@ -38,9 +38,9 @@ public:
 class FakeEngine : public com::DispatchObject<AnalysisEngineReservedSlots, IID_IAnalysisEngine> {
 public:
     std::vector<std::wstring> calls;
-    DWORD analyzeMs = 0;  // how long AnalyzeDrive keeps messages flowing
-    std::function<void(const std::wstring& drive)> duringAnalyze;
-    std::function<void()> duringFinish;
+    DWORD analyze_ms = 0;  // how long AnalyzeDrive keeps messages flowing
+    std::function<void(const std::wstring& drive)> during_analyze;
+    std::function<void()> during_finish;
     std::wstring status = L"C:\\Data\\|1 scanned";
     std::wstring bytes = L"0";
     int CountOf(const std::wstring& call) const;
@@ -55,9 +55,9 @@ private:
     bool cancelled_ = false;
 };
 
-// Fakes installed as the program's two components for one test. The test
-// keeps references of its own, so it can look at them after the program
-// has let go.
+// Fakes that start-up installs as the program's two components for one test.
+// The test keeps references of its own, so it can look at them after the
+// program has let go; the program's references are cleared afterwards.
 class InstalledFakes {
 public:
     InstalledFakes();
@@ -67,6 +67,11 @@ public:
     FakeStyleman* const styleman;
     FakeEngine* const engine;
 };
+
+// The program's start-up sequence with the fakes as its components and form
+// as the wizard: what Main does, with the test's own window. The fakes' call
+// logs are cleared afterwards, so a test sees only what it caused.
+void StartWizard(frmWizard& form, InstalledFakes& fakes);
 
 // Answers the message boxes this process shows, one answer each, from a
 // watcher thread, and remembers what each box said and where it stood.
@@ -98,7 +103,7 @@ private:
 // and removed afterwards; absent when created with exists = false.
 class ScopedSettingsKey {
 public:
-    explicit ScopedSettingsKey(bool exists, const char* closeWhenDone = nullptr);
+    explicit ScopedSettingsKey(bool exists, const char* close_when_done = nullptr);
     ~ScopedSettingsKey();
     ScopedSettingsKey(const ScopedSettingsKey&) = delete;
     ScopedSettingsKey& operator=(const ScopedSettingsKey&) = delete;

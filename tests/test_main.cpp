@@ -6,13 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include "orvane/win32_handles.h"
+
 int main(int argc, char** argv) {
-    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const orvane::scoped_com_apartment apartment(COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX icc{sizeof(icc),
                              ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
     ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    ::CoUninitialize();
-    return result;
+    return RUN_ALL_TESTS();
 }

@@ -3,11 +3,14 @@
 # against du and find. Not a test: it takes minutes and its numbers depend on
 # the machine and on whatever else runs on it.
 #
-#   tools/bench.sh PATH/TO/orvane-scan [--rounds N] [--only LIST] [--sweep]
+#   tools/bench.sh PATH/TO/orvane-scan [--rounds N] [--cold-rounds N] [--only LIST]
+#                  [--sweep] [--slow-device]
 #
-#   --rounds N  interleaved timing rounds per tree (default 7)
-#   --only LIST comma-separated subset of: generated,adversarial,usr (default all)
-#   --sweep     also time orvane-scan with 1 to 4 threads on each tree
+#   --rounds N       interleaved warm timing rounds per tree (default 7)
+#   --cold-rounds N  interleaved cold timing rounds per tree (default 5)
+#   --only LIST      comma-separated subset of: generated,adversarial,usr (default all)
+#   --sweep          also time orvane-scan with 1 to 32 threads on each tree, warm and cold
+#   --slow-device    also sweep the thread count on a throttled, slow device
 #
 # On each tree it also times what the reports cost: the scan without the
 # folder tree, the plain scan, the scan writing its JSON and HTML, and that
@@ -17,7 +20,8 @@
 #
 # The trees are made once under build/bench/ (a reproducible ~500,000 files in
 # 50,000 folders, and an adversarial tree) and made again when the generator
-# changes. Caches are warm: every tool runs once before the timed rounds.
+# changes. Warm runs come after every tool has run once. Cold runs (on /usr and
+# the generated tree) drop the page cache before every run, which needs root.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -27,16 +31,20 @@ TOOLS="$ROOT/tools"
 log() { printf '== %s\n' "$*" >&2; }
 die() { printf 'bench: %s\n' "$*" >&2; exit 2; }
 
-[ $# -ge 1 ] || die "usage: tools/bench.sh PATH/TO/orvane-scan [--rounds N] [--only LIST] [--sweep]"
+[ $# -ge 1 ] || die "usage: tools/bench.sh PATH/TO/orvane-scan [--rounds N] [--cold-rounds N] [--only LIST] [--sweep] [--slow-device]"
 SCAN="$(realpath "$1")"
 shift
 [ -x "$SCAN" ] || die "$SCAN is not an executable (build it first: ./orvane build)"
 ROUNDS=7
 ONLY="generated,adversarial,usr"
 SWEEP=0
+COLD_ROUNDS=5
+SLOW_DEVICE=0
 while [ $# -gt 0 ]; do
     case "$1" in
         --rounds) ROUNDS="$2"; shift 2 ;;
+        --cold-rounds) COLD_ROUNDS="$2"; shift 2 ;;
+        --slow-device) SLOW_DEVICE=1; shift ;;
         --only) ONLY="$2"; shift 2 ;;
         --sweep) SWEEP=1; shift ;;
         *) die "unknown option $1" ;;
@@ -112,15 +120,25 @@ sys.exit(1 if bad else 0)
 PY
 }
 
+# tool_args PATH: the four tools on one tree, as bench_run.py takes them.
+tool_args() {
+    local path="$1"
+    TOOL_ARGS=(orvane-scan -- "$SCAN" --quiet "$path"
+               "du -s" -- du -s "$path"
+               "gdu" -- gdu --non-interactive --no-progress --summarize "$path"
+               "ncdu" -- ncdu -0 -o /dev/null "$path")
+}
+
+# saved_table PATH KIND: where a tree's medians are kept for the side-by-side table.
+saved_table() { printf '%s/%s.%s.json' "$BENCH" "$(basename "$1")" "$2"; }
+
 # time_tools PATH: the four tools on one tree.
 time_tools() {
     local path="$1"
     log "timing on $path ($ROUNDS rounds)"
+    tool_args "$path"
     python3 "$TOOLS/bench_run.py" --rounds "$ROUNDS" --warmup 1 \
-        orvane-scan -- "$SCAN" --quiet "$path" \
-        "du -s" -- du -s "$path" \
-        "gdu" -- gdu --non-interactive --no-progress --summarize "$path" \
-        "ncdu" -- ncdu -0 -o /dev/null "$path"
+        --save "$(saved_table "$path" warm)" "${TOOL_ARGS[@]}"
 }
 
 # time_reports PATH: the folder tree and the report files against a bare scan.
@@ -139,14 +157,82 @@ time_reports() {
          "$(stat -c %s "$BENCH/bench-report.html") bytes of HTML"
 }
 
+THREAD_SWEEP=(1 2 4 8 16 32)
+
+# sweep_threads PATH [bench_run.py options]: orvane-scan with each thread count.
 sweep_threads() {
     local path="$1" args=() t
-    for t in 1 2 3 4; do args+=("$t threads" -- "$SCAN" --quiet --threads "$t" "$path"); done
-    log "thread sweep on $path"
-    python3 "$TOOLS/bench_run.py" --rounds "$ROUNDS" --warmup 1 "${args[@]}"
+    shift
+    for t in "${THREAD_SWEEP[@]}"; do
+        args+=("$t threads" -- "$SCAN" --quiet --threads "$t" "$path")
+    done
+    log "thread sweep on $path $*"
+    python3 "$TOOLS/bench_run.py" --rounds "$ROUNDS" --warmup 1 "$@" "${args[@]}"
+}
+
+# --- Cold-cache runs ---------------------------------------------------------
+# The first scan of a drive finds none of its metadata in memory, and that is
+# the one people wait for. Every cold run starts after sync and a drop of the
+# page cache, dentries and inodes; the tools still take turns, so a burst of
+# load hits all of them alike.
+
+may_drop_caches() { [ "$(id -u)" = 0 ] && [ -w /proc/sys/vm/drop_caches ]; }
+
+# cold_tree PATH: the trees timed cold (the adversarial one is about odd
+# names and shapes, not about the device).
+cold_tree() { [ "$1" = /usr ] || [ "$1" = "$BENCH/generated" ]; }
+
+# time_tools_cold PATH: the four tools cold, then warm and cold side by side.
+time_tools_cold() {
+    local path="$1"
+    log "timing cold on $path ($COLD_ROUNDS rounds)"
+    tool_args "$path"
+    python3 "$TOOLS/bench_run.py" --cold --rounds "$COLD_ROUNDS" --warmup 0 \
+        --save "$(saved_table "$path" cold)" "${TOOL_ARGS[@]}"
+    echo
+    echo "warm and cold on $path"
+    python3 "$TOOLS/bench_run.py" --side-by-side \
+        "$(saved_table "$path" warm)" "$(saved_table "$path" cold)"
+}
+
+# --- A slow device -----------------------------------------------------------
+# Many requests in flight keep a fast device busy; on a slow one they must at
+# least not slow it down. The block layer's throttle (cgroup v1 blkio) turns
+# this machine's disk into one that serves SLOW_IOPS reads a second, about what
+# a spinning disk manages, for the processes in one control group. The tree is
+# small enough for that speed and present on any Debian system.
+SLOW_IOPS=300
+SLOW_TREE=/usr/share/doc
+SLOW_GROUP=/sys/fs/cgroup/blkio/orvane-bench-slow
+
+# slow_group_ready: the throttled control group exists, or it says why not.
+slow_group_ready() {
+    local device
+    device="$(findmnt -no MAJ:MIN -T "$SLOW_TREE" | tr -d ' ')"
+    if [ -z "$device" ] || [ ! -d "${SLOW_GROUP%/*}" ] || ! mkdir -p "$SLOW_GROUP" 2>/dev/null ||
+        ! echo "$device $SLOW_IOPS" >"$SLOW_GROUP/blkio.throttle.read_iops_device" 2>/dev/null; then
+        echo "slow-device sweep skipped: it needs root and cgroup v1 blkio throttling of $SLOW_TREE's device"
+        return 1
+    fi
+}
+
+sweep_slow_device() {
+    may_drop_caches || { echo "slow-device sweep skipped: it needs cold runs"; return; }
+    slow_group_ready || return 0
+    trap 'rmdir "$SLOW_GROUP" 2>/dev/null || true' EXIT
+    local args=() t
+    for t in "${THREAD_SWEEP[@]}"; do
+        # The shell joins the group, then becomes the scanner.
+        args+=("$t threads" -- bash -c 'echo $$ >"$0/cgroup.procs" && exec "$@"'
+               "$SLOW_GROUP" "$SCAN" --quiet --threads "$t" "$SLOW_TREE")
+    done
+    log "cold thread sweep on $SLOW_TREE, device throttled to $SLOW_IOPS reads a second"
+    echo "cold, on a device throttled to $SLOW_IOPS reads a second: $SLOW_TREE"
+    python3 "$TOOLS/bench_run.py" --cold --rounds 3 --warmup 0 "${args[@]}"
 }
 
 echo "machine: $(nproc) cores, $(uname -sr), load $(cut -d' ' -f1-3 /proc/loadavg)"
+may_drop_caches || echo "cold-cache runs skipped: dropping the page cache needs root and a writable /proc/sys/vm/drop_caches"
 mkdir -p "$BENCH/nothing"
 echo "orvane-scan: $SCAN (default threads: $("$SCAN" --quiet "$BENCH/nothing" | sed -n 's/.*, \([0-9]*\) threads\?$/\1/p'))"
 status=0
@@ -161,10 +247,22 @@ for tree in "${trees[@]}"; do
     time_tools "$tree"
     echo
     time_reports "$tree"
+    if may_drop_caches && cold_tree "$tree"; then
+        echo
+        time_tools_cold "$tree"
+    fi
     if [ "$SWEEP" = 1 ]; then
         echo
         sweep_threads "$tree"
+        if may_drop_caches && cold_tree "$tree"; then
+            echo
+            ROUNDS="$COLD_ROUNDS" sweep_threads "$tree" --cold --warmup 0
+        fi
     fi
 done
+if [ "$SLOW_DEVICE" = 1 ]; then
+    echo
+    sweep_slow_device
+fi
 echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 exit "$status"

@@ -6,11 +6,19 @@ minimum wall time, the median CPU time (user + system, which other load on
 the machine disturbs far less), the median peak memory (maximum resident set
 size), and each one's ratio to the first command.
 
-  bench_run.py --rounds N --warmup N LABEL -- CMD ARGS... [LABEL -- CMD ARGS...]...
+  bench_run.py [--rounds N] [--warmup N] [--cold] [--save FILE] LABEL -- CMD ARGS... [LABEL -- CMD ARGS...]...
+  bench_run.py --side-by-side WARM.json COLD.json
+
+--cold writes back dirty pages and drops the page cache, dentries and inodes
+before every run (warm-up runs included), so each run reads its metadata from
+the device; it needs root. --save keeps the medians as JSON, and
+--side-by-side prints two saved tables (the same commands, warm and cold) as
+one.
 
 Each command's standard output and error are discarded; a command that fails
 stops the benchmark.
 """
+import json
 import os
 import statistics
 import subprocess
@@ -20,13 +28,18 @@ import time
 
 
 def parse(argv):
-    rounds, warmup, commands = 7, 1, []
+    options = {"rounds": 7, "warmup": 1, "cold": False, "save": None}
+    commands = []
     i = 0
     while i < len(argv) and argv[i].startswith("--"):
-        if argv[i] == "--rounds":
-            rounds = int(argv[i + 1])
-        elif argv[i] == "--warmup":
-            warmup = int(argv[i + 1])
+        if argv[i] == "--cold":
+            options["cold"] = True
+            i += 1
+            continue
+        if argv[i] in ("--rounds", "--warmup"):
+            options[argv[i][2:]] = int(argv[i + 1])
+        elif argv[i] == "--save":
+            options["save"] = argv[i + 1]
         else:
             sys.exit("unknown option " + argv[i])
         i += 2
@@ -42,10 +55,19 @@ def parse(argv):
         i = j
     if not commands:
         sys.exit(__doc__)
-    return rounds, warmup, commands
+    return options, commands
 
 
-def run_once(command):
+def drop_caches():
+    # Dirty pages cannot be dropped: write them back first.
+    os.sync()
+    with open("/proc/sys/vm/drop_caches", "w") as knob:
+        knob.write("3\n")
+
+
+def run_once(command, cold):
+    if cold:
+        drop_caches()
     # Peak memory comes from /usr/bin/time: the rusage of a child forked from
     # this interpreter would count the interpreter's own pages too.
     with tempfile.NamedTemporaryFile("r") as memory:
@@ -63,29 +85,62 @@ def run_once(command):
     return wall, usage.ru_utime + usage.ru_stime, peak_kib / 1024.0
 
 
-def main():
-    rounds, warmup, commands = parse(sys.argv[1:])
-    for _ in range(warmup):
+def measure(options, commands):
+    for _ in range(options["warmup"]):
         for _, command in commands:
-            run_once(command)
+            run_once(command, options["cold"])
     samples = {label: [] for label, _ in commands}
-    for r in range(rounds):
+    for r in range(options["rounds"]):
         order = commands[r % len(commands):] + commands[:r % len(commands)]
         for label, command in order:
-            samples[label].append(run_once(command))
+            samples[label].append(run_once(command, options["cold"]))
+    rows = []
+    for label, _ in commands:
+        walls = [s[0] for s in samples[label]]
+        rows.append({"label": label, "wall": statistics.median(walls), "wall_min": min(walls),
+                     "cpu": statistics.median(s[1] for s in samples[label]),
+                     "peak_mib": statistics.median(s[2] for s in samples[label])})
+    return rows
 
-    def med(label, k):
-        return statistics.median(s[k] for s in samples[label])
 
-    base = commands[0][0]
+def print_table(rows, options):
+    base = rows[0]
     print("%-14s %9s %9s %9s %10s %8s %8s" %
           ("", "wall med", "wall min", "cpu med", "peak MiB", "wall x", "cpu x"))
-    for label, _ in commands:
+    for row in rows:
         print("%-14s %8.3fs %8.3fs %8.3fs %10.1f %8.2f %8.2f" % (
-            label, med(label, 0), min(s[0] for s in samples[label]), med(label, 1), med(label, 2),
-            med(label, 0) / med(base, 0), med(label, 1) / med(base, 1)))
-    print("(%d interleaved rounds after %d warm-up; \"x\" is the time relative to %s)" %
-          (rounds, warmup, base))
+            row["label"], row["wall"], row["wall_min"], row["cpu"], row["peak_mib"],
+            row["wall"] / base["wall"], row["cpu"] / base["cpu"]))
+    print("(%s: %d interleaved rounds after %d warm-up; \"x\" is the time relative to %s)" %
+          ("cold, caches dropped before every run" if options["cold"] else "warm",
+           options["rounds"], options["warmup"], base["label"]))
+
+
+def print_side_by_side(warm_file, cold_file):
+    warm, cold = (json.load(open(name)) for name in (warm_file, cold_file))
+    cold_rows = {row["label"]: row for row in cold}
+    print("%-14s %9s %7s %9s   %9s %7s %9s" %
+          ("", "warm", "x", "peak MiB", "cold", "x", "peak MiB"))
+    for row in warm:
+        other = cold_rows.get(row["label"])
+        if not other:
+            continue
+        print("%-14s %8.3fs %7.2f %9.1f   %8.3fs %7.2f %9.1f" % (
+            row["label"], row["wall"], row["wall"] / warm[0]["wall"], row["peak_mib"],
+            other["wall"], other["wall"] / cold[0]["wall"], other["peak_mib"]))
+    print("(median wall times; \"x\" is the time relative to %s)" % warm[0]["label"])
+
+
+def main():
+    if sys.argv[1:2] == ["--side-by-side"] and len(sys.argv) == 4:
+        print_side_by_side(sys.argv[2], sys.argv[3])
+        return
+    options, commands = parse(sys.argv[1:])
+    rows = measure(options, commands)
+    print_table(rows, options)
+    if options["save"]:
+        with open(options["save"], "w") as saved:
+            json.dump(rows, saved)
 
 
 if __name__ == "__main__":

@@ -6,39 +6,9 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "orvane/win32_handles.h"
 
 namespace orvane::styleman {
-
-// Owns one reference to an activation context. CreateActCtxW reports failure
-// with INVALID_HANDLE_VALUE and GetCurrentActCtx "none" with a null handle:
-// neither is released.
-class unique_actctx {
-public:
-    unique_actctx() noexcept = default;
-    explicit unique_actctx(HANDLE h) noexcept : handle_(h) {}
-    unique_actctx(const unique_actctx&) = delete;
-    unique_actctx& operator=(const unique_actctx&) = delete;
-    unique_actctx(unique_actctx&& other) noexcept : handle_(other.release()) {}
-    unique_actctx& operator=(unique_actctx&& other) noexcept {
-        if (this != &other) reset(other.release());
-        return *this;
-    }
-    ~unique_actctx() { reset(); }
-
-    HANDLE get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return IsValid(handle_); }
-    HANDLE release() noexcept { return std::exchange(handle_, nullptr); }
-    void reset(HANDLE h = nullptr) noexcept {
-        const HANDLE old = std::exchange(handle_, h);
-        if (IsValid(old)) ::ReleaseActCtx(old);
-    }
-
-private:
-    static bool IsValid(HANDLE h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-
-    HANDLE handle_ = nullptr;
-};
 
 class StyleContext {
 public:

@@ -28,27 +28,32 @@ HMODULE ThisModule() noexcept {
 class Styleman final : public com::DispatchObject<IStyleman, IID_IStyleman> {
 public:
     HRESULT STDMETHODCALLTYPE Create(long* plStatus) override {
-        if (!plStatus) return E_POINTER;
-        *plStatus = ToStatus(context_.Create(ThisModule(), IDR_STYLEMAN_MANIFEST));
-        return S_OK;
+        return Report(plStatus,
+                      [this] { return context_.Create(ThisModule(), IDR_STYLEMAN_MANIFEST); });
     }
     HRESULT STDMETHODCALLTYPE Activate(long* plStatus) override {
-        if (!plStatus) return E_POINTER;
-        *plStatus = ToStatus(context_.Activate());
-        return S_OK;
+        return Report(plStatus, [this] { return context_.Activate(); });
     }
     HRESULT STDMETHODCALLTYPE Deactivate(long* plStatus) override {
-        if (!plStatus) return E_POINTER;
-        *plStatus = ToStatus(context_.Deactivate());
-        return S_OK;
+        return Report(plStatus, [this] { return context_.Deactivate(); });
     }
     HRESULT STDMETHODCALLTYPE Destroy() override {
-        context_.Destroy();
-        return S_OK;
+        return com::Guarded([this] {
+            context_.Destroy();
+            return S_OK;
+        });
     }
 
 private:
-    static long ToStatus(DWORD error) noexcept { return static_cast<long>(error); }
+    // Runs one step and hands its Win32 error back as the status value.
+    template <class Step>
+    static HRESULT Report(long* plStatus, Step&& step) noexcept {
+        if (!plStatus) return E_POINTER;
+        return com::Guarded([&] {
+            *plStatus = static_cast<long>(step());
+            return S_OK;
+        });
+    }
 
     StyleContext context_;
 };

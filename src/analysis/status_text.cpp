@@ -29,7 +29,7 @@ std::wstring DropLastCharacter(const std::wstring& text) {
 
 std::wstring RemoveWordIgnoringCase(std::wstring_view text, std::wstring_view word) {
     if (word.empty()) return std::wstring(text);
-    auto matchesAt = [&](size_t at) {
+    auto matches_at = [&](size_t at) {
         for (size_t i = 0; i < word.size(); ++i)
             if (std::towlower(text[at + i]) != std::towlower(word[i])) return false;
         return true;
@@ -37,7 +37,7 @@ std::wstring RemoveWordIgnoringCase(std::wstring_view text, std::wstring_view wo
     std::wstring result;
     size_t i = 0;
     while (i < text.size()) {
-        if (i + word.size() <= text.size() && matchesAt(i)) {
+        if (i + word.size() <= text.size() && matches_at(i)) {
             i += word.size();
         } else {
             result += text[i++];

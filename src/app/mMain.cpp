@@ -11,16 +11,16 @@ namespace orvane {
 com_ptr<IStyleman> objStyleman;
 com_ptr<IAnalysisEngine> objEngine;
 
-void Main() {
-    objStyleman = CreateComponent<IStyleman>(CLSID_Styleman, IID_IStyleman);
+void StartUp(const StartUpSources& sources) {
+    objStyleman = sources.create_styleman();
     long status = 0;
     ThrowIfFailed(objStyleman->Create(&status));
     ThrowIfFailed(objStyleman->Activate(&status));
 
     // The first reference to the wizard creates and loads it; the timer is
     // stopped before any message could let it fire.
-    frmWizard& wizard = Wizard();
-    wizard.SetUnloadedCallback([] { ::PostQuitMessage(0); });
+    frmWizard& wizard = sources.first_use_of_wizard();
+    wizard.UseComponents(objStyleman, objEngine);
     wizard.tmrProgress.SetEnabled(false);
     wizard.tmrProgress.SetInterval(0);
 
@@ -32,33 +32,36 @@ void Main() {
     wizard.txtLoading.ZOrder();
     wizard.cmdNext.SetEnabled(false);
 
-    std::optional<cWaitCursor> waitCursor;  // created at its first use
-    waitCursor.emplace();
-    waitCursor->SetCursor(kPointerHourglass);
+    std::optional<cWaitCursor> wait_cursor;  // created at its first use
+    wait_cursor.emplace();
+    wait_cursor->SetCursor(kPointerHourglass);
 
-    ::SendMessageA(wizard.lvwDrives.hWnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, -1);
+    ListView::SetExtendedStyle(wizard.lvwDrives.hWnd(), LVS_EX_CHECKBOXES, -1);
     wizard.LoadDriveList(wizard.lvwDrives, false);
     wizard.txtLoading.ZOrder(1);
     wizard.cmdNext.SetEnabled(true);
 
-    objEngine = CreateComponent<IAnalysisEngine>(CLSID_AnalysisEngine, IID_IAnalysisEngine);
+    objEngine = sources.create_engine();
 
     // The width is read and reduced in single precision, as the column
     // property takes it.
-    const float columnWidth = static_cast<float>(wizard.lvwDrives.Width()) - 1000.0f;
-    wizard.lvwDrives.SetColumnWidth(columnWidth);
+    const float column_width = static_cast<float>(wizard.lvwDrives.Width()) - 1000.0f;
+    wizard.lvwDrives.SetColumnWidth(column_width);
 
     wizard.bCancelled = false;
-    waitCursor->SetCursor(kPointerArrow);
+    wait_cursor->SetCursor(kPointerArrow);
 }  // releasing the wait cursor puts back the pointer it found
 
-IAnalysisEngine& Engine() {
-    if (!objEngine) throw AppError(91, L"Object variable or With block variable not set");
-    return *objEngine.get();
-}
-
-bool ListView_SetItem(HWND hwnd, LVITEMA& item) {
-    return ::SendMessageA(hwnd, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)) != 0;
+void Main() {
+    StartUp({
+        [] { return CreateComponent<IStyleman>(CLSID_Styleman, IID_IStyleman); },
+        []() -> frmWizard& {
+            frmWizard& wizard = Wizard();
+            wizard.SetUnloadedCallback([] { ::PostQuitMessage(0); });
+            return wizard;
+        },
+        [] { return CreateComponent<IAnalysisEngine>(CLSID_AnalysisEngine, IID_IAnalysisEngine); },
+    });
 }
 
 void DoEvents() {

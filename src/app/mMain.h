@@ -1,15 +1,17 @@
 // mMain: the program's entry procedure and its two component references.
+// The top of the program: it owns the components, creates the wizard, runs
+// the message loop, and nothing below it includes it.
 #pragma once
 
 #include <windows.h>
-#include <commctrl.h>
 
-// The program's own wrappers carry the names of these commctrl macros.
-#undef ListView_SetItem
+#include <functional>
 
 #include "orvane/components.h"
 #include "support/app_error.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
+#include "window/controls.h"  // ListView_SetItem, the list-view wrapper start-up's module offers
+#include "wizard/frmWizard.h"
 
 namespace orvane {
 
@@ -18,15 +20,22 @@ extern com_ptr<IStyleman> objStyleman;
 // The analysis engine, released when the process ends.
 extern com_ptr<IAnalysisEngine> objEngine;
 
-// The engine, or the "object not set" error (91) before start-up created it.
-IAnalysisEngine& Engine();
+// Where start-up gets what it brings up: each component, and the wizard at
+// its first use (which creates and loads its window).
+struct StartUpSources {
+    std::function<com_ptr<IStyleman>()> create_styleman;
+    std::function<frmWizard&()> first_use_of_wizard;
+    std::function<com_ptr<IAnalysisEngine>()> create_engine;
+};
 
-// Creates the components, brings up the wizard on its drive page and fills
-// the drive list; returns with the wizard running on the message loop.
+// The start-up sequence, step by step: the style manager created and
+// activated, the wizard shown on its drive page, the drive list filled under
+// the hourglass, the engine created. Returns with the wizard ready.
+void StartUp(const StartUpSources& sources);
+
+// StartUp with the real components (by class id) and the program's wizard,
+// whose unloading ends the message loop.
 void Main();
-
-// Sends LVM_SETITEMA; true when the message returns non-zero.
-bool ListView_SetItem(HWND hwnd, LVITEMA& item);
 
 // One pass over the pending window messages.
 void DoEvents();

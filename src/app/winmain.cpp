@@ -13,10 +13,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         scoped_com_apartment apartment(COINIT_APARTMENTTHREADED);
         ThrowIfFailed(apartment.result());
         Main();
-        const int exitCode = RunMessageLoop();
+        const int exit_code = RunMessageLoop();
         // The components go before the apartment that created them.
         objStyleman.reset();
         objEngine.reset();
-        return exitCode;
+        return exit_code;
     });
 }

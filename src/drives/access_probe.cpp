@@ -1,7 +1,7 @@
 #include "drives/access_probe.h"
 
 #include "support/app_error.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane {
 
@@ -13,51 +13,18 @@ ScopedNoDriveErrorBoxes::~ScopedNoDriveErrorBoxes() {
     if (changed_) ::SetThreadErrorMode(previous_, nullptr);
 }
 
-bool IsNotAccessibleError(DWORD win32Error) noexcept {
-    switch (win32Error) {
-        // No medium in the drive, or the device is not there.
-        case ERROR_NOT_READY:
-        case ERROR_NO_MEDIA_IN_DRIVE:
-        case ERROR_DEV_NOT_EXIST:
-        case ERROR_DEVICE_NOT_CONNECTED:
-        case ERROR_DEVICE_REMOVED:
-        // A medium the device cannot read (a damaged disc, a failing disk).
-        case ERROR_CRC:
-        case ERROR_SECTOR_NOT_FOUND:
-        case ERROR_GEN_FAILURE:
-        case ERROR_IO_DEVICE:
-        // The drive letter or the path behind it does not exist.
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_DRIVE:
-        // A network path that cannot be reached.
-        case ERROR_BAD_NETPATH:
-        case ERROR_BAD_NET_NAME:
-        case ERROR_NETNAME_DELETED:
-        case ERROR_NO_NET_OR_BAD_PATH:
-        case ERROR_NO_NETWORK:
-        case ERROR_NETWORK_UNREACHABLE:
-        case ERROR_HOST_UNREACHABLE:
-        case ERROR_REM_NOT_LIST:
-        case ERROR_UNEXP_NET_ERR:
-        case ERROR_BAD_NET_RESP:
-        case ERROR_NOT_CONNECTED:
-        case ERROR_SEM_TIMEOUT:  // what an unreachable file server usually answers
-        // A medium whose file system the system does not recognise.
-        case ERROR_UNRECOGNIZED_VOLUME:
-        case ERROR_UNRECOGNIZED_MEDIA:
-        case ERROR_NOT_DOS_DISK:
-        // The user may not list the root.
-        case ERROR_ACCESS_DENIED:
-        case ERROR_NETWORK_ACCESS_DENIED:
-        case ERROR_LOGON_FAILURE:
-            return true;
-        default:
-            return false;
-    }
+bool IsNotAccessibleError(DWORD win32_error) noexcept {
+    // A root that cannot be opened for listing is not accessible, whatever
+    // the reason: no medium, a missing path, an unreachable share, a volume
+    // being checked (sharing or lock violation), a corrupt or unknown file
+    // system, a locked encrypted volume, denied access. Only "no files
+    // found" is an answer from a readable root: an empty one.
+    return win32_error != ERROR_SUCCESS && win32_error != ERROR_FILE_NOT_FOUND &&
+           win32_error != ERROR_NO_MORE_FILES;
 }
 
-void ProbeDriveRoot(const std::wstring& root) {
-    const std::wstring pattern = root + L"*.*";
+void ProbeDriveRoot(const DriveRoot& drive) {
+    const std::wstring pattern = drive.Root() + L"*.*";
     WIN32_FIND_DATAW found{};
     DWORD error = ERROR_SUCCESS;
     {
@@ -68,9 +35,7 @@ void ProbeDriveRoot(const std::wstring& root) {
         error = ::GetLastError();
     }
     // A root with nothing in it is still a readable drive.
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return;
     if (IsNotAccessibleError(error)) RaiseError(kErrBadFileNameOrNumber);
-    RaiseHresult(HRESULT_FROM_WIN32(error));
 }
 
 }  // namespace orvane

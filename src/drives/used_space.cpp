@@ -11,20 +11,20 @@
 namespace orvane {
 
 Currency QueryDriveUsedBytes(const std::wstring& drive) {
-    ULARGE_INTEGER availableToCaller{}, totalBytes{}, totalFree{};
+    ULARGE_INTEGER available_to_caller{}, total_bytes{}, total_free{};
     {
         const ScopedNoDriveErrorBoxes quiet;
         const std::string path = ToAnsi(drive);
         // On failure the counts stay 0, and so does the result.
-        ::GetDiskFreeSpaceExA(path.c_str(), &availableToCaller, &totalBytes, &totalFree);
+        ::GetDiskFreeSpaceExA(path.c_str(), &available_to_caller, &total_bytes, &total_free);
     }
     // The volume's used space, not what this user may still write.
-    return UsedBytesFromCounts(totalBytes.QuadPart, totalFree.QuadPart);
+    return UsedBytesFromCounts(total_bytes.QuadPart, total_free.QuadPart);
 }
 
-Currency UsedBytesFromCounts(std::uint64_t totalBytes, std::uint64_t totalFreeBytes) noexcept {
-    if (totalFreeBytes >= totalBytes) return Currency{};
-    const std::uint64_t used = totalBytes - totalFreeBytes;
+Currency UsedBytesFromCounts(std::uint64_t total_bytes, std::uint64_t total_free_bytes) noexcept {
+    if (total_free_bytes >= total_bytes) return Currency{};
+    const std::uint64_t used = total_bytes - total_free_bytes;
     if (used > static_cast<std::uint64_t>(INT64_MAX)) return Currency::Max();
     // A large network volume may hold more bytes than the range can count:
     // the figure only sizes progress bars, so the largest value does.

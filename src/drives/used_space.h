@@ -15,6 +15,6 @@ Currency QueryDriveUsedBytes(const std::wstring& drive);
 
 // The arithmetic of the above: (total - free) bytes as a byte count, 0 when
 // free is not below total, Currency::Max() beyond the range.
-Currency UsedBytesFromCounts(std::uint64_t totalBytes, std::uint64_t totalFreeBytes) noexcept;
+Currency UsedBytesFromCounts(std::uint64_t total_bytes, std::uint64_t total_free_bytes) noexcept;
 
 }  // namespace orvane

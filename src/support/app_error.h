@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <unknwn.h>
 
 #include <exception>
 #include <string>
@@ -19,6 +20,8 @@ enum ErrorNumber : long {
     kErrDivisionByZero = 11,
     kErrTypeMismatch = 13,
     kErrBadFileNameOrNumber = 52,
+    kErrObjectNotSet = 91,
+    kErrInvalidPropertyValue = 380,
 };
 
 class AppError : public std::exception {
@@ -48,12 +51,24 @@ inline void ThrowIfFailed(HRESULT hr) {
     if (FAILED(hr)) RaiseHresult(hr);
 }
 
+// The same for a call of a component's interface iid on object: where the
+// component supports error information for it, the error keeps the number
+// and takes the component's own description, as the platform's report does.
+void ThrowIfFailed(HRESULT hr, IUnknown* object, REFIID iid);
+
 // The text of the error report, e.g. "Run-time error '6':\r\n\r\nOverflow".
 std::wstring ErrorReportText(long number, const std::wstring& description);
 
 // Whether an error report is up: from then on the program's windows handle
 // nothing, so no further handler (a timer tick) can raise a second report.
 bool ProgramEnding() noexcept;
+
+// Called just before the error report is shown, so that the window can mark
+// itself as failed while the report is up; nothing is called without one.
+using ErrorReportListener = void (*)() noexcept;
+void SetErrorReportListener(ErrorReportListener listener) noexcept;
+// What the report does first: tells the listener.
+void AnnounceErrorReport() noexcept;
 
 // Shows the error report and ends the process with a non-zero exit code.
 [[noreturn]] void ReportAndEnd(long number, const std::wstring& description) noexcept;

@@ -39,7 +39,8 @@ struct DecimalText {
 };
 
 // Scans the text; raises the type-mismatch error when it is not a number.
-DecimalText ScanDecimal(std::wstring_view text, wchar_t decimalSeparator, wchar_t groupSeparator) {
+DecimalText ScanDecimal(std::wstring_view text, wchar_t decimal_separator,
+                        wchar_t group_separator) {
     std::size_t i = 0;
     const std::size_t end = text.size();
     while (i < end && IsBlank(text[i])) ++i;
@@ -50,30 +51,30 @@ DecimalText ScanDecimal(std::wstring_view text, wchar_t decimalSeparator, wchar_
         ++i;
     }
 
-    bool anyDigit = false;
-    bool inFraction = false;
+    bool any_digit = false;
+    bool in_fraction = false;
     for (; i < end; ++i) {
         const wchar_t c = text[i];
         if (IsDigit(c)) {
-            anyDigit = true;
+            any_digit = true;
             if (!(number.digits.empty() && c == L'0'))
                 number.digits.push_back(static_cast<char>(c));
-            if (inFraction) --number.exponent;
-        } else if (c == decimalSeparator && !inFraction) {
-            inFraction = true;
-        } else if (c == groupSeparator && groupSeparator != L'\0' && !inFraction && anyDigit) {
+            if (in_fraction) --number.exponent;
+        } else if (c == decimal_separator && !in_fraction) {
+            in_fraction = true;
+        } else if (c == group_separator && group_separator != L'\0' && !in_fraction && any_digit) {
             // Grouping only inside the whole part, after its first digit.
         } else {
             break;
         }
     }
-    if (!anyDigit) RaiseTypeMismatch();
+    if (!any_digit) RaiseTypeMismatch();
 
     if (i < end && (text[i] == L'e' || text[i] == L'E')) {
         ++i;
-        bool negativeExponent = false;
+        bool negative_exponent = false;
         if (i < end && (text[i] == L'+' || text[i] == L'-')) {
-            negativeExponent = text[i] == L'-';
+            negative_exponent = text[i] == L'-';
             ++i;
         }
         if (i >= end || !IsDigit(text[i])) RaiseTypeMismatch();
@@ -81,7 +82,7 @@ DecimalText ScanDecimal(std::wstring_view text, wchar_t decimalSeparator, wchar_
         for (; i < end && IsDigit(text[i]); ++i) {
             if (power < 100000) power = power * 10 + (text[i] - L'0');
         }
-        number.exponent += negativeExponent ? -power : power;
+        number.exponent += negative_exponent ? -power : power;
     }
 
     while (i < end && IsBlank(text[i])) ++i;
@@ -109,10 +110,11 @@ std::int64_t ScaledFromDecimal(const DecimalText& number) {
     if (shift < 0 && keep >= 0) {
         // Digits beyond the fourth decimal decide the rounding.
         const std::string rest = number.digits.substr(static_cast<std::size_t>(keep));
-        const bool aboveHalf = rest[0] > '5' || (rest[0] == '5' && rest.find_first_not_of('0', 1) !=
-                                                                       std::string::npos);
-        const bool exactlyHalf = rest[0] == '5' && !aboveHalf;
-        if (aboveHalf || (exactlyHalf && magnitude % 2 == 1)) {
+        const bool above_half =
+            rest[0] > '5' ||
+            (rest[0] == '5' && rest.find_first_not_of('0', 1) != std::string::npos);
+        const bool exactly_half = rest[0] == '5' && !above_half;
+        if (above_half || (exactly_half && magnitude % 2 == 1)) {
             if (magnitude >= limit) RaiseError(kErrOverflow);
             ++magnitude;
         }
@@ -160,9 +162,9 @@ Currency Currency::SaturatingMultiplyBy(std::int64_t n) const noexcept {
     return (scaled_ < 0) == (n < 0) ? Max() : Min();
 }
 
-Currency ParseCurrency(std::wstring_view text, wchar_t decimalSeparator, wchar_t groupSeparator) {
+Currency ParseCurrency(std::wstring_view text, wchar_t decimal_separator, wchar_t group_separator) {
     return Currency::FromScaled(
-        ScaledFromDecimal(ScanDecimal(text, decimalSeparator, groupSeparator)));
+        ScaledFromDecimal(ScanDecimal(text, decimal_separator, group_separator)));
 }
 
 Currency Currency::SaturatingAdd(Currency other) const noexcept {

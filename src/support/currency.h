@@ -51,6 +51,6 @@ private:
 // and one decimal separator as given; more than four decimals round half to
 // even. Raises the type-mismatch error (13) for text that is not a number and
 // the overflow error (6) beyond the range.
-Currency ParseCurrency(std::wstring_view text, wchar_t decimalSeparator, wchar_t groupSeparator);
+Currency ParseCurrency(std::wstring_view text, wchar_t decimal_separator, wchar_t group_separator);
 
 }  // namespace orvane

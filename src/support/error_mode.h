@@ -15,10 +15,10 @@ public:
     // Switches to ignore-and-continue; also clears the last error number.
     void ArmResumeNext() noexcept {
         armed_ = true;
-        lastError_ = 0;
+        last_error_ = 0;
     }
     bool armed() const noexcept { return armed_; }
-    long LastError() const noexcept { return lastError_; }
+    long LastError() const noexcept { return last_error_; }
 
     template <class Step>
     void Run(Step&& step) {
@@ -29,17 +29,17 @@ public:
         try {
             step();
         } catch (const AppError& e) {
-            lastError_ = e.number();
+            last_error_ = e.number();
         } catch (const std::bad_alloc&) {
-            lastError_ = kErrOutOfMemory;
+            last_error_ = kErrOutOfMemory;
         } catch (const std::exception&) {
-            lastError_ = kErrInvalidCall;
+            last_error_ = kErrInvalidCall;
         }
     }
 
 private:
     bool armed_ = false;
-    long lastError_ = 0;
+    long last_error_ = 0;
 };
 
 }  // namespace orvane

@@ -1,6 +1,6 @@
 #include "support/msgbox_hook.h"
 
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane {
 
@@ -11,10 +11,20 @@ constexpr wchar_t kDefaultCaption[] = L"Ostrel Messagebox Demo";
 // Only one box is up at a time (all boxes are modal on the one UI thread), so
 // one hook handle serves every call.
 unique_hhook g_hook;
-CenteringTargetProvider g_targetProvider = nullptr;
+int g_boxes_up = 0;
+
+// Counts a box as up for as long as MessageBox runs.
+class BoxUp {
+public:
+    BoxUp() noexcept { ++g_boxes_up; }
+    ~BoxUp() { --g_boxes_up; }
+    BoxUp(const BoxUp&) = delete;
+    BoxUp& operator=(const BoxUp&) = delete;
+};
+CenteringTargetProvider g_target_provider = nullptr;
 
 CenteringTarget CurrentTarget() noexcept {
-    return g_targetProvider ? g_targetProvider() : CenteringTarget{};
+    return g_target_provider ? g_target_provider() : CenteringTarget{};
 }
 
 HINSTANCE InstanceOf(HWND hwnd) noexcept {
@@ -24,10 +34,10 @@ HINSTANCE InstanceOf(HWND hwnd) noexcept {
 }  // namespace
 
 void SetCenteringTargetProvider(CenteringTargetProvider provider) noexcept {
-    g_targetProvider = provider;
+    g_target_provider = provider;
 }
 
-POINT CenteredBoxPosition(const CenteringTarget& target, long boxWidth, long boxHeight) noexcept {
+POINT CenteredBoxPosition(const CenteringTarget& target, long box_width, long box_height) noexcept {
     const long left = TwipsToPixelsX(target.left, target.scale);
     const long top = TwipsToPixelsY(target.top, target.scale);
     const long width = TwipsToPixelsX(target.width, target.scale);
@@ -35,7 +45,7 @@ POINT CenteredBoxPosition(const CenteringTarget& target, long boxWidth, long box
     // Integer division truncates toward zero: a box larger than its target
     // is placed by the same rule (-5 / 2 == -2) and never clamped to the
     // screen.
-    return POINT{left + (width - boxWidth) / 2, top + (height - boxHeight) / 2};
+    return POINT{left + (width - box_width) / 2, top + (height - box_height) / 2};
 }
 
 LRESULT CALLBACK MsgBoxHookProc(int nCode, WPARAM wParam, LPARAM /*lParam*/) {
@@ -47,10 +57,10 @@ LRESULT CALLBACK MsgBoxHookProc(int nCode, WPARAM wParam, LPARAM /*lParam*/) {
     const HWND box = reinterpret_cast<HWND>(wParam);
     RECT rect{};
     ::GetWindowRect(box, &rect);
-    const long boxWidth = rect.right - rect.left;
-    const long boxHeight = rect.bottom - rect.top;
-    const POINT position = CenteredBoxPosition(CurrentTarget(), boxWidth, boxHeight);
-    ::MoveWindow(box, position.x, position.y, boxWidth, boxHeight, TRUE);
+    const long box_width = rect.right - rect.left;
+    const long box_height = rect.bottom - rect.top;
+    const POINT position = CenteredBoxPosition(CurrentTarget(), box_width, box_height);
+    ::MoveWindow(box, position.x, position.y, box_width, box_height, TRUE);
     g_hook.reset();
     return 0;
 }
@@ -61,12 +71,15 @@ int MsgBoxCentered(std::wstring& sPrompt, long lType, std::wstring& sTitle) {
     const HWND owner = CurrentTarget().hwnd;
     // Without a registered target there is nothing to centre over: the box
     // stays where the system puts it.
-    if (g_targetProvider) {
+    if (g_target_provider) {
         g_hook.reset(
             ::SetWindowsHookExW(WH_CBT, MsgBoxHookProc, InstanceOf(owner), ::GetCurrentThreadId()));
     }
-    const int result =
-        ::MessageBoxW(owner, sPrompt.c_str(), sTitle.c_str(), static_cast<UINT>(lType));
+    int result = 0;
+    {
+        const BoxUp up;
+        result = ::MessageBoxW(owner, sPrompt.c_str(), sTitle.c_str(), static_cast<UINT>(lType));
+    }
     // The hook belongs to this box alone. Left behind (the box could not be
     // shown, so it never activated), it would move the next window that
     // activates on this thread.
@@ -75,6 +88,8 @@ int MsgBoxCentered(std::wstring& sPrompt, long lType, std::wstring& sTitle) {
     // button has a negative identifier, so both mean "not shown".
     return result > 0 ? result : 0;
 }
+
+bool MsgBoxShowing() noexcept { return g_boxes_up > 0; }
 
 bool MsgBoxHookInstalled() noexcept { return static_cast<bool>(g_hook); }
 

@@ -30,7 +30,11 @@ int MsgBoxCentered(std::wstring& sPrompt, long lType, std::wstring& sTitle);
 LRESULT CALLBACK MsgBoxHookProc(int nCode, WPARAM wParam, LPARAM lParam);
 
 // The hook's arithmetic: the box's new top-left corner in screen pixels.
-POINT CenteredBoxPosition(const CenteringTarget& target, long boxWidth, long boxHeight) noexcept;
+POINT CenteredBoxPosition(const CenteringTarget& target, long box_width, long box_height) noexcept;
+
+// Whether one of the program's boxes is up: while it is, the program's
+// windows take no commands (one question at a time).
+bool MsgBoxShowing() noexcept;
 
 // Whether a hook of the module is still installed (for tests).
 bool MsgBoxHookInstalled() noexcept;

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "support/ansi_text.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane {
 
@@ -85,9 +85,9 @@ bool WriteRegistryValue(HKEY hRootKey, const std::wstring& sSubKey, const std::w
     std::string data = ToAnsi(sValue);
     const DWORD size = static_cast<DWORD>(data.size());
     data.push_back('\x01');
-    ::RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
-                     size);
-    return true;
+    // A store the registry refused is not a success.
+    return ::RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(data.data()), size) == ERROR_SUCCESS;
 }
 
 }  // namespace orvane

@@ -13,8 +13,9 @@ namespace orvane {
 // success and only for REG_SZ and REG_DWORD data.
 bool ReadRegistryValue(HKEY hRootKey, const std::wstring& sSubKey, const std::wstring& sValueName,
                        std::wstring& sValue);
-// True when the key was opened and the value handed to the registry. Stores
-// the text's bytes without a terminating NUL, as REG_SZ.
+// True when the key was opened and the registry stored the value; false when
+// the key cannot be opened or refused the write. Stores the text's bytes
+// without a terminating NUL, as REG_SZ.
 bool WriteRegistryValue(HKEY hRootKey, const std::wstring& sSubKey, const std::wstring& sValueName,
                         const std::wstring& sValue);
 

@@ -9,12 +9,9 @@ namespace orvane {
 
 namespace {
 
-constexpr double kTwipsPerInch = 1440.0;
-
-double ScaleFromDpi(int dotsPerInch) noexcept {
-    // A display driver that reports nothing still gets the common 96 dpi.
-    return dotsPerInch > 0 ? kTwipsPerInch / dotsPerInch : 15.0;
-}
+constexpr long long kTwipsPerInch = 1440;
+// A display driver that reports nothing still gets the common 96 dpi.
+int UsableDpi(int dots_per_inch) noexcept { return dots_per_inch > 0 ? dots_per_inch : 96; }
 
 }  // namespace
 
@@ -36,19 +33,21 @@ long RoundHalfEven(double value) noexcept {
 TwipsScale ScreenTwipsScale() noexcept {
     TwipsScale scale;
     if (HDC screen = ::GetDC(nullptr)) {
-        scale.perPixelX = ScaleFromDpi(::GetDeviceCaps(screen, LOGPIXELSX));
-        scale.perPixelY = ScaleFromDpi(::GetDeviceCaps(screen, LOGPIXELSY));
+        scale.dpi_x = UsableDpi(::GetDeviceCaps(screen, LOGPIXELSX));
+        scale.dpi_y = UsableDpi(::GetDeviceCaps(screen, LOGPIXELSY));
         ::ReleaseDC(nullptr, screen);
     }
     return scale;
 }
 
-long TwipsToPixels(double twips, double twipsPerPixel) noexcept {
-    const long divisor = RoundHalfEven(twipsPerPixel);
-    // Beyond 2880 dpi the rounded scale would be 0; one twip per pixel is the
-    // closest meaningful answer and keeps the division defined.
-    if (divisor <= 0) return RoundHalfEven(twips);
-    return RoundHalfEven(twips) / divisor;
+long TwipsToPixels(double twips, int dots_per_inch) noexcept {
+    const long long dpi = UsableDpi(dots_per_inch);
+    const long long rounded = RoundHalfEven(twips);
+    // In half twips: (2 x twips x dpi +/- dpi) / 2880. Where 1440 / dpi is a
+    // whole number k, the remainder of twips x dpi / 1440 is at most
+    // 1440 - dpi, so the half twip never carries over to the next pixel.
+    const long long half_twips = 2 * rounded * dpi + (rounded < 0 ? -dpi : rounded > 0 ? dpi : 0);
+    return static_cast<long>(half_twips / (2 * kTwipsPerInch));
 }
 
 }  // namespace orvane

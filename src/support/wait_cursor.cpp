@@ -10,7 +10,7 @@ namespace {
 
 // The program-wide pointer: one value shared by every window of the program,
 // touched on the UI thread only.
-short g_screenPointer = kPointerDefault;
+short g_screen_pointer = kPointerDefault;
 
 // The standard pointer shapes by number; anything not listed shows the arrow.
 LPCWSTR SystemCursorFor(short pointer) noexcept {
@@ -65,15 +65,15 @@ void LetWindowChooseCursor() noexcept {
 
 }  // namespace
 
-short ScreenMousePointer() noexcept { return g_screenPointer; }
+short ScreenMousePointer() noexcept { return g_screen_pointer; }
 
 HCURSOR ProgramWideCursor() noexcept {
-    if (g_screenPointer == kPointerDefault) return nullptr;
-    return ::LoadCursorW(nullptr, SystemCursorFor(g_screenPointer));
+    if (g_screen_pointer == kPointerDefault) return nullptr;
+    return ::LoadCursorW(nullptr, SystemCursorFor(g_screen_pointer));
 }
 
 void SetScreenMousePointer(short pointer) noexcept {
-    g_screenPointer = pointer;
+    g_screen_pointer = pointer;
     if (const HCURSOR cursor = ProgramWideCursor()) {
         ::SetCursor(cursor);
     } else {

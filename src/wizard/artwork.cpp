@@ -39,49 +39,64 @@ HBITMAP CreateDib(int width, int height, const std::uint32_t* pixels) {
 
 }  // namespace
 
-int BannerArtworkStart(int row) noexcept {
+double BannerArtworkStartAt(double row) noexcept {
     // From column 261 on row 15 to column 216 on row 69: inside the window
     // (which shows the picture from column 43) the edge runs from 218 to 173.
-    return 261 - (45 * (row - 15)) / 54;
+    return 261.0 - std::trunc(45.0 * (row - 15.0) / 54.0);
 }
 
-std::vector<std::uint32_t> BannerPixels() {
-    std::vector<std::uint32_t> pixels(kBannerWidth * kBannerHeight, Rgb(255, 255, 255));
+int BannerArtworkStart(int row) noexcept { return static_cast<int>(BannerArtworkStartAt(row)); }
+
+namespace {
+
+// The colour at a point of the picture, in the coordinates of its 500 x 70
+// design: the same expressions at every size, so the design size itself
+// comes out pixel for pixel as it always has.
+std::uint32_t BannerColorAt(double x, double y) noexcept {
+    const std::uint32_t white = Rgb(255, 255, 255);
+    const double start = BannerArtworkStartAt(y);
+    if (x < std::max(start, 0.0)) return white;
     // Light where the description's last words lie over it, deep at the right.
     const std::uint32_t pale = Rgb(206, 226, 244), deep = Rgb(16, 52, 120);
-    const double cx = 452, cy = 40;  // centre of the platter
-    for (int y = 0; y < kBannerHeight; ++y) {
-        const int start = BannerArtworkStart(y);
-        for (int x = std::max(start, 0); x < kBannerWidth; ++x) {
-            const double t = double(x - start) / double(kBannerWidth - start);
-            std::uint32_t c = Mix(pale, deep, std::clamp((t - 0.2) * 1.6, 0.0, 1.0));
-            // A soft highlight along the slanted edge.
-            if (x - start < 3) c = Mix(c, Rgb(255, 255, 255), 0.55 - 0.15 * (x - start));
-            // Concentric tracks of a disk platter.
-            const double r = std::hypot((x - cx) * 0.9, (y - cy) * 1.6);
-            if (r < 58) {
-                const bool track = static_cast<int>(r) % 9 < 2;
-                c = Mix(c, Rgb(230, 240, 250), track ? 0.45 : 0.12);
-                if (r < 6) c = Rgb(250, 250, 255);
-            }
-            pixels[static_cast<size_t>(y * kBannerWidth + x)] = c;
-        }
+    const double t = (x - start) / (kBannerWidth - start);
+    std::uint32_t c = Mix(pale, deep, std::clamp((t - 0.2) * 1.6, 0.0, 1.0));
+    // A soft highlight along the slanted edge.
+    if (x - start < 3) c = Mix(c, white, 0.55 - 0.15 * (x - start));
+    // Concentric tracks of a disk platter.
+    const double cx = 452, cy = 40;
+    const double r = std::hypot((x - cx) * 0.9, (y - cy) * 1.6);
+    if (r < 58) {
+        const bool track = static_cast<int>(r) % 9 < 2;
+        c = Mix(c, Rgb(230, 240, 250), track ? 0.45 : 0.12);
+        if (r < 6) c = Rgb(250, 250, 255);
     }
     // A small bar chart left of the platter: used space, drive by drive.
     const int heights[] = {18, 30, 24, 38, 14};
+    const double bottom = 64;
     for (int i = 0; i < 5; ++i) {
-        const int left = 372 + i * 9, bottom = 64;
-        for (int y = bottom - heights[i]; y < bottom; ++y)
-            for (int x = left; x < left + 6; ++x)
-                pixels[static_cast<size_t>(y * kBannerWidth + x)] =
-                    Mix(Rgb(255, 196, 64), Rgb(255, 140, 32), double(bottom - y) / 40.0);
+        const double left = 372 + i * 9;
+        if (x >= left && x < left + 6 && y >= bottom - heights[i] && y < bottom)
+            c = Mix(Rgb(255, 196, 64), Rgb(255, 140, 32), (bottom - y) / 40.0);
     }
+    return c;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> BannerPixels(int width, int height) {
+    std::vector<std::uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    const double sx = double(width) / kBannerWidth, sy = double(height) / kBannerHeight;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            // Each pixel's centre, in the design's coordinates.
+            pixels[static_cast<size_t>(y) * width + x] =
+                BannerColorAt((x + 0.5) / sx - 0.5, (y + 0.5) / sy - 0.5);
     return pixels;
 }
 
-unique_hbitmap CreateBannerBitmap() {
-    const auto pixels = BannerPixels();
-    return unique_hbitmap(CreateDib(kBannerWidth, kBannerHeight, pixels.data()));
+unique_hbitmap CreateBannerBitmap(SIZE size) {
+    const auto pixels = BannerPixels(size.cx, size.cy);
+    return unique_hbitmap(CreateDib(size.cx, size.cy, pixels.data()));
 }
 
 unique_hicon CreateWizardIcon() {

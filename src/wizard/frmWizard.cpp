@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/mMain.h"
+#include "analysis/engine_client.h"
 #include "support/app_error.h"
 #include "support/msgbox_hook.h"
 #include "support/wait_cursor.h"
@@ -19,9 +19,9 @@ constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 // "MS Sans Serif" 8.25 pt at the screen's resolution.
 unique_hfont CreateFormFont(int weight) {
     unique_window_dc screen(nullptr);
-    const int dpiY = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
+    const int dpi_y = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
     LOGFONTW lf{};
-    lf.lfHeight = -::MulDiv(825, dpiY, 7200);
+    lf.lfHeight = -::MulDiv(825, dpi_y, 7200);
     lf.lfWeight = weight;
     lf.lfCharSet = ANSI_CHARSET;
     lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
@@ -47,6 +47,11 @@ CenteringTarget ActiveWizardTarget() {
     return target;
 }
 
+// While an error report is up the wizard's taskbar button shows the error.
+void MarkActiveWizardFailed() noexcept {
+    if (frmWizard* wizard = frmWizard::Active()) wizard->OnErrorReport();
+}
+
 RECT OuterRect(HWND hwnd) noexcept {
     RECT r{};
     if (hwnd) ::GetWindowRect(hwnd, &r);
@@ -63,7 +68,7 @@ frmWizard::frmWizard() {
 
 frmWizard::~frmWizard() {
     if (hwnd()) {
-        onUnloaded_ = nullptr;
+        on_unloaded_ = nullptr;
         ::DestroyWindow(hwnd());
     }
     if (active_ == this) active_ = nullptr;
@@ -84,9 +89,8 @@ void frmWizard::Load() {
     Form_Initialize();
     scale_ = ScreenTwipsScale();
     CreateFonts();
-    banner_ = CreateBannerBitmap();
+    banner_ = CreateBannerBitmap(BannerSize());
     icon_ = CreateWizardIcon();
-    windowBrush_.reset(::CreateSolidBrush(::GetSysColor(COLOR_WINDOW)));
     RegisterWindowClass(ids::kWizardClassName, ::GetSysColorBrush(COLOR_BTNFACE), icon_.get());
 
     RECT outer{0, 0, TwipsToPixelsX(kClientWidthTwips, scale_),
@@ -98,18 +102,31 @@ void frmWizard::Load() {
     CreateBound(kWindowExStyle, ids::kWizardClassName, ids::kWizardCaption, kWindowStyle, x, y,
                 width, height, nullptr, nullptr);
     ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_.get()));
-    ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+    // Alt+Tab and the taskbar button show the big icon: the program's own
+    // multi-size icon where the exe carries one, the title-bar image otherwise.
+    program_icon_.reset(static_cast<HICON>(
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                     ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
+    const HICON big_icon = program_icon_ ? program_icon_.get() : icon_.get();
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon));
     CreateControls();
     tmrProgress.Attach(hwnd());
     loaded_ = true;
     active_ = this;
     SetCenteringTargetProvider(&ActiveWizardTarget);
+    SetErrorReportListener(&MarkActiveWizardFailed);
     Form_Load();
+}
+
+SIZE frmWizard::BannerSize() const noexcept {
+    // The picture's natural size is its twips at the screen's scale.
+    return SIZE{TwipsToPixelsX(kBannerWidthTwips, scale_),
+                TwipsToPixelsY(kBannerHeightTwips, scale_)};
 }
 
 void frmWizard::CreateFonts() {
     font_ = CreateFormFont(FW_NORMAL);
-    boldFont_ = CreateFormFont(FW_BOLD);
+    bold_font_ = CreateFormFont(FW_BOLD);
 }
 
 void frmWizard::CreateControls() {
@@ -119,7 +136,7 @@ void frmWizard::CreateControls() {
     frmTop.Create(form, scale_);
     lblTitle.Create(frmTop.hWnd(), scale_);
     lblDesc.Create(frmTop.hWnd(), scale_);
-    Image1.SetBitmap(banner_.get(), SIZE{kBannerWidth, kBannerHeight});
+    Image1.SetBitmap(banner_.get(), BannerSize());
     frmTop.AddPicture(&Image1);
     frmBar.Create(form, scale_);
     frmDrives.Create(form, scale_);
@@ -137,13 +154,13 @@ void frmWizard::CreateControls() {
     Label3.Create(frmProgress.hWnd(), scale_);
 
     for (Control* control : AllControls()) control->SetFont(font_.get());
-    lblTitle.SetFont(boldFont_.get());
+    lblTitle.SetFont(bold_font_.get());
     for (Frame* frame : {&frmTop, &frmBar, &frmDrives, &frmProgress})
         frame->SetCaptionFont(font_.get());
     txtLoading.SetEnabled(false);
-    for (Control* control : TabOrder())
-        ::SetWindowSubclass(control->hWnd(), &FocusSubclassProc, 1,
-                            reinterpret_cast<DWORD_PTR>(this));
+    EnableTabbing();
+    ApplySystemColours();
+    AnnotateForAssistiveTechnology();
 }
 
 std::vector<Control*> frmWizard::AllControls() {
@@ -166,15 +183,6 @@ std::vector<Control*> frmWizard::AllControls() {
             &lblFileFldCount,
             &lblFolderName,
             &Label3};
-}
-
-std::vector<Control*> frmWizard::TabOrder() {
-    std::vector<Control*> order;
-    for (Control* control : AllControls())
-        if (control->TakesFocus()) order.push_back(control);
-    std::sort(order.begin(), order.end(),
-              [](const Control* a, const Control* b) { return a->TabIndex() < b->TabIndex(); });
-    return order;
 }
 
 void frmWizard::Show() {
@@ -204,34 +212,33 @@ void frmWizard::ForgetWindows() noexcept {
 }
 
 void frmWizard::OnNcDestroy() {
+    taskbar_.Release();
     ForgetWindows();
     loaded_ = false;
     if (active_ == this) active_ = nullptr;
-    if (onUnloaded_) {
-        auto callback = std::move(onUnloaded_);
-        onUnloaded_ = nullptr;
+    if (on_unloaded_) {
+        auto callback = std::move(on_unloaded_);
+        on_unloaded_ = nullptr;
         callback();
     }
 }
 
-double frmWizard::Left() const noexcept { return OuterRect(hwnd()).left * scale_.perPixelX; }
-double frmWizard::Top() const noexcept { return OuterRect(hwnd()).top * scale_.perPixelY; }
+double frmWizard::Left() const noexcept { return PixelsToTwipsX(OuterRect(hwnd()).left, scale_); }
+double frmWizard::Top() const noexcept { return PixelsToTwipsY(OuterRect(hwnd()).top, scale_); }
 double frmWizard::Width() const noexcept {
     const RECT r = OuterRect(hwnd());
-    return (r.right - r.left) * scale_.perPixelX;
+    return PixelsToTwipsX(r.right - r.left, scale_);
 }
 double frmWizard::Height() const noexcept {
     const RECT r = OuterRect(hwnd());
-    return (r.bottom - r.top) * scale_.perPixelY;
+    return PixelsToTwipsY(r.bottom - r.top, scale_);
 }
 
 // --- Messages -----------------------------------------------------------------
 
 LRESULT frmWizard::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HandleShellMessage(message, wParam, lParam)) return 0;
     switch (message) {
-        case WM_COMMAND:
-            OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
-            return 0;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
             if (header->hwndFrom == lvwDrives.hWnd() && header->code == NM_CUSTOMDRAW)
@@ -241,65 +248,38 @@ LRESULT frmWizard::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == tmrProgress.Id() && tmrProgress.Ticking()) tmrProgress_Timer();
             return 0;
-        case WM_CLOSE:
-            OnClose();
-            return 0;
-        case WM_ENDSESSION:
-            // Logoff or shutdown ends the process without a WM_CLOSE: unload
-            // as the close box does, so the components are told.
-            if (wParam) OnClose();
-            return 0;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORBTN:
             return OnCtlColor(message, reinterpret_cast<HDC>(wParam),
                               reinterpret_cast<HWND>(lParam));
-        case WM_SETCURSOR:
-            if (HCURSOR cursor = ProgramWideCursor()) {
-                ::SetCursor(cursor);
-                return TRUE;
-            }
-            break;
-        case WM_ACTIVATE:
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                const HWND focus = ::GetFocus();
-                if (focus && ::IsChild(hwnd(), focus)) lastFocus_ = focus;
-            } else if (lastFocus_ && ::IsWindow(lastFocus_) && ::IsWindowVisible(lastFocus_) &&
-                       ::IsWindowEnabled(lastFocus_)) {
-                ::SetFocus(lastFocus_);
-                return 0;
-            }
-            break;
-        case WM_SETFOCUS:
-            // Like a dialog: the focus goes on to the first control that takes it.
-            MoveFocus(false);
-            return 0;
         case WM_DESTROY:
             tmrProgress.Detach();
             return 0;
         default:
             break;
     }
-    return WindowBase::HandleMessage(message, wParam, lParam);
+    return DialogWindow::HandleMessage(message, wParam, lParam);
 }
 
-void frmWizard::OnCommand(int id, int code, HWND control) {
-    if (code != BN_CLICKED || !control) return;
-    // Only what the user could click reaches a handler.
-    if (!::IsWindowVisible(control) || !::IsWindowEnabled(control)) return;
-    switch (id) {
-        case ids::cmdNext:
-            cmdNext_Click();
-            break;
-        case ids::cmdCancel:
-            cmdCancel_Click();
-            break;
-        case ids::chkCloseWhenDone:
-            chkCloseWhenDone.OnUserClick();
-            break;
-        default:
-            break;  // Enter and Escape (IDOK, IDCANCEL) do nothing
-    }
+void frmWizard::OnClick(int control_id) {
+    struct Route {
+        int id;
+        void (frmWizard::*handler)();
+    };
+    // The user's click on the box toggles it and then runs its handler.
+    static constexpr Route kRoutes[] = {
+        {ids::cmdNext, &frmWizard::cmdNext_Click},
+        {ids::cmdCancel, &frmWizard::cmdCancel_Click},
+    };
+    if (control_id == ids::chkCloseWhenDone) return chkCloseWhenDone.OnUserClick();
+    for (const Route& route : kRoutes)
+        if (route.id == control_id) return (this->*route.handler)();
+}
+
+EngineClient frmWizard::Engine() {
+    if (!HasEngine()) RaiseError(kErrObjectNotSet);
+    return EngineClient(*engine_->get());
 }
 
 LRESULT frmWizard::OnDriveListCustomDraw(NMLVCUSTOMDRAW& draw) {
@@ -308,10 +288,14 @@ LRESULT frmWizard::OnDriveListCustomDraw(NMLVCUSTOMDRAW& draw) {
             return CDRF_NOTIFYITEMDRAW;
         case CDDS_ITEMPREPAINT: {
             // A drive that cannot be read shows its name greyed as well as
-            // its icon ghosted, so the mark is plain wherever the list runs.
-            const auto item = static_cast<WPARAM>(draw.nmcd.dwItemSpec);
-            if (::SendMessageW(lvwDrives.hWnd(), LVM_GETITEMSTATE, item, LVIS_CUT) & LVIS_CUT)
-                draw.clrText = ::GetSysColor(COLOR_GRAYTEXT);
+            // its icon ghosted, so the mark is plain wherever the list runs;
+            // a selected one keeps the selection's colours, which grey on the
+            // highlight could make unreadable.
+            const int item = static_cast<int>(draw.nmcd.dwItemSpec);
+            if (lvwDrives.GhostedAt(item) && !lvwDrives.SelectedAt(item))
+                draw.clrText =
+                    GreyedTextColour(::GetSysColor(COLOR_GRAYTEXT), ::GetSysColor(COLOR_WINDOW),
+                                     ::GetSysColor(COLOR_WINDOWTEXT));
             return CDRF_DODEFAULT;
         }
         default:
@@ -319,12 +303,13 @@ LRESULT frmWizard::OnDriveListCustomDraw(NMLVCUSTOMDRAW& draw) {
     }
 }
 
-void frmWizard::OnClose() {
+void frmWizard::OnCloseBox() {
     // During a run the close box acts as a confirmed Cancel without the
     // question, so the run driver stops at its next check.
-    if (runInProgress_ && !bCancelled) {
+    if (run_in_progress_ && !bCancelled) {
         bCancelled = true;
-        if (objEngine) ThrowIfFailed(objEngine->Cancel());
+        taskbar_.Remove();
+        if (HasEngine()) Engine().Cancel();
         StopProgressTimer();
     }
     Unload();
@@ -342,49 +327,18 @@ LRESULT frmWizard::OnCtlColor(UINT message, HDC dc, HWND control) {
         ::SendMessageW(container, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
         ::SetViewportOrgEx(dc, old.x, old.y, nullptr);
         ::SetBkMode(dc, TRANSPARENT);
-        ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+        ::SetTextColor(dc, banner_colours_.text);
         return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
     }
     if (control == txtLoading.hWnd() || message == WM_CTLCOLOREDIT) {
         ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
         ::SetTextColor(
             dc, ::GetSysColor(::IsWindowEnabled(control) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
-        return reinterpret_cast<LRESULT>(windowBrush_.get());
+        return reinterpret_cast<LRESULT>(window_brush_.get());
     }
     ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
     ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
     return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
-}
-
-void frmWizard::MoveFocus(bool backwards) {
-    auto order = TabOrder();
-    if (backwards) std::reverse(order.begin(), order.end());
-    const HWND focus = ::GetFocus();
-    auto current = std::find_if(order.begin(), order.end(),
-                                [&](const Control* c) { return c->hWnd() == focus; });
-    const size_t start =
-        current == order.end() ? order.size() - 1 : static_cast<size_t>(current - order.begin());
-    for (size_t step = 1; step <= order.size(); ++step) {
-        const Control* next = order[(start + step) % order.size()];
-        const HWND candidate = next->hWnd();
-        // A control on a hidden page is hidden too: IsWindowVisible sees that.
-        if (candidate && ::IsWindowVisible(candidate) && ::IsWindowEnabled(candidate)) {
-            ::SetFocus(candidate);
-            return;
-        }
-    }
-}
-
-LRESULT CALLBACK frmWizard::FocusSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                              UINT_PTR, DWORD_PTR data) noexcept {
-    auto* form = reinterpret_cast<frmWizard*>(data);
-    if (message == WM_KEYDOWN && wParam == VK_TAB) {
-        GuardBoundary([&] { form->MoveFocus(::GetKeyState(VK_SHIFT) < 0); });
-        return 0;
-    }
-    if (message == WM_CHAR && wParam == L'\t') return 0;
-    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, &FocusSubclassProc, 1);
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 // --- FormDC -----------------------------------------------------------------------

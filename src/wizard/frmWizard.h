@@ -1,7 +1,9 @@
 // frmWizard: the program's one window, a fixed-size wizard with a banner, a
 // button row and two pages (drive selection, analysis progress). The controls
-// are named members; the handlers are member functions defined by the
-// subsystem each belongs to (wizard/, drives/, analysis/).
+// are named members; the handlers are member functions, one file per part of
+// the wizard (pages, drive page, selection, run driver, progress tick), each
+// thin over the plain code of drives/ and analysis/. The two components are
+// owned by the program (app/) and lent to the wizard at start-up.
 #pragma once
 
 #include <windows.h>
@@ -15,12 +17,16 @@
 #include <string>
 #include <vector>
 
+#include "orvane/components.h"
 #include "support/currency.h"
+#include "support/error_mode.h"
 #include "support/twips.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
+#include "window/controls.h"
+#include "window/dialog_window.h"
+#include "window/taskbar_progress.h"
+#include "wizard/colour_choice.h"
 #include "wizard/control_ids.h"
-#include "wizard/controls.h"
-#include "wizard/window_base.h"
 
 namespace orvane {
 
@@ -29,7 +35,11 @@ inline constexpr COLORREF kWhite = RGB(255, 255, 255);
 inline constexpr double kClientWidthTwips = 6420;
 inline constexpr double kClientHeightTwips = 5085;
 
-class frmWizard final : public WindowBase {
+class DriveRoot;
+class EngineClient;
+struct EngineProgress;
+
+class frmWizard final : public DialogWindow {
 public:
     frmWizard();
     ~frmWizard() override;
@@ -94,8 +104,14 @@ public:
     // Shows the window modeless, without an owner.
     void Show();
     void SetFocus();
+    // The program's component references, which the unload handler, Cancel
+    // and the run use. They stay the program's: the wizard only refers to them.
+    void UseComponents(com_ptr<IStyleman>& styleman, com_ptr<IAnalysisEngine>& engine) noexcept {
+        styleman_ = &styleman;
+        engine_ = &engine;
+    }
     // Called once the window is gone (the program ends its message loop here).
-    void SetUnloadedCallback(std::function<void()> callback) { onUnloaded_ = std::move(callback); }
+    void SetUnloadedCallback(std::function<void()> callback) { on_unloaded_ = std::move(callback); }
 
     // Outer geometry of the window in twips (screen coordinates).
     double Left() const noexcept;
@@ -105,10 +121,10 @@ public:
     const TwipsScale& Scale() const noexcept { return scale_; }
     HFONT Font() const noexcept { return font_.get(); }
     // Whether the run driver is between the start of a run and its end.
-    bool RunInProgress() const noexcept { return runInProgress_; }
+    bool RunInProgress() const noexcept { return run_in_progress_; }
 
     // --- Wizard pages and commands ----------------------------------------------
-    void ShowPage(Frame& pageToShow, Frame& pageToHide);
+    void ShowPage(Frame& page_to_show, Frame& page_to_hide);
     void StopProgressTimer();
     void Form_Initialize();
     void Form_Load();
@@ -128,38 +144,58 @@ public:
     void cmdNext_Click();
     void tmrProgress_Timer();
 
+    // --- The shell, the system colours and assistive technology ----------------
+    // The banner's colours now (they follow the system's colours and high contrast).
+    const BannerColours& Banner() const noexcept { return banner_colours_; }
+    // An error report is about to be shown: the taskbar button says so.
+    void OnErrorReport() noexcept { taskbar_.ShowError(); }
+
     // The wizard currently loaded, if any (message boxes centre over it).
     static frmWizard* Active() noexcept { return active_; }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnNcDestroy() override;
+    std::vector<Control*> AllControls() override;
+    void OnClick(int control_id) override;
+    void OnCloseBox() override;
 
 private:
     void CreateFonts();
+    SIZE BannerSize() const noexcept;
     void CreateControls();
-    void OnCommand(int id, int code, HWND control);
-    void OnClose();
+    void AddDriveEntry(ListView& lvw, const DriveRoot& drive, ErrorMode& errors);
+    // The engine, or the "object not set" error (91) before start-up created it.
+    EngineClient Engine();
+    bool HasEngine() const noexcept { return engine_ && *engine_; }
+    // What a tick shows of the engine's figures: the folder, the count, the
+    // scanned bytes and both bars (at most 97).
+    void ShowProgress(const EngineProgress& progress);
     LRESULT OnDriveListCustomDraw(NMLVCUSTOMDRAW& draw);
     LRESULT OnCtlColor(UINT message, HDC dc, HWND control);
-    void MoveFocus(bool backwards);
-    std::vector<Control*> TabOrder();
-    std::vector<Control*> AllControls();
     void ForgetWindows() noexcept;
-    static LRESULT CALLBACK FocusSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                              UINT_PTR id, DWORD_PTR data) noexcept;
+    // Messages from the shell and the system; true when handled.
+    bool HandleShellMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void ApplySystemColours();
+    void AnnotateForAssistiveTechnology();
+    // The bar that stands for the whole run goes to the taskbar button.
+    void ShowRunOnTaskbar() noexcept;
 
     friend class RunScope;
     bool loaded_ = false;
-    bool runInProgress_ = false;
+    bool run_in_progress_ = false;
     TwipsScale scale_;
     unique_hfont font_;
-    unique_hfont boldFont_;
+    unique_hfont bold_font_;
     unique_hbitmap banner_;
     unique_hicon icon_;
-    unique_hbrush windowBrush_;
-    HWND lastFocus_ = nullptr;
-    std::function<void()> onUnloaded_;
+    unique_hicon program_icon_;  // from the exe's resources, for Alt+Tab and the taskbar
+    unique_hbrush window_brush_;
+    BannerColours banner_colours_{};
+    TaskbarProgress taskbar_;
+    com_ptr<IStyleman>* styleman_ = nullptr;
+    com_ptr<IAnalysisEngine>* engine_ = nullptr;
+    std::function<void()> on_unloaded_;
     static frmWizard* active_;
 };
 

@@ -1,18 +1,15 @@
 // The wizard's pages and its commands other than "Next >".
 #include <cwctype>
 
-#include "app/mMain.h"
+#include "analysis/close_when_done_setting.h"
+#include "analysis/engine_client.h"
 #include "support/app_error.h"
 #include "support/msgbox_hook.h"
-#include "support/registry_settings.h"
 #include "wizard/frmWizard.h"
 
 namespace orvane {
 
 namespace {
-
-const std::wstring kSettingsKey = L"Software\\Mevrak";
-const std::wstring kCloseWhenDoneValue = L"CloseWhenDone";
 
 bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size()) return false;
@@ -23,16 +20,16 @@ bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b) {
 
 }  // namespace
 
-void frmWizard::ShowPage(Frame& pageToShow, Frame& pageToHide) {
-    pageToShow.SetVisible(true);
+void frmWizard::ShowPage(Frame& page_to_show, Frame& page_to_hide) {
+    page_to_show.SetVisible(true);
     // The banner and the button row lie over the page and hide its border
     // and caption; the buttons stay in front of the row.
-    pageToShow.ZOrder();
+    page_to_show.ZOrder();
     frmTop.ZOrder();
     frmBar.ZOrder();
     cmdCancel.ZOrder();
     cmdNext.ZOrder();
-    pageToHide.SetVisible(false);
+    page_to_hide.SetVisible(false);
 }
 
 void frmWizard::StopProgressTimer() {
@@ -46,7 +43,8 @@ void frmWizard::Form_Load() {
 }
 
 void frmWizard::Form_Unload(int& /*cancel: the unload always proceeds*/) {
-    if (!objStyleman) return;
+    if (!styleman_ || !*styleman_) return;
+    com_ptr<IStyleman>& objStyleman = *styleman_;
     long status = 0;
     ThrowIfFailed(objStyleman->Deactivate(&status));
     ThrowIfFailed(objStyleman->Destroy());
@@ -62,8 +60,9 @@ void frmWizard::cmdCancel_Click() {
     std::wstring title = L"Orvane Analyzer";
     if (MsgBoxCentered(prompt, MB_YESNO, title) != IDYES) return;
     bCancelled = true;
+    taskbar_.Remove();
     // Before start-up has created the engine there is nothing to tell.
-    if (objEngine) ThrowIfFailed(objEngine->Cancel());
+    if (HasEngine()) Engine().Cancel();
     tmrProgress.SetInterval(0);
     tmrProgress.SetEnabled(false);
     Unload();
@@ -72,10 +71,10 @@ void frmWizard::cmdCancel_Click() {
 void frmWizard::chkCloseWhenDone_Click() {
     // Whether the setting could be stored or not, the flag follows the box.
     if (chkCloseWhenDone.Value() == 0) {
-        WriteRegistryValue(HKEY_CURRENT_USER, kSettingsKey, kCloseWhenDoneValue, L"no");
+        close_when_done::Store(false);
         bCloseWhenDone = false;
     } else {
-        WriteRegistryValue(HKEY_CURRENT_USER, kSettingsKey, kCloseWhenDoneValue, L"yes");
+        close_when_done::Store(true);
         bCloseWhenDone = true;
     }
 }

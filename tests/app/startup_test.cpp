@@ -66,9 +66,9 @@ bool QuitPosted() {
 TEST(Startup, MainLeavesTheWizardReadyAndItsUnloadEndsTheProgram) {
     auto* styleman = new testing::FakeStyleman();
     auto* engine = new testing::FakeEngine();
-    SingleObjectFactory stylemanFactory(styleman), engineFactory(engine);
-    ScopedClassRegistration a(CLSID_Styleman, &stylemanFactory);
-    ScopedClassRegistration b(CLSID_AnalysisEngine, &engineFactory);
+    SingleObjectFactory styleman_factory(styleman), engine_factory(engine);
+    ScopedClassRegistration a(CLSID_Styleman, &styleman_factory);
+    ScopedClassRegistration b(CLSID_AnalysisEngine, &engine_factory);
     ASSERT_HRESULT_SUCCEEDED(a.result());
     ASSERT_HRESULT_SUCCEEDED(b.result());
     SetScreenMousePointer(kPointerDefault);
@@ -92,7 +92,7 @@ TEST(Startup, MainLeavesTheWizardReadyAndItsUnloadEndsTheProgram) {
     // Back to the pointer in force before the hourglass, not the arrow.
     EXPECT_EQ(ScreenMousePointer(), kPointerDefault);
     EXPECT_EQ(wizard.lvwDrives.ColumnWidth(), 4940.0);
-    if (ScreenTwipsScale().perPixelX == 15.0) {
+    if (ScreenTwipsScale().dpi_x == 96) {
         EXPECT_EQ(::SendMessageW(wizard.lvwDrives.hWnd(), LVM_GETCOLUMNWIDTH, 0, 0), 4940 / 15);
     }
     EXPECT_TRUE(objEngine);

@@ -56,9 +56,9 @@ private:
 };
 
 std::string ReadWholeFile(const std::wstring& path) {
-    tests::owned_file file{::CreateFileW(path.c_str(), GENERIC_READ,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    unique_file file{::CreateFileW(path.c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     std::string bytes;
     if (!file) return bytes;
     char chunk[8192];
@@ -70,8 +70,8 @@ std::string ReadWholeFile(const std::wstring& path) {
 }
 
 bool WriteWholeFile(const std::wstring& path, const void* data, size_t size) {
-    tests::owned_file file{::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    unique_file file{::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file) return false;
     DWORD written = 0;
     return ::WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr) &&
@@ -204,8 +204,8 @@ std::optional<Process> Process::Start(const std::wstring& exe, const std::wstrin
                           &info)) {
         return std::nullopt;
     }
-    ::CloseHandle(info.hThread);
-    return Process(tests::owned_handle{info.hProcess}, info.dwProcessId);
+    const unique_handle thread(info.hThread);  // only the process is waited for
+    return Process(unique_handle{info.hProcess}, info.dwProcessId);
 }
 
 Process::~Process() {
@@ -531,8 +531,8 @@ std::optional<std::wstring> SaveScreenshot(const std::wstring& name,
     const int height = area.bottom - area.top;
     if (width <= 0 || height <= 0) return std::nullopt;
 
-    const tests::owned_window_dc screen(nullptr);
-    const tests::owned_memory_dc memory{::CreateCompatibleDC(screen.get())};
+    const unique_window_dc screen(nullptr);
+    const unique_mem_dc memory{::CreateCompatibleDC(screen.get())};
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -541,7 +541,7 @@ std::optional<std::wstring> SaveScreenshot(const std::wstring& name,
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    const tests::owned_gdi bitmap{
+    const unique_gdi bitmap{
         ::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0)};
     if (!memory || !bitmap || !bits) return std::nullopt;
     const HGDIOBJ old = ::SelectObject(memory.get(), bitmap.get());
@@ -561,13 +561,15 @@ std::optional<std::wstring> SaveScreenshot(const std::wstring& name,
     std::string file(reinterpret_cast<const char*>(&header), sizeof header);
     file.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(BITMAPINFOHEADER));
     file.append(static_cast<const char*>(bits), imageSize);
-    const std::wstring path = folder + L"\\" + name + L".bmp";
+    // Runs at other display scales keep their pictures apart (name-dpi192).
+    const std::wstring suffix = EnvironmentValue(L"ORVANE_SCREENSHOT_SUFFIX");
+    const std::wstring path = folder + L"\\" + name + suffix + L".bmp";
     if (!WriteWholeFile(path, file.data(), file.size())) return std::nullopt;
     return path;
 }
 
 COLORREF ScreenPixel(POINT at) {
-    const tests::owned_window_dc screen(nullptr);
+    const unique_window_dc screen(nullptr);
     return ::GetPixel(screen.get(), at.x, at.y);
 }
 
@@ -583,7 +585,7 @@ SettingsKey::~SettingsKey() {
     if (!existedBefore_) return;
     Create();
     if (closeWhenDoneBefore_) {
-        tests::owned_key key;
+        unique_hkey key;
         HKEY raw = nullptr;
         if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsPath, 0, KEY_SET_VALUE, &raw) ==
             ERROR_SUCCESS) {
@@ -599,7 +601,7 @@ void SettingsKey::Create() const {
     HKEY raw = nullptr;
     if (::RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                           &raw, nullptr) == ERROR_SUCCESS) {
-        tests::owned_key key{raw};
+        unique_hkey key{raw};
     }
 }
 
@@ -611,7 +613,7 @@ bool SettingsKey::Exists() const {
         ERROR_SUCCESS) {
         return false;
     }
-    tests::owned_key key{raw};
+    unique_hkey key{raw};
     return true;
 }
 
@@ -621,7 +623,7 @@ void SettingsKey::StoreText(const std::string& name, const std::string& bytes) c
         ERROR_SUCCESS) {
         return;
     }
-    tests::owned_key key{raw};
+    unique_hkey key{raw};
     ::RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ,
                      reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
 }
@@ -632,7 +634,7 @@ std::optional<std::pair<DWORD, std::string>> SettingsKey::Stored(const std::stri
         ERROR_SUCCESS) {
         return std::nullopt;
     }
-    tests::owned_key key{raw};
+    unique_hkey key{raw};
     DWORD type = 0;
     DWORD size = 0;
     if (::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size) !=

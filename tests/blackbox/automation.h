@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "test_handles.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane::blackbox {
 
@@ -73,8 +73,8 @@ public:
     void Kill() const;
 
 private:
-    Process(tests::owned_handle handle, DWORD id) : handle_(std::move(handle)), id_(id) {}
-    tests::owned_handle handle_;
+    Process(unique_handle handle, DWORD id) : handle_(std::move(handle)), id_(id) {}
+    unique_handle handle_;
     DWORD id_ = 0;
 };
 
@@ -191,8 +191,8 @@ private:
 // ---- screenshots ----------------------------------------------------------------
 
 // Saves the screen area (the whole screen when rect is empty) as a BMP named
-// name + ".bmp" in the folder of ORVANE_SCREENSHOTS. Returns the file written,
-// or nothing when the variable is not set or the capture failed.
+// name (and ORVANE_SCREENSHOT_SUFFIX) + ".bmp" in the folder of ORVANE_SCREENSHOTS. Returns the
+// file written, or nothing when the variable is not set or the capture failed.
 std::optional<std::wstring> SaveScreenshot(const std::wstring& name,
                                            const std::optional<RECT>& rect = std::nullopt);
 // The colour of a screen pixel (GDI), for checks on what is really drawn.

@@ -14,11 +14,10 @@ namespace orvane::blackbox {
 namespace {
 
 std::filesystem::path ReportFolder() {
-    wchar_t* base = nullptr;
+    unique_cotaskmem_string base;
     std::filesystem::path folder;
-    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &base)))
-        folder = std::filesystem::path(base) / L"Mevrak" / L"Orvane Analyzer" / L"Reports";
-    ::CoTaskMemFree(base);
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, base.put())))
+        folder = std::filesystem::path(base.get()) / L"Mevrak" / L"Orvane Analyzer" / L"Reports";
     return folder;
 }
 
@@ -63,6 +62,62 @@ TEST(RealComponents, AnalysingADriveEndsInFinishAndWritesItsReport) {
     const auto exitCode = program.WaitForExit();
     ASSERT_TRUE(exitCode.has_value()) << "Finish did not end the program";
     EXPECT_EQ(*exitCode, 0u);
+}
+
+// Puts a file where the reports folder goes, so that no report can be
+// saved, and puts the folder back afterwards.
+class BlockedReportsFolder {
+public:
+    BlockedReportsFolder() : folder_(ReportFolder()), kept_(folder_.wstring() + L"-kept") {
+        std::error_code error;
+        std::filesystem::create_directories(folder_.parent_path(), error);
+        if (std::filesystem::exists(folder_, error)) std::filesystem::rename(folder_, kept_, error);
+        const unique_file blocker(::CreateFileW(folder_.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        blocked_ = static_cast<bool>(blocker);
+    }
+    ~BlockedReportsFolder() {
+        std::error_code error;
+        std::filesystem::remove(folder_, error);
+        if (std::filesystem::exists(kept_, error)) std::filesystem::rename(kept_, folder_, error);
+    }
+    bool blocked() const { return blocked_; }
+
+private:
+    std::filesystem::path folder_, kept_;
+    bool blocked_ = false;
+};
+
+TEST(RealComponents, AReportThatCannotBeSavedIsExplainedInTheErrorReport) {
+    if (!TestDrivesPrepared()) GTEST_SKIP() << "needs the test drives of ./orvane test";
+    const BlockedReportsFolder blocked;
+    ASSERT_TRUE(blocked.blocked()) << "could not put a file in place of the reports folder";
+    ProgramUnderTest program(StartOptions().RealComponents());
+    ASSERT_EQ("", program.failure());
+    ASSERT_NE(nullptr, program.WaitUntilReady()) << "the wizard did not come up";
+    ASSERT_TRUE(CheckOnly(program, L"D"));
+
+    Click(program.Control(ids::cmdNext));
+    std::optional<MessageBoxInfo> report;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (const MessageBoxInfo& box : MessageBoxes(program.process().id()))
+            if (IsErrorReport(box)) report = box;
+        return report.has_value();
+    })) << "no error report";
+    ::Sleep(300);  // let the box paint before the picture is taken
+    SaveScreenshot(L"blackbox-report-not-saved");
+    // The number stays the failure code; the text is the engine's sentence:
+    // the drive, what failed, and the system's reason.
+    EXPECT_EQ(ErrorReportNumber(*report),
+              static_cast<long>(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)))
+        << Narrow(report->text);
+    EXPECT_NE(report->text.find(L"drive D:"), std::wstring::npos) << Narrow(report->text);
+    EXPECT_NE(report->text.find(L"reports folder"), std::wstring::npos) << Narrow(report->text);
+    EXPECT_EQ(report->text.find(L"Automation error"), std::wstring::npos) << Narrow(report->text);
+    Answer(*report, IDOK);
+    const auto exit_code = program.WaitForExit();
+    ASSERT_TRUE(exit_code.has_value());
+    EXPECT_NE(*exit_code, 0u);
 }
 
 }  // namespace

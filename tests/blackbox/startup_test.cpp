@@ -141,7 +141,7 @@ TEST(Screens, DrivePageAfterStartUp) {
     EXPECT_TRUE(Enabled(program.Control(ids::cmdNext)));
     EXPECT_TRUE(InFrontOf(program.Control(ids::cmdNext), program.Control(ids::frmBar)));
     EXPECT_TRUE(InFrontOf(program.Control(ids::cmdCancel), program.Control(ids::frmBar)));
-    const tests::owned_window_dc screen(nullptr);
+    const unique_window_dc screen(nullptr);
     if (::GetDeviceCaps(screen.get(), LOGPIXELSX) == 96) {
         const SIZE client = Size(ClientRectOnScreen(wizard));
         EXPECT_EQ(428, client.cx);

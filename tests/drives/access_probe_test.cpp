@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/app_error.h"
 
@@ -14,7 +15,7 @@ namespace {
 // The error number the probe raised, 0 when it returned normally.
 long ProbeResult(const std::wstring& root) {
     try {
-        ProbeDriveRoot(root);
+        ProbeDriveRoot(DriveRoot::FromRoot(root));
     } catch (const AppError& e) {
         return e.number();
     }
@@ -87,26 +88,29 @@ TEST(AccessProbeTest, LetterWithoutDriveIsNotAccessible) {
     EXPECT_EQ(ProbeResult(root), kErrBadFileNameOrNumber);
 }
 
-TEST(AccessProbeTest, OtherFailuresTravelAsTheirOwnError) {
-    // A name no file system accepts is a fault of the caller, not of the drive.
-    const long number = ProbeResult(L"C:\\bad\x01name|<>\\");
-    EXPECT_NE(number, 0);
-    EXPECT_NE(number, kErrBadFileNameOrNumber);
-    EXPECT_LT(number, 0) << "an HRESULT";
+TEST(AccessProbeTest, ARootThatCannotBeListedForAnyReasonIsNotAccessible) {
+    // A name no file system accepts cannot be opened for listing either.
+    EXPECT_EQ(ProbeResult(L"C:\\bad\x01name|<>\\"), kErrBadFileNameOrNumber);
 }
 
-TEST(AccessProbeTest, MapsMissingMediaPathsNetworksVolumesAndDenialToNotAccessible) {
-    for (const DWORD error :
-         {ERROR_NOT_READY, ERROR_NO_MEDIA_IN_DRIVE, ERROR_PATH_NOT_FOUND, ERROR_INVALID_DRIVE,
-          ERROR_BAD_NETPATH, ERROR_BAD_NET_NAME, ERROR_NETNAME_DELETED, ERROR_NO_NET_OR_BAD_PATH,
-          ERROR_UNRECOGNIZED_VOLUME, ERROR_UNRECOGNIZED_MEDIA, ERROR_ACCESS_DENIED}) {
+TEST(AccessProbeTest, EveryRootFailureButNoFilesFoundIsNotAccessible) {
+    for (const DWORD error : std::vector<DWORD>{
+             ERROR_NOT_READY, ERROR_NO_MEDIA_IN_DRIVE, ERROR_PATH_NOT_FOUND, ERROR_INVALID_DRIVE,
+             ERROR_BAD_NETPATH, ERROR_BAD_NET_NAME, ERROR_NETNAME_DELETED, ERROR_NO_NET_OR_BAD_PATH,
+             ERROR_UNRECOGNIZED_VOLUME, ERROR_UNRECOGNIZED_MEDIA, ERROR_ACCESS_DENIED,
+             // A volume being checked, held by another program, or locked (encrypted).
+             ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, ERROR_DRIVE_LOCKED,
+             // A damaged or unknown file system.
+             ERROR_FILE_CORRUPT, ERROR_DISK_CORRUPT, DWORD{6805} /* ERROR_CORRUPT_FILE_SYSTEM */,
+             ERROR_NOT_SUPPORTED, ERROR_INVALID_FUNCTION,
+             // A device that stopped answering, a name no file system takes.
+             ERROR_IO_DEVICE, ERROR_SEM_TIMEOUT, ERROR_INVALID_NAME, ERROR_NOT_ENOUGH_MEMORY}) {
         EXPECT_TRUE(IsNotAccessibleError(error)) << error;
     }
+    // An empty root answers "no files found": it is readable.
     for (const DWORD error :
-         {ERROR_SUCCESS, ERROR_FILE_NOT_FOUND, ERROR_NO_MORE_FILES, ERROR_INVALID_NAME,
-          ERROR_NOT_ENOUGH_MEMORY, ERROR_SHARING_VIOLATION}) {
+         std::vector<DWORD>{ERROR_SUCCESS, ERROR_FILE_NOT_FOUND, ERROR_NO_MORE_FILES})
         EXPECT_FALSE(IsNotAccessibleError(error)) << error;
-    }
 }
 
 }  // namespace

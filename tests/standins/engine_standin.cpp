@@ -5,7 +5,7 @@
 #include "orvane/com_server.h"
 #include "orvane/components.h"
 #include "standin_support.h"
-#include "test_handles.h"
+#include "orvane/win32_handles.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -151,7 +151,7 @@ private:
     }
 
     Script script_;
-    tests::owned_handle cancel_;
+    unique_handle cancel_;
     std::map<std::wstring, long> calls_;
     long bytesCalls_ = 0;
     std::wstring drive_;

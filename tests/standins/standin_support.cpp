@@ -2,7 +2,7 @@
 
 #include "test_text.h"
 
-#include "test_handles.h"
+#include "orvane/win32_handles.h"
 
 #include <cwchar>
 #include <cwctype>
@@ -33,12 +33,12 @@ std::mutex& LogLock() {
 // Opened once per process; shared for reading and writing so that the test
 // reads it while the program runs and both stand-ins append to it.
 HANDLE LogFile() {
-    static const tests::owned_file file = [] {
+    static const unique_file file = [] {
         const std::wstring path = EnvironmentValue(L"ORVANE_STANDIN_LOG");
-        if (path.empty()) return tests::owned_file{};
-        return tests::owned_file{::CreateFileW(
-            path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+        if (path.empty()) return unique_file{};
+        return unique_file{::CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
     }();
     return file.get();
 }
@@ -96,9 +96,9 @@ Script Script::Load() {
     const std::wstring path = EnvironmentValue(L"ORVANE_STANDIN_SCRIPT");
     if (path.empty()) return {};
     std::string bytes;
-    const tests::owned_file file{::CreateFileW(path.c_str(), GENERIC_READ,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    const unique_file file{::CreateFileW(path.c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (file) {
         char chunk[4096];
         DWORD read = 0;

@@ -15,7 +15,6 @@
 namespace orvane::styleman {
 namespace {
 
-using test::Com;
 using test::NewButtonIsThemed;
 
 using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
@@ -24,19 +23,19 @@ using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
 class StylemanTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        module_ = ::LoadLibraryW((test::ProgramDirectory() + L"Styleman.dll").c_str());
-        ASSERT_NE(module_, nullptr) << "Styleman.dll beside the test program";
+        module_.reset(::LoadLibraryW((test::ProgramDirectory() + L"Styleman.dll").c_str()));
+        ASSERT_TRUE(module_) << "Styleman.dll beside the test program";
         getClassObject_ = Export<GetClassObjectFn>("DllGetClassObject");
         canUnloadNow_ = Export<CanUnloadNowFn>("DllCanUnloadNow");
         ASSERT_NE(getClassObject_, nullptr);
         ASSERT_NE(canUnloadNow_, nullptr);
-        ASSERT_EQ(getClassObject_(CLSID_Styleman, IID_IClassFactory, factory_.put()), S_OK);
-        ASSERT_EQ(factory_->CreateInstance(nullptr, IID_IStyleman, styleman_.put()), S_OK);
+        ASSERT_EQ(getClassObject_(CLSID_Styleman, IID_IClassFactory, factory_.put_void()), S_OK);
+        ASSERT_EQ(factory_->CreateInstance(nullptr, IID_IStyleman, styleman_.put_void()), S_OK);
     }
     void TearDown() override {
         styleman_.reset();
         factory_.reset();
-        if (module_) ::FreeLibrary(module_);
+        module_.reset();
     }
 
     long Create() { return Call(&IStyleman::Create); }
@@ -44,17 +43,18 @@ protected:
     long Deactivate() { return Call(&IStyleman::Deactivate); }
     void Destroy() { EXPECT_EQ(styleman_->Destroy(), S_OK); }
 
-    HMODULE module_ = nullptr;
+    unique_hmodule module_;
     GetClassObjectFn getClassObject_ = nullptr;
     CanUnloadNowFn canUnloadNow_ = nullptr;
-    Com<IClassFactory> factory_;
-    Com<IStyleman> styleman_;
+    com_ptr<IClassFactory> factory_;
+    com_ptr<IStyleman> styleman_;
 
 private:
     template <class Fn>
     Fn Export(const char* name) const {
         // Through a plain function pointer type: FARPROC has no real signature.
-        return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module_, name)));
+        return reinterpret_cast<Fn>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(module_.get(), name)));
     }
 
     // Every status the host ignores; a failing HRESULT would end it.
@@ -148,29 +148,29 @@ TEST_F(StylemanTest, DeactivateRefusesWhenNotInnermostOnThisThread) {
 // --- COM identity and lifetime ------------------------------------------------
 
 TEST_F(StylemanTest, AnswersItsOwnInterfacesOnly) {
-    Com<IUnknown> unknown;
-    Com<IDispatch> dispatch;
-    Com<IStyleman> styleman;
-    ASSERT_EQ(styleman_->QueryInterface(IID_IUnknown, unknown.put()), S_OK);
-    ASSERT_EQ(styleman_->QueryInterface(IID_IDispatch, dispatch.put()), S_OK);
-    ASSERT_EQ(styleman_->QueryInterface(IID_IStyleman, styleman.put()), S_OK);
+    com_ptr<IUnknown> unknown;
+    com_ptr<IDispatch> dispatch;
+    com_ptr<IStyleman> styleman;
+    ASSERT_EQ(styleman_->QueryInterface(IID_IUnknown, unknown.put_void()), S_OK);
+    ASSERT_EQ(styleman_->QueryInterface(IID_IDispatch, dispatch.put_void()), S_OK);
+    ASSERT_EQ(styleman_->QueryInterface(IID_IStyleman, styleman.put_void()), S_OK);
     EXPECT_EQ(unknown.get(), static_cast<IUnknown*>(styleman_.get()));
     EXPECT_EQ(dispatch.get(), static_cast<IDispatch*>(styleman_.get()));
     EXPECT_EQ(styleman.get(), styleman_.get());
 
-    Com<IUnknown> other;
-    EXPECT_EQ(styleman_->QueryInterface(IID_IClassFactory, other.put()), E_NOINTERFACE);
+    com_ptr<IUnknown> other;
+    EXPECT_EQ(styleman_->QueryInterface(IID_IClassFactory, other.put_void()), E_NOINTERFACE);
     EXPECT_EQ(other.get(), nullptr);
-    EXPECT_EQ(styleman_->QueryInterface(IID_IAnalysisEngine, other.put()), E_NOINTERFACE);
+    EXPECT_EQ(styleman_->QueryInterface(IID_IAnalysisEngine, other.put_void()), E_NOINTERFACE);
     EXPECT_EQ(styleman_->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
 }
 
 TEST_F(StylemanTest, ServesOnlyItsClassAndUnloadsWhenReleased) {
-    Com<IClassFactory> factory;
-    EXPECT_EQ(getClassObject_(CLSID_AnalysisEngine, IID_IClassFactory, factory.put()),
+    com_ptr<IClassFactory> factory;
+    EXPECT_EQ(getClassObject_(CLSID_AnalysisEngine, IID_IClassFactory, factory.put_void()),
               CLASS_E_CLASSNOTAVAILABLE);
-    Com<IUnknown> aggregated;
-    EXPECT_EQ(factory_->CreateInstance(styleman_.get(), IID_IUnknown, aggregated.put()),
+    com_ptr<IUnknown> aggregated;
+    EXPECT_EQ(factory_->CreateInstance(styleman_.get(), IID_IUnknown, aggregated.put_void()),
               CLASS_E_NOAGGREGATION);
 
     EXPECT_EQ(canUnloadNow_(), S_FALSE) << "an instance is alive";
@@ -193,11 +193,12 @@ TEST(StylemanRegistrationFree, CreatedByClassIdThroughAManifest) {
     EXPECT_NE(manifest.find(ORVANE_CLSID_STYLEMAN_TEXT), std::string_view::npos)
         << "the test manifest names the component's class identifier";
 
-    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    const scoped_com_apartment apartment;
+    ASSERT_TRUE(SUCCEEDED(apartment.result()));
     {
-        Com<IStyleman> styleman;
+        com_ptr<IStyleman> styleman;
         EXPECT_TRUE(FAILED(::CoCreateInstance(CLSID_Styleman, nullptr, CLSCTX_INPROC_SERVER,
-                                              IID_IStyleman, styleman.put())))
+                                              IID_IStyleman, styleman.put_void())))
             << "not registered: only the manifest can find it";
 
         const unique_actctx context = test::ProgramManifestContext(IDR_REGFREE_MANIFEST);
@@ -205,7 +206,7 @@ TEST(StylemanRegistrationFree, CreatedByClassIdThroughAManifest) {
         {
             const test::ScopedActivation active(context.get());
             ASSERT_EQ(::CoCreateInstance(CLSID_Styleman, nullptr, CLSCTX_INPROC_SERVER,
-                                         IID_IStyleman, styleman.put()),
+                                         IID_IStyleman, styleman.put_void()),
                       S_OK);
         }
         long status = -1;
@@ -219,7 +220,6 @@ TEST(StylemanRegistrationFree, CreatedByClassIdThroughAManifest) {
         EXPECT_EQ(styleman->Destroy(), S_OK);
         EXPECT_FALSE(NewButtonIsThemed());
     }
-    ::CoUninitialize();
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 
 #include <stdexcept>
 #include <string>
-#include <utility>
 
+#include "orvane/win32_handles.h"
 #include "style_context.h"
 
 namespace orvane::styleman::test {
@@ -62,28 +62,6 @@ public:
 
 private:
     ULONG_PTR cookie_ = 0;
-};
-
-// One reference to a COM object.
-template <class T>
-class Com {
-public:
-    Com() = default;
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-    ~Com() { reset(); }
-    void reset() {
-        if (T* p = std::exchange(p_, nullptr)) p->Release();
-    }
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    void** put() {
-        reset();
-        return reinterpret_cast<void**>(&p_);
-    }
-
-private:
-    T* p_ = nullptr;
 };
 
 }  // namespace orvane::styleman::test

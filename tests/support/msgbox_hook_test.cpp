@@ -7,24 +7,24 @@
 #include <cstdlib>
 #include <string>
 
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane {
 namespace {
 
 // The window the boxes centre over, in pixels; the provider hands it to the
 // module in twips, as the wizard does.
-RECT g_targetPixels{};
-HWND g_targetWindow = nullptr;
+RECT g_target_pixels{};
+HWND g_target_window = nullptr;
 
 CenteringTarget TestTarget() {
     CenteringTarget target;
-    target.hwnd = g_targetWindow;
+    target.hwnd = g_target_window;
     target.scale = ScreenTwipsScale();
-    target.left = g_targetPixels.left * target.scale.perPixelX;
-    target.top = g_targetPixels.top * target.scale.perPixelY;
-    target.width = (g_targetPixels.right - g_targetPixels.left) * target.scale.perPixelX;
-    target.height = (g_targetPixels.bottom - g_targetPixels.top) * target.scale.perPixelY;
+    target.left = g_target_pixels.left * target.scale.PerPixelX();
+    target.top = g_target_pixels.top * target.scale.PerPixelY();
+    target.width = (g_target_pixels.right - g_target_pixels.left) * target.scale.PerPixelX();
+    target.height = (g_target_pixels.bottom - g_target_pixels.top) * target.scale.PerPixelY();
     return target;
 }
 
@@ -33,15 +33,15 @@ struct SeenBox {
     HWND hwnd = nullptr;
     RECT rect{};
     std::wstring caption;
-    bool hookStillInstalled = true;
+    bool hook_still_installed = true;
     int button = IDOK;  // the button to press
 };
 SeenBox g_seen;
 
 BOOL CALLBACK FindBoxOfThread(HWND hwnd, LPARAM found) {
-    wchar_t className[16] = {};
-    ::GetClassNameW(hwnd, className, 16);
-    if (std::wstring(className) == L"#32770" && ::IsWindowVisible(hwnd)) {
+    wchar_t class_name[16] = {};
+    ::GetClassNameW(hwnd, class_name, 16);
+    if (std::wstring(class_name) == L"#32770" && ::IsWindowVisible(hwnd)) {
         *reinterpret_cast<HWND*>(found) = hwnd;
         return FALSE;
     }
@@ -60,7 +60,7 @@ void CALLBACK InspectAndAnswerBox(HWND, UINT, UINT_PTR timer, DWORD) {
     wchar_t caption[128] = {};
     ::GetWindowTextW(box, caption, 128);
     g_seen.caption = caption;
-    g_seen.hookStillInstalled = MsgBoxHookInstalled();
+    g_seen.hook_still_installed = MsgBoxHookInstalled();
     const HWND button = ::GetDlgItem(box, g_seen.button);
     if (button) {
         ::PostMessageW(button, BM_CLICK, 0, 0);
@@ -82,7 +82,7 @@ protected:
     }
     void TearDown() override {
         SetCenteringTargetProvider(nullptr);
-        g_targetWindow = nullptr;
+        g_target_window = nullptr;
     }
 
     // A shown top-level window at the given screen rectangle.
@@ -91,8 +91,8 @@ protected:
                                         x, y, width, height, nullptr, nullptr,
                                         ::GetModuleHandleW(nullptr), nullptr));
         ASSERT_TRUE(window_);
-        g_targetWindow = window_.get();
-        ::GetWindowRect(window_.get(), &g_targetPixels);
+        g_target_window = window_.get();
+        ::GetWindowRect(window_.get(), &g_target_pixels);
     }
 
     int ShowBox(std::wstring prompt, long type, std::wstring& title, int button) {
@@ -114,15 +114,15 @@ TEST_F(MsgBoxHookTest, SmallBoxIsCentredOverTheTargetAndAnswersYesOrNo) {
     std::wstring title = L"Orvane Analyzer";
     EXPECT_EQ(ShowBox(L"Are you sure?", MB_YESNO, title, IDYES), IDYES);
     ASSERT_NE(g_seen.hwnd, nullptr);
-    EXPECT_LE(std::abs(CentreX(g_seen.rect) - CentreX(g_targetPixels)), 1);
-    EXPECT_LE(std::abs(CentreY(g_seen.rect) - CentreY(g_targetPixels)), 1);
+    EXPECT_LE(std::abs(CentreX(g_seen.rect) - CentreX(g_target_pixels)), 1);
+    EXPECT_LE(std::abs(CentreY(g_seen.rect) - CentreY(g_target_pixels)), 1);
     const long width = g_seen.rect.right - g_seen.rect.left;
     const long height = g_seen.rect.bottom - g_seen.rect.top;
     EXPECT_EQ(g_seen.rect.left, 100 + (700 - width) / 2);
     EXPECT_EQ(g_seen.rect.top, 80 + (500 - height) / 2);
     EXPECT_EQ(g_seen.caption, L"Orvane Analyzer");
     // The hook is gone as soon as the box is placed, not only when it closes.
-    EXPECT_FALSE(g_seen.hookStillInstalled);
+    EXPECT_FALSE(g_seen.hook_still_installed);
     EXPECT_FALSE(MsgBoxHookInstalled());
 
     EXPECT_EQ(ShowBox(L"Are you sure?", MB_YESNO, title, IDNO), IDNO);
@@ -139,9 +139,9 @@ TEST_F(MsgBoxHookTest, BoxWiderThanTheTargetExtendsEquallyOnBothSides) {
     const long width = g_seen.rect.right - g_seen.rect.left;
     ASSERT_GT(width, 120);
     EXPECT_LT(g_seen.rect.left, 300);
-    const long leftOverhang = 300 - g_seen.rect.left;
-    const long rightOverhang = g_seen.rect.right - 420;
-    EXPECT_LE(std::abs(leftOverhang - rightOverhang), 1);
+    const long left_overhang = 300 - g_seen.rect.left;
+    const long right_overhang = g_seen.rect.right - 420;
+    EXPECT_LE(std::abs(left_overhang - right_overhang), 1);
     // Truncation toward zero: the negative half-difference rounds up.
     EXPECT_EQ(g_seen.rect.left, 300 + (120 - width) / 2);
 }
@@ -177,8 +177,8 @@ TEST_F(MsgBoxHookTest, BoxThatCannotBeShownLeavesNoHookBehind) {
     EXPECT_FALSE(MsgBoxHookInstalled());
 
     // Nothing moves the next window that becomes active on this thread.
-    g_targetWindow = nullptr;
-    g_targetPixels = RECT{0, 0, 2000, 2000};
+    g_target_window = nullptr;
+    g_target_pixels = RECT{0, 0, 2000, 2000};
     unique_hwnd other(::CreateWindowExW(0, L"OrvaneMsgBoxTarget", L"Other", WS_POPUP, 50, 60, 200,
                                         100, nullptr, nullptr, ::GetModuleHandleW(nullptr),
                                         nullptr));
@@ -193,7 +193,7 @@ TEST_F(MsgBoxHookTest, BoxThatCannotBeShownLeavesNoHookBehind) {
 
 TEST(MsgBoxPositionTest, ConvertsTwipsAndDividesTruncatingTowardZero) {
     CenteringTarget target;
-    target.scale = TwipsScale{15, 15};
+    target.scale = TwipsScale{96, 96};
     target.left = 1500;      // 100 px
     target.top = 3000;       // 200 px
     target.width = 1500;     // 100 px
@@ -201,15 +201,15 @@ TEST(MsgBoxPositionTest, ConvertsTwipsAndDividesTruncatingTowardZero) {
     POINT p = CenteredBoxPosition(target, 105, 60);
     EXPECT_EQ(p.x, 100 - 2);  // (100 - 105) / 2 = -2, not -3
     EXPECT_EQ(p.y, 200 + 3);
-    // 192 dpi: 7.5 twips per pixel rounds to 8.
-    target.scale = TwipsScale{7.5, 7.5};
-    target.left = 800;
+    // 192 dpi: 7.5 twips per pixel, taken exactly.
+    target.scale = TwipsScale{192, 192};
+    target.left = 750;  // 100 px
     target.top = 0;
-    target.width = 1600;
-    target.height = 800;
+    target.width = 1600;  // 213 px
+    target.height = 800;  // 106 px
     p = CenteredBoxPosition(target, 100, 50);
-    EXPECT_EQ(p.x, 100 + 50);
-    EXPECT_EQ(p.y, 0 + 25);
+    EXPECT_EQ(p.x, 100 + 56);
+    EXPECT_EQ(p.y, 0 + 28);
 }
 
 }  // namespace

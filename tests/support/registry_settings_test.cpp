@@ -17,10 +17,10 @@ class RegistrySettingsTest : public testing::Test {
 protected:
     void SetUp() override {
         const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        subKey_ = L"Software\\OrvaneTests\\" +
-                  std::wstring(info->name(), info->name() + std::strlen(info->name())) + L"-" +
-                  std::to_wstring(::GetCurrentProcessId());
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, subKey_.c_str(), 0, nullptr, 0,
+        sub_key_ = L"Software\\OrvaneTests\\" +
+                   std::wstring(info->name(), info->name() + std::strlen(info->name())) + L"-" +
+                   std::to_wstring(::GetCurrentProcessId());
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, sub_key_.c_str(), 0, nullptr, 0,
                                     KEY_ALL_ACCESS, nullptr, &key_, nullptr),
                   ERROR_SUCCESS);
     }
@@ -28,8 +28,8 @@ protected:
     void TearDown() override {
         if (key_) ::RegCloseKey(key_);
         OpenUpKey();
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, subKey_.c_str());
-        ::RegDeleteKeyW(HKEY_CURRENT_USER, subKey_.c_str());
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, sub_key_.c_str());
+        ::RegDeleteKeyW(HKEY_CURRENT_USER, sub_key_.c_str());
         ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\OrvaneTests");
     }
 
@@ -69,7 +69,7 @@ protected:
     // owner may always change the access list.
     void OpenUpKey() {
         HKEY key = nullptr;
-        if (::RegOpenKeyExW(HKEY_CURRENT_USER, subKey_.c_str(), 0, WRITE_DAC, &key) !=
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, sub_key_.c_str(), 0, WRITE_DAC, &key) !=
             ERROR_SUCCESS)
             return;
         ::SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
@@ -78,18 +78,18 @@ protected:
     }
 
     std::wstring Read(const std::wstring& name, std::wstring start = L"") {
-        ReadRegistryValue(HKEY_CURRENT_USER, subKey_, name, start);
+        ReadRegistryValue(HKEY_CURRENT_USER, sub_key_, name, start);
         return start;
     }
 
-    std::wstring subKey_;
+    std::wstring sub_key_;
     HKEY key_ = nullptr;
 };
 
 TEST_F(RegistrySettingsTest, TextRoundTripsWithAndWithoutTerminatingNul) {
-    EXPECT_TRUE(WriteRegistryValue(HKEY_CURRENT_USER, subKey_, L"CloseWhenDone", L"yes"));
+    EXPECT_TRUE(WriteRegistryValue(HKEY_CURRENT_USER, sub_key_, L"CloseWhenDone", L"yes"));
     EXPECT_EQ(Read(L"CloseWhenDone"), L"yes");
-    EXPECT_TRUE(WriteRegistryValue(HKEY_CURRENT_USER, subKey_, L"CloseWhenDone", L"no"));
+    EXPECT_TRUE(WriteRegistryValue(HKEY_CURRENT_USER, sub_key_, L"CloseWhenDone", L"no"));
     EXPECT_EQ(Read(L"CloseWhenDone"), L"no");
 
     SetAnsi("WithNul", REG_SZ, std::string("yes", 4));
@@ -101,12 +101,12 @@ TEST_F(RegistrySettingsTest, TextRoundTripsWithAndWithoutTerminatingNul) {
     EXPECT_EQ(Read(L"TwoNuls"), std::wstring(L"yes\0", 4));
 
     std::wstring value = L"unchanged";
-    EXPECT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, subKey_, L"CloseWhenDone", value));
+    EXPECT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, sub_key_, L"CloseWhenDone", value));
     EXPECT_EQ(value, L"no");
 }
 
 TEST_F(RegistrySettingsTest, WriteStoresExactlyTheTextBytesAsString) {
-    ASSERT_TRUE(WriteRegistryValue(HKEY_CURRENT_USER, subKey_, L"CloseWhenDone", L"no"));
+    ASSERT_TRUE(WriteRegistryValue(HKEY_CURRENT_USER, sub_key_, L"CloseWhenDone", L"no"));
     DWORD type = REG_NONE;
     char data[16] = {};
     DWORD size = sizeof(data);
@@ -142,16 +142,16 @@ TEST_F(RegistrySettingsTest, OtherTypesReadTrueAndLeaveTheTextAlone) {
     SetRaw(L"Binary", REG_BINARY, binary, sizeof(binary));
     for (const wchar_t* name : {L"Expand", L"Binary"}) {
         std::wstring value = L"before";
-        EXPECT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, subKey_, name, value)) << name;
+        EXPECT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, sub_key_, name, value)) << name;
         EXPECT_EQ(value, L"before") << name;
     }
 }
 
 TEST_F(RegistrySettingsTest, MissingKeyOrValueReadsFalseAndWritesNothing) {
-    const std::wstring missing = subKey_ + L"\\Absent";
+    const std::wstring missing = sub_key_ + L"\\Absent";
     std::wstring value = L"before";
     EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, missing, L"CloseWhenDone", value));
-    EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, subKey_, L"NoSuchValue", value));
+    EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, sub_key_, L"NoSuchValue", value));
     EXPECT_EQ(value, L"before");
 
     EXPECT_FALSE(WriteRegistryValue(HKEY_CURRENT_USER, missing, L"CloseWhenDone", L"yes"));
@@ -161,6 +161,17 @@ TEST_F(RegistrySettingsTest, MissingKeyOrValueReadsFalseAndWritesNothing) {
     if (created) ::RegCloseKey(created);
 }
 
+TEST_F(RegistrySettingsTest, AWriteTheOpenedKeyRefusesIsNoSuccess) {
+    // The key opens; the registry refuses the value (a name beyond its
+    // 16,383-character limit). The result says so and nothing is stored.
+    const std::wstring too_long(20000, L'n');
+    EXPECT_FALSE(WriteRegistryValue(HKEY_CURRENT_USER, sub_key_, too_long, L"yes"));
+    DWORD values = 1;
+    ::RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                       nullptr, nullptr, nullptr);
+    EXPECT_EQ(values, 0u);
+}
+
 TEST_F(RegistrySettingsTest, DataBeyondTheBufferFailsToRead) {
     SetAnsi("Fits", REG_SZ, std::string(1023, 'a') + '\0');     // 1024 bytes
     SetAnsi("FitsBare", REG_SZ, std::string(1024, 'b'));        // 1024 bytes, no NUL
@@ -168,7 +179,7 @@ TEST_F(RegistrySettingsTest, DataBeyondTheBufferFailsToRead) {
     EXPECT_EQ(Read(L"Fits"), std::wstring(1023, L'a'));
     EXPECT_EQ(Read(L"FitsBare"), std::wstring(1024, L'b'));
     std::wstring value = L"before";
-    EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, subKey_, L"TooLong", value));
+    EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, sub_key_, L"TooLong", value));
     EXPECT_EQ(value, L"before");
 }
 
@@ -178,18 +189,18 @@ TEST_F(RegistrySettingsTest, KeyTheUserMayOnlyReadStillReads) {
     // Whether the restriction bites: Windows refuses full access to such a
     // key. Wine run as root may grant it anyway; the read must work either way.
     HKEY full = nullptr;
-    const LONG fullOpen =
-        ::RegOpenKeyExW(HKEY_CURRENT_USER, subKey_.c_str(), 0, KEY_ALL_ACCESS, &full);
+    const LONG full_open =
+        ::RegOpenKeyExW(HKEY_CURRENT_USER, sub_key_.c_str(), 0, KEY_ALL_ACCESS, &full);
     if (full) ::RegCloseKey(full);
-    if (fullOpen != ERROR_ACCESS_DENIED) {
-        std::printf("note: full access to a read-only key was not refused (%ld)\n", fullOpen);
+    if (full_open != ERROR_ACCESS_DENIED) {
+        std::printf("note: full access to a read-only key was not refused (%ld)\n", full_open);
     }
 
     std::wstring value;
-    EXPECT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, subKey_, L"CloseWhenDone", value));
+    EXPECT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, sub_key_, L"CloseWhenDone", value));
     EXPECT_EQ(value, L"yes");
-    if (fullOpen == ERROR_ACCESS_DENIED) {
-        EXPECT_FALSE(WriteRegistryValue(HKEY_CURRENT_USER, subKey_, L"CloseWhenDone", L"no"));
+    if (full_open == ERROR_ACCESS_DENIED) {
+        EXPECT_FALSE(WriteRegistryValue(HKEY_CURRENT_USER, sub_key_, L"CloseWhenDone", L"no"));
     }
 }
 
@@ -198,9 +209,9 @@ TEST_F(RegistrySettingsTest, WritesWithTheRightsItHasAlwaysAsked) {
     // a key that grants these and nothing else (no delete, no read-control)
     // is still written.
     RestrictKeyTo(0x4001F);
-    EXPECT_TRUE(WriteRegistryValue(HKEY_CURRENT_USER, subKey_, L"CloseWhenDone", L"yes"));
+    EXPECT_TRUE(WriteRegistryValue(HKEY_CURRENT_USER, sub_key_, L"CloseWhenDone", L"yes"));
     std::wstring value;
-    EXPECT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, subKey_, L"CloseWhenDone", value));
+    EXPECT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, sub_key_, L"CloseWhenDone", value));
     EXPECT_EQ(value, L"yes");
 }
 

@@ -18,11 +18,7 @@ using testing::ScopedSettingsKey;
 
 class WizardPages : public ::testing::Test {
 protected:
-    void SetUp() override {
-        form.Load();
-        form.StopProgressTimer();  // as start-up does
-        form.Show();
-    }
+    void SetUp() override { testing::StartWizard(form, fakes); }
     void TearDown() override { form.Unload(); }
     int ShownPages() const {
         return (::GetWindowLongPtrW(form.frmDrives.hWnd(), GWL_STYLE) & WS_VISIBLE ? 1 : 0) +
@@ -70,6 +66,29 @@ TEST_F(WizardPages, CancelAnsweredNoChangesNothing) {
     EXPECT_TRUE(::IsWindowVisible(form.frmDrives.hWnd()));
     EXPECT_EQ(engine->CountOf(L"Cancel"), 0);
     EXPECT_TRUE(styleman->calls.empty());
+}
+
+void CALLBACK ClickCancelFiveTimes(HWND, UINT, UINT_PTR timer, DWORD) {
+    ::KillTimer(nullptr, timer);
+    const HWND cancel = ::GetDlgItem(frmWizard::Active()->hwnd(), ids::cmdCancel);
+    for (int i = 0; i < 5; ++i) ::PostMessageW(cancel, BM_CLICK, 0, 0);
+}
+
+TEST_F(WizardPages, ClicksWhileTheQuestionIsUpAskNothingMore) {
+    // Clicks sent by message reach Cancel although its owner is disabled;
+    // they arrive inside the question's own message loop.
+    // Enough answers for every box a regression would stack up.
+    BoxAnswerer answerer(std::vector<int>(12, IDNO));
+    ::SetTimer(nullptr, 0, 10, ClickCancelFiveTimes);
+    form.cmdCancel_Click();
+    testing::PumpFor(300);
+    EXPECT_EQ(answerer.Boxes().size(), 1u);
+    EXPECT_TRUE(form.IsLoaded());
+    // Once it is answered, Cancel asks again.
+    ::PostMessageW(form.cmdCancel.hWnd(), BM_CLICK, 0, 0);
+    testing::PumpUntil([&] { return answerer.Boxes().size() == 2; }, 3000);
+    testing::PumpFor(200);
+    EXPECT_EQ(answerer.Boxes().size(), 2u);
 }
 
 TEST_F(WizardPages, CancelAnsweredYesTellsTheEngineAndUnloadsOnce) {

@@ -2,16 +2,22 @@
 //
 //   orvane-scan [--json FILE] [--html FILE] [--compare OLD.json] [--threads N]
 //               [--top N] [--tree N] [--quiet] PATH
+//   orvane-scan --version
 //
 // Prints the totals and the largest folders of PATH (with the space ledger
 // when PATH is a whole volume, and the largest changes with --compare);
-// --json and --html also write the full report. Exit codes: 0 scanned
-// (unreadable subfolders included), 1 PATH itself cannot be scanned, 2 bad
-// arguments (an OLD.json that is not a report included), 3 a report cannot
-// be written.
+// --json and --html also write the full report, before anything is printed.
+// Exit codes: 0 scanned (unreadable subfolders included), 1 PATH itself
+// cannot be scanned, 2 bad arguments (an OLD.json that is not a report
+// included), 3 a report cannot be written, 4 the scan stopped early for lack
+// of a resource (the report says which), 5 the summary cannot be printed
+// (standard output closed or full), 130 / 143 stopped by SIGINT / SIGTERM
+// (Ctrl+C / the console's other control events): no report is written then.
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -25,7 +31,7 @@
 #include <unistd.h>
 #endif
 
-#include "cli/atomic_file.h"
+#include "cli/stop_requests.h"
 #include "cli/text_report.h"
 #include "core/report_json.h"
 #include "core/scanner.h"
@@ -33,6 +39,8 @@
 #include "report/html_report.h"
 #include "report/ledger.h"
 #include "report/report_snapshot.h"
+#include "orvane/atomic_file.h"
+#include "orvane/system_error.h"
 
 namespace orvane::engine::cli {
 namespace {
@@ -42,6 +50,8 @@ enum ExitCode : int {
     kExitPathUnscannable = 1,
     kExitUsage = 2,
     kExitReportFailed = 3,
+    kExitIncomplete = 4,  // the scan stopped early for lack of a resource
+    kExitOutputFailed = 5,
 };
 
 struct Arguments {
@@ -64,7 +74,8 @@ constexpr char kUsage[] =
     "  --tree N     folders the report's tree and map keep (default 5000; 0: none)\n"
     "  --threads N  worker threads (default: tuned for this machine)\n"
     "  --top N      length of the largest-folder, file and type lists (default 20)\n"
-    "  --quiet      no progress line on a terminal\n";
+    "  --quiet      no progress line on a terminal\n"
+    "  --version    print the version and exit\n";
 
 bool ParseCount(NativeStringView text, unsigned long long limit, unsigned long long& value) {
     if (text.empty() || text.size() > 9) return false;
@@ -87,6 +98,9 @@ bool ParseArguments(const std::vector<NativeString>& args, Arguments& parsed) {
         unsigned long long number = 0;
         if (arg == ORVANE_NATIVE("--help") || arg == ORVANE_NATIVE("-h")) {
             std::fputs(kUsage, stdout);
+            std::exit(kExitScanned);
+        } else if (arg == ORVANE_NATIVE("--version")) {
+            std::fputs("orvane-scan " ORVANE_VERSION "\n", stdout);
             std::exit(kExitScanned);
         } else if (arg == ORVANE_NATIVE("--quiet")) {
             parsed.quiet = true;
@@ -128,7 +142,7 @@ bool ParseArguments(const std::vector<NativeString>& args, Arguments& parsed) {
             }
             parsed.top = static_cast<std::size_t>(number);
         } else if (arg.size() > 1 && arg[0] == '-' && arg != ORVANE_NATIVE("--")) {
-            std::fprintf(stderr, "orvane-scan: unknown option %s\n", ToUtf8Lossy(arg).c_str());
+            std::fprintf(stderr, "orvane-scan: unknown option %s\n", DisplayText(arg).c_str());
             return false;
         } else if (!have_path) {
             if (arg == ORVANE_NATIVE("--")) {
@@ -142,6 +156,9 @@ bool ParseArguments(const std::vector<NativeString>& args, Arguments& parsed) {
         }
     }
     if (!have_path) return std::fputs(kUsage, stderr), false;
+    if (parsed.path.empty()) {
+        return std::fputs("orvane-scan: the PATH to scan is empty: name a folder\n", stderr), false;
+    }
     return true;
 }
 
@@ -191,7 +208,7 @@ bool ReadEarlierReport(const NativeString& file, std::optional<report::ReportSna
     text << in.rdbuf();
     if (in) out = report::ReadReportSnapshot(text.str());
     if (out) return true;
-    std::fprintf(stderr, "orvane-scan: %s is not a readable report\n", ToUtf8Lossy(file).c_str());
+    std::fprintf(stderr, "orvane-scan: %s is not a readable report\n", DisplayText(file).c_str());
     return false;
 }
 
@@ -211,13 +228,48 @@ ReportAddenda Addenda(const ScanResult& result, const Arguments& args,
     return addenda;
 }
 
-bool WriteReport(const std::optional<NativeString>& file, const std::string& content) {
-    if (!file) return true;
-    std::string error;
-    if (WriteFileAtomically(*file, content, error)) return true;
-    std::fprintf(stderr, "orvane-scan: cannot write %s: %s\n", ToUtf8Lossy(*file).c_str(),
-                 error.c_str());
+// "cannot scan PATH: <what the system said>".
+void ReportUnscannable(const ScanResult& result) {
+    const std::string reason = result.root_system_error != 0
+                                   ? SystemErrorText(result.root_system_error)
+                                   : OpenErrorWords(result.root_error);
+    std::fprintf(stderr, "orvane-scan: cannot scan %s: %s\n", DisplayText(result.root).c_str(),
+                 reason.c_str());
+}
+
+// False (with the message printed) when the report could not be written.
+bool WriteReport(const NativeString& path, const std::string& content) {
+    const write_result written = WriteFileAtomically(path, content, &StopRequested());
+    if (written.ok()) return true;
+    std::fprintf(stderr, "orvane-scan: cannot write %s: %s\n", DisplayText(path).c_str(),
+                 written.message().c_str());
     return false;
+}
+
+// The summary with the ledger and the changes when there are any.
+std::string SummaryText(const ScanResult& result, const ReportAddenda& addenda, std::size_t top) {
+    std::string text = TextSummary(result, top);
+    if (addenda.ledger) text += LedgerText(*addenda.ledger);
+    if (addenda.changes) text += ChangesText(*addenda.changes, result.totals.allocated_bytes, top);
+    return text;
+}
+
+// False (with a message on standard error) when standard output is closed
+// or full: the summary is then lost, which is a failure to report.
+bool PrintSummary(const std::string& summary) {
+    errno = 0;
+    const bool printed = std::fwrite(summary.data(), 1, summary.size(), stdout) == summary.size() &&
+                         std::fflush(stdout) == 0;
+    if (printed) return true;
+    const int error = errno;
+    std::fprintf(stderr, "orvane-scan: cannot print the summary on standard output: %s\n",
+                 error != 0 ? SystemErrorText(error).c_str() : "write failed");
+    return false;
+}
+
+int Stopped() {
+    std::fputs("orvane-scan: stopped; no report written\n", stderr);
+    return StopExitCode();
 }
 
 int Run(const Arguments& args) {
@@ -232,38 +284,52 @@ int Run(const Arguments& args) {
     // once by file id, as the component does: both front ends then agree.
     options.unknown_link_count = UnknownLinkCount::kRememberFileId;
     Scanner scanner(*reader, options);
-    scanner.Start(args.path);
-    WaitShowingProgress(scanner, !args.quiet && StderrIsTerminal());
-    ScanResult result = scanner.TakeResult();
+    ScanResult result;
+    {
+        const CancelOnStop cancel_on_stop(scanner);
+        scanner.Start(args.path);
+        WaitShowingProgress(scanner, !args.quiet && StderrIsTerminal());
+        result = scanner.TakeResult();
+    }
+    if (StopRequested()) return Stopped();
 
     const ReportAddenda addenda = Addenda(result, args, earlier);
 
     int exit_code = kExitScanned;
     if (result.status == ScanStatus::kRootUnreadable) {
-        std::fprintf(stderr, "orvane-scan: cannot scan %s: %s\n", ToUtf8Lossy(args.path).c_str(),
-                     OpenErrorName(result.root_error));
+        ReportUnscannable(result);
         exit_code = kExitPathUnscannable;
-    } else {
-        std::string text = TextSummary(result, args.top);
-        if (addenda.ledger) text += LedgerText(*addenda.ledger);
-        if (addenda.changes)
-            text += ChangesText(*addenda.changes, result.totals.allocated_bytes, args.top);
-        std::fputs(text.c_str(), stdout);
-        std::fflush(stdout);
+    } else if (result.status != ScanStatus::kCompleted && result.status != ScanStatus::kCancelled) {
+        exit_code = kExitIncomplete;
     }
+    // The reports are safe before anything is printed: a reader that stops
+    // early (| head) or a full standard output cannot cost them.
     const bool json_written =
-        !args.json_file || WriteReport(args.json_file, ReportJson(result, addenda));
+        !args.json_file || WriteReport(*args.json_file, ReportJson(result, addenda));
+    if (StopRequested()) return Stopped();
     const bool html_written =
-        !args.html_file || WriteReport(args.html_file, report::ReportHtml(result, addenda));
+        !args.html_file || WriteReport(*args.html_file, report::ReportHtml(result, addenda));
+    if (StopRequested()) return Stopped();
     if ((!json_written || !html_written) && exit_code == kExitScanned)
         exit_code = kExitReportFailed;
+    if (result.status != ScanStatus::kRootUnreadable &&
+        !PrintSummary(SummaryText(result, addenda, args.top))) {
+        if (exit_code == kExitScanned) exit_code = kExitOutputFailed;
+    }
     return exit_code;
 }
 
 int Main(std::vector<NativeString> args) {
     Arguments parsed;
     if (!ParseArguments(args, parsed)) return kExitUsage;
-    return Run(parsed);
+    InstallStopHandling();
+    try {
+        return Run(parsed);
+    } catch (const std::bad_alloc&) {
+        // The scanner itself never throws; this is the summary or the report.
+        std::fputs("orvane-scan: out of memory\n", stderr);
+        return kExitIncomplete;
+    }
 }
 
 }  // namespace

@@ -3,18 +3,10 @@
 #include <cstdio>
 
 #include "core/report_json.h"
+#include "core/scan_names.h"
+#include "orvane/format.h"
 
 namespace orvane::engine::cli {
-
-std::string GroupDigits(std::uint64_t value) {
-    std::string digits = std::to_string(value);
-    std::string out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
-        out.push_back(digits[i]);
-    }
-    return out;
-}
 
 std::string HumanBytes(std::uint64_t bytes) {
     static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
@@ -30,7 +22,44 @@ std::string HumanBytes(std::uint64_t bytes) {
     return buffer;
 }
 
+std::string DisplayText(NativeStringView name) {
+    static const char kHex[] = "0123456789abcdef";
+    const std::string utf8 = ToUtf8Lossy(name);
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else if (byte == 0xC2 && i + 1 < utf8.size() &&
+                   static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
+            // U+0080..U+009F: the C1 controls, CSI among them.
+            const auto code = static_cast<unsigned char>(utf8[++i]);
+            out += "\\u00";
+            out += kHex[code >> 4];
+            out += kHex[code & 0xF];
+        } else {
+            out += static_cast<char>(byte);
+        }
+    }
+    return out;
+}
+
 namespace {
+
+// Drops whole characters from the start of `text` until at most `room`
+// bytes are left, counting "..." in front; nothing at all when even that
+// does not fit.
+std::string KeepEnd(const std::string& text, std::size_t room) {
+    if (text.size() <= room) return text;
+    if (room <= 3) return std::string();
+    std::size_t cut = text.size() - (room - 3);
+    // Cutting only at character starts keeps it valid UTF-8.
+    while (cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) cut++;
+    return "..." + text.substr(cut);
+}
 
 std::string Line(const char* label, const std::string& value) {
     char buffer[64];
@@ -42,39 +71,25 @@ std::string BytesValue(std::uint64_t bytes) {
     return GroupDigits(bytes) + " (" + HumanBytes(bytes) + ")";
 }
 
-std::string Seconds(std::chrono::nanoseconds duration) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.3f s", std::chrono::duration<double>(duration).count());
-    return buffer;
-}
-
 std::string PadLeft(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
-}
-
-const char* StatusWord(ScanStatus status) {
-    switch (status) {
-        case ScanStatus::kCompleted:
-            return "";
-        case ScanStatus::kCancelled:
-            return " (cancelled)";
-        case ScanStatus::kRootUnreadable:
-            return " (cannot be read)";
-    }
-    return "";
 }
 
 }  // namespace
 
 std::string TextSummary(const ScanResult& result, std::size_t folder_lines) {
     const ScanTotals& totals = result.totals;
-    std::string out = ToUtf8Lossy(result.root) + StatusWord(result.status) + "\n";
+    std::string out = DisplayText(result.root);
+    if (result.status != ScanStatus::kCompleted)
+        out += std::string(" (") + StatusWords(result.status) + ")";
+    out += "\n";
     out += Line("files", GroupDigits(totals.files));
     out += Line("folders", GroupDigits(totals.folders));
     out += Line("allocated bytes", BytesValue(totals.allocated_bytes));
     out += Line("apparent bytes", BytesValue(totals.apparent_bytes));
     out += Line("unreadable folders", GroupDigits(totals.unreadable_folders));
-    out += Line("time", Seconds(totals.duration) + ", " + std::to_string(result.threads) +
+    out += Line("time", orvane::SecondsText(totals.duration) + " s, " +
+                            std::to_string(result.threads) +
                             (result.threads == 1 ? " thread" : " threads"));
     if (result.largest_folders.empty() || folder_lines == 0) return out;
     out += "\nLargest folders (allocated)\n";
@@ -82,12 +97,12 @@ std::string TextSummary(const ScanResult& result, std::size_t folder_lines) {
     for (const FolderSize& folder : result.largest_folders) {
         if (shown++ == folder_lines) break;
         out += "  " + PadLeft(HumanBytes(folder.allocated_bytes), 10) + "  " +
-               ToUtf8Lossy(folder.path) + "\n";
+               DisplayText(folder.path) + "\n";
     }
     if (!result.unreadable.empty()) {
         out += "\nUnreadable folders\n";
         for (const UnreadableFolder& folder : result.unreadable) {
-            out += "  " + ToUtf8Lossy(folder.path) + " (" + OpenErrorName(folder.reason) + ")\n";
+            out += "  " + DisplayText(folder.path) + " (" + OpenErrorName(folder.reason) + ")\n";
         }
         if (totals.unreadable_folders > result.unreadable.size()) {
             out += "  ... and " +
@@ -147,20 +162,12 @@ std::string ChangesText(const ReportChanges& changes, std::uint64_t allocated_no
 }
 
 std::string ProgressLine(const ScanProgress& progress, std::size_t width) {
-    std::string head =
+    const std::string head =
         GroupDigits(progress.entries) + " scanned, " + HumanBytes(progress.allocated_bytes) + "  ";
     if (head.size() >= width) return head.substr(0, width);
-    std::string folder = ToUtf8Lossy(progress.current_folder);
-    std::size_t room = width - head.size();
     // Counted in bytes, so a line of wide characters may end up shorter than
-    // the terminal; cutting only at character starts keeps it valid UTF-8.
-    if (folder.size() > room) {
-        std::size_t cut = folder.size() - room + 3;
-        while (cut < folder.size() && (static_cast<unsigned char>(folder[cut]) & 0xC0) == 0x80)
-            cut++;
-        folder = "..." + folder.substr(cut);
-    }
-    return head + folder;
+    // the terminal.
+    return head + KeepEnd(DisplayText(progress.current_folder), width - head.size());
 }
 
 }  // namespace orvane::engine::cli

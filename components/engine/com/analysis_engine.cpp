@@ -1,9 +1,12 @@
 #include "analysis_engine.h"
 
 #include <chrono>
-#include <new>
 #include <string>
 
+#include "orvane/com_guard.h"
+#include "orvane/system_error.h"
+
+#include "error_info.h"
 #include "message_pump.h"
 #include "report_folder.h"
 #include "report_store.h"
@@ -13,9 +16,12 @@ namespace orvane::engine::com {
 
 namespace {
 
-unique_handle ManualResetEvent() {
-    unique_handle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!event) throw std::bad_alloc();
+using orvane::com::Guarded;
+
+// Thrown from the constructor: the class factory answers it as an HRESULT.
+unique_event ManualResetEvent() {
+    unique_event event;
+    if (!event.try_create_manual_reset()) orvane::com::ThrowLastError();
     return event;
 }
 
@@ -54,18 +60,6 @@ private:
     std::atomic<bool>& flag_;
 };
 
-// COM methods never let an exception out.
-template <class Body>
-HRESULT Guarded(Body&& body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
-}
-
 constexpr HRESULT kBusy = HRESULT_FROM_WIN32(ERROR_BUSY);
 
 }  // namespace
@@ -87,8 +81,29 @@ HRESULT AnalysisEngine::AnalyzeDrive(BSTR bstrDrive) {
     return Guarded([&] { return Analyze(bstrDrive); });
 }
 
+HRESULT AnalysisEngine::QueryInterface(REFIID riid, void** ppv) {
+    if (ppv && IsEqualIID(riid, IID_ISupportErrorInfo)) {
+        *ppv = static_cast<ISupportErrorInfo*>(this);
+        AddRef();
+        return S_OK;
+    }
+    return Base::QueryInterface(riid, ppv);
+}
+
+HRESULT AnalysisEngine::InterfaceSupportsErrorInfo(REFIID riid) {
+    return IsEqualIID(riid, IID_IAnalysisEngine) ? S_OK : S_FALSE;
+}
+
 HRESULT AnalysisEngine::FinishDrive() {
-    return Guarded([&] { return Finish(); });
+    const HRESULT hr = Guarded([&] { return Finish(); });
+    if (SUCCEEDED(hr)) {
+        ClearErrorDescription();
+    } else if (!report_failure_.empty()) {
+        SetErrorDescription(L"The analysis of drive " + std::wstring{drive_letter_, L':'} +
+                                L" could not be saved: " + report_failure_,
+                            IID_IAnalysisEngine);
+    }
+    return hr;
 }
 
 HRESULT AnalysisEngine::Analyze(BSTR drive) {
@@ -97,7 +112,7 @@ HRESULT AnalysisEngine::Analyze(BSTR drive) {
     if (in_call_) return kBusy;
     KeepAlive keep_alive(static_cast<IAnalysisEngine*>(this));
     CallScope call(in_call_);
-    ::ResetEvent(cancel_.get());
+    cancel_.ResetEvent();
     JoinReportWriter();
     StartScanner(letter);
     switch (PumpMessagesUntil(scan_done_.get(), cancel_.get())) {
@@ -124,7 +139,7 @@ void AnalysisEngine::StartScanner(wchar_t drive_letter) {
         previous = std::move(scanner_);
     }
     previous.reset();
-    ::ResetEvent(scan_done_.get());
+    scan_done_.ResetEvent();
 
     ScanOptions options;
     // Listings do not give link counts; remembering file ids counts hard
@@ -149,11 +164,12 @@ HRESULT AnalysisEngine::Finish() {
     if (!scanner_ || result_taken_) return S_OK;  // nothing analysed since the last report
     KeepAlive keep_alive(static_cast<IAnalysisEngine*>(this));
     CallScope call(in_call_);
-    ::ResetEvent(cancel_.get());
+    cancel_.ResetEvent();
     JoinReportWriter();
     result_taken_ = true;
     abandon_report_ = false;
-    ::ResetEvent(report_done_.get());
+    report_failure_.clear();
+    report_done_.ResetEvent();
     report_writer_ = std::thread([this] { WriteReport(); });
     if (PumpMessagesUntil(report_done_.get(), cancel_.get()) != PumpOutcome::kDone) {
         // A cancelled drive gets no report; the writer drops its temporary
@@ -166,12 +182,15 @@ HRESULT AnalysisEngine::Finish() {
 }
 
 void AnalysisEngine::WriteReport() {
-    HRESULT hr = S_OK;
-    try {
+    report_result_ = Guarded([&] {
         const ScanResult result = scanner_->TakeResult();
         std::wstring folder;
-        hr = EnsureReportsFolder(folder);
-        if (SUCCEEDED(hr)) {
+        HRESULT hr = EnsureReportsFolder(folder);
+        if (FAILED(hr)) {
+            report_failure_ = L"the reports folder could not be created (" +
+                              WideFromUtf8(SystemErrorText(static_cast<int>(HRESULT_CODE(hr)))) +
+                              L").";
+        } else {
             SYSTEMTIME started{};
             const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
                 result.started_at.time_since_epoch());
@@ -186,15 +205,17 @@ void AnalysisEngine::WriteReport() {
             }
             const std::wstring path =
                 UnusedReportPath(folder, ReportFileName(drive_letter_, started));
-            hr = PublishReport(folder, path, result, &abandon_report_);
+            std::string failure;
+            hr = PublishReport(folder, path, result, &abandon_report_, &failure);
+            if (FAILED(hr)) {
+                if (failure.empty()) failure = SystemErrorText(static_cast<int>(HRESULT_CODE(hr)));
+                report_failure_ = L"the report " + path + L" could not be written (" +
+                                  WideFromUtf8(failure) + L").";
+            }
         }
-    } catch (const std::bad_alloc&) {
-        hr = E_OUTOFMEMORY;
-    } catch (...) {
-        hr = E_UNEXPECTED;
-    }
-    report_result_ = hr;
-    ::SetEvent(report_done_.get());
+        return hr;
+    });
+    report_done_.SetEvent();
 }
 
 void AnalysisEngine::JoinReportWriter() {
@@ -244,7 +265,7 @@ HRESULT AnalysisEngine::Cancel() {
             // Set here, not when the pump wakes: the report writer looks at
             // it just before it publishes the file.
             abandon_report_ = true;
-            ::SetEvent(cancel_.get());
+            cancel_.SetEvent();
         }
         return S_OK;
     });

@@ -15,15 +15,25 @@
 #include "core/scanner.h"
 #include "orvane/com_server.h"
 #include "orvane/components.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane::engine::com {
 
 class AnalysisEngine final
-    : public orvane::com::DispatchObject<AnalysisEngineReservedSlots, IID_IAnalysisEngine> {
+    : public orvane::com::DispatchObject<AnalysisEngineReservedSlots, IID_IAnalysisEngine>,
+      public ISupportErrorInfo {
+    using Base = orvane::com::DispatchObject<AnalysisEngineReservedSlots, IID_IAnalysisEngine>;
+
 public:
     AnalysisEngine();
     ~AnalysisEngine() override;
+
+    // A failing FinishDrive leaves error information saying which drive,
+    // what failed and the system's reason.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return Base::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return Base::Release(); }
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
 
     HRESULT STDMETHODCALLTYPE FinishDrive() override;
     HRESULT STDMETHODCALLTYPE AnalyzeDrive(BSTR bstrDrive) override;
@@ -40,9 +50,9 @@ private:
 
     // Declared before the scanner: it refers to them until it is gone.
     std::unique_ptr<DirectoryReader> reader_;
-    unique_handle scan_done_;  // set by the scanner when its walk has ended
-    unique_handle report_done_;
-    unique_handle cancel_;  // set by Cancel while a call waits
+    unique_event scan_done_;  // set by the scanner when its walk has ended
+    unique_event report_done_;
+    unique_event cancel_;  // set by Cancel while a call waits
 
     std::mutex mutex_;  // guards scanner_ against a Cancel from another thread
     std::unique_ptr<Scanner> scanner_;
@@ -54,6 +64,7 @@ private:
     std::thread report_writer_;
     std::atomic<bool> abandon_report_{false};
     HRESULT report_result_ = S_OK;
+    std::wstring report_failure_;  // what failed and why, when report_result_ did
 };
 
 }  // namespace orvane::engine::com

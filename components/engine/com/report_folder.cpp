@@ -4,13 +4,14 @@
 #include <vector>
 
 #include "core/report_json.h"
+#include "core/scan_names.h"
+#include "orvane/atomic_file.h"
+#include "orvane/win32_handles.h"
 #include "report/changes.h"
 #include "report/html_report.h"
 #include "report/ledger.h"
 #include "report/report_index.h"
 #include "report/report_snapshot.h"
-#include "report_store.h"
-#include "support/unique_any.h"
 
 namespace orvane::engine::com {
 namespace {
@@ -114,9 +115,7 @@ report::IndexEntry EntryOfResult(const ScanResult& result, const ReportAddenda& 
     entry.volume_key =
         report::VolumeKey(addenda.ledger ? addenda.ledger->volume_serial : "", result.root);
     entry.started_at = Iso8601Utc(result.started_at);
-    entry.status = result.status == ScanStatus::kCompleted   ? "completed"
-                   : result.status == ScanStatus::kCancelled ? "cancelled"
-                                                             : "root_unreadable";
+    entry.status = StatusName(result.status);
     if (addenda.ledger) entry.used_bytes = addenda.ledger->used_bytes;
     entry.found_bytes = result.totals.allocated_bytes;
     return entry;
@@ -134,10 +133,12 @@ void RetireOldReports(std::vector<StoredReport>& reports) {
     }
 }
 
-HRESULT WriteIndex(const std::wstring& folder, const std::vector<StoredReport>& reports) {
+orvane::write_result WriteIndex(const std::wstring& folder,
+                                const std::vector<StoredReport>& reports) {
     std::vector<report::IndexEntry> entries;
     for (const StoredReport& r : reports) entries.push_back(r.entry);
-    return WriteFileAtomically(folder + L"\\index.html", report::IndexHtml(std::move(entries)));
+    return orvane::WriteFileAtomically(folder + L"\\index.html",
+                                       report::IndexHtml(std::move(entries)));
 }
 
 }  // namespace
@@ -160,11 +161,12 @@ bool IsReportFileName(std::wstring_view name) {
 HRESULT EnsureReportsIndex(const std::wstring& folder) {
     const std::wstring index = folder + L"\\index.html";
     if (::GetFileAttributesW(index.c_str()) != INVALID_FILE_ATTRIBUTES) return S_OK;
-    return WriteFileAtomically(index, report::IndexHtml({}));
+    return orvane::WriteFileAtomically(index, report::IndexHtml({})).hresult();
 }
 
 HRESULT PublishReport(const std::wstring& folder, const std::wstring& json_path,
-                      const ScanResult& result, const std::atomic<bool>* abandon) {
+                      const ScanResult& result, const std::atomic<bool>* abandon,
+                      std::string* failure) {
     EnsureReportsIndex(folder);  // the index stays true to the folder even if what follows fails
     std::vector<StoredReport> stored = StoredReports(folder);
     ReportAddenda addenda;
@@ -175,19 +177,24 @@ HRESULT PublishReport(const std::wstring& folder, const std::wstring& json_path,
     report::HtmlOptions options;
     options.looked_for_previous = true;
     const std::wstring html_path = HtmlPathOf(json_path);
-    HRESULT hr =
-        WriteFileAtomically(html_path, report::ReportHtml(result, addenda, options), abandon);
+    orvane::write_result written = orvane::WriteFileAtomically(
+        html_path, report::ReportHtml(result, addenda, options), abandon);
     // The JSON goes last: once it is there, the report is complete.
-    if (SUCCEEDED(hr)) hr = WriteFileAtomically(json_path, ReportJson(result, addenda), abandon);
-    const bool published = SUCCEEDED(hr) && !(abandon && abandon->load()) &&
+    if (written.ok() && !written.abandoned)
+        written = orvane::WriteFileAtomically(json_path, ReportJson(result, addenda), abandon);
+    const HRESULT hr = written.hresult();
+    const bool published = written.ok() && !written.abandoned && !(abandon && abandon->load()) &&
                            ::GetFileAttributesW(json_path.c_str()) != INVALID_FILE_ATTRIBUTES;
     if (!published) {
+        if (failure && !written.ok()) *failure = written.message();
         ::DeleteFileW(html_path.c_str());
         return hr;
     }
     stored.push_back({json_path, html_path, std::move(entry)});
     RetireOldReports(stored);
-    return WriteIndex(folder, stored);
+    const orvane::write_result index = WriteIndex(folder, stored);
+    if (failure && !index.ok()) *failure = "its index, " + index.message();
+    return index.hresult();
 }
 
 }  // namespace orvane::engine::com

@@ -23,9 +23,11 @@ HRESULT EnsureReportsIndex(const std::wstring& folder);
 // the ledger of its volume and the changes since the newest earlier
 // completed report of the same volume; then retires old reports and
 // rewrites the index. When `abandon` is set before the files are in place,
-// nothing is published.
+// nothing is published. On failure `failure` (when given) says what could
+// not be done.
 HRESULT PublishReport(const std::wstring& folder, const std::wstring& json_path,
-                      const ScanResult& result, const std::atomic<bool>* abandon);
+                      const ScanResult& result, const std::atomic<bool>* abandon,
+                      std::string* failure = nullptr);
 
 // "C-20261207-201530.json", or with "-2", "-3"... before the extension.
 bool IsReportFileName(std::wstring_view name);

@@ -5,16 +5,11 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane::engine::com {
 
 namespace {
-
-HRESULT LastErrorResult() {
-    const DWORD error = ::GetLastError();
-    return HRESULT_FROM_WIN32(error != 0 ? error : ERROR_GEN_FAILURE);
-}
 
 HRESULT CreateFolderIfMissing(const std::wstring& path) {
     if (::CreateDirectoryW(path.c_str(), nullptr)) return S_OK;
@@ -32,31 +27,14 @@ bool Exists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-struct CoTaskString {
-    wchar_t* text = nullptr;
-    ~CoTaskString() { ::CoTaskMemFree(text); }
-};
-
-HRESULT WriteAll(HANDLE file, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const DWORD chunk =
-            bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
-        DWORD written = 0;
-        if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr)) return LastErrorResult();
-        if (written == 0) return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
-        bytes.remove_prefix(written);
-    }
-    return S_OK;
-}
-
 }  // namespace
 
 HRESULT EnsureReportsFolder(std::wstring& folder) {
-    CoTaskString local;
+    unique_cotaskmem_string local;
     const HRESULT hr =
-        ::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &local.text);
+        ::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, local.put());
     if (FAILED(hr)) return hr;
-    std::wstring path = local.text;
+    std::wstring path = local.get();
     for (const wchar_t* part : {L"Mevrak", L"Orvane Analyzer", L"Reports"}) {
         if (path.empty() || path.back() != L'\\') path += L'\\';
         path += part;
@@ -89,29 +67,6 @@ std::wstring UnusedReportPath(const std::wstring& folder, const std::wstring& fi
         candidate = base + stem + L"-" + std::to_wstring(n) + extension;
     }
     return candidate;
-}
-
-HRESULT WriteFileAtomically(const std::wstring& path, std::string_view bytes,
-                            const std::atomic<bool>* abandon) {
-    const std::wstring temporary = path + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                                   std::to_wstring(::GetCurrentThreadId()) + L".tmp";
-    HRESULT hr = S_OK;
-    {
-        unique_file file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return LastErrorResult();
-        hr = WriteAll(file.get(), bytes);
-        // The rename must not land before the data: flush first.
-        if (SUCCEEDED(hr) && !::FlushFileBuffers(file.get())) hr = LastErrorResult();
-    }
-    const bool abandoned = abandon && abandon->load();
-    if (SUCCEEDED(hr) && !abandoned &&
-        !::MoveFileExW(temporary.c_str(), path.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        hr = LastErrorResult();
-    }
-    if (FAILED(hr) || abandoned) ::DeleteFileW(temporary.c_str());
-    return hr;
 }
 
 }  // namespace orvane::engine::com

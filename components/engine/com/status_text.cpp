@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "orvane/format.h"
+
 namespace orvane::engine::com {
 
 namespace {
@@ -34,15 +36,6 @@ UINT GroupingOf(const std::wstring& text) {
     return repeats ? grouping : grouping * 10;
 }
 
-std::wstring GroupByThrees(const std::wstring& digits) {
-    std::wstring out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i != 0 && (digits.size() - i) % 3 == 0) out += L',';
-        out += digits[i];
-    }
-    return out;
-}
-
 }  // namespace
 
 std::wstring GroupDigits(std::uint64_t value) {
@@ -59,7 +52,7 @@ std::wstring GroupDigits(std::uint64_t value) {
     wchar_t buffer[64];
     const int length =
         ::GetNumberFormatEx(LOCALE_NAME_USER_DEFAULT, 0, digits.c_str(), &format, buffer, 64);
-    if (length <= 1) return GroupByThrees(digits);
+    if (length <= 1) return GroupDigitsWide(value);
     return std::wstring(buffer, static_cast<std::size_t>(length - 1));
 }
 

@@ -26,6 +26,10 @@ enum class EntryKind : std::uint8_t {
     kFile,
     kLink,   // symbolic link, junction, any reparse point: counted, never followed
     kOther,  // device, socket, pipe...: counted as a file
+    // Neither the listing nor a stat could tell (a file system without entry
+    // types, in a folder that can be listed but not searched): the scanner
+    // tries to open it as a folder to find out.
+    kUnknown,
 };
 
 // Sizes and identity of one entry (or of the starting folder itself).
@@ -33,6 +37,10 @@ struct EntryStats {
     std::uint64_t allocated_bytes = 0;  // POSIX st_blocks * 512, Windows AllocationSize
     std::uint64_t apparent_bytes = 0;   // POSIX st_size, Windows EndOfFile
     std::uint64_t file_id = 0;          // POSIX inode, Windows FileId; 0 when unknown
+    // With file_id, what tells two pieces of data apart: POSIX st_dev (an
+    // overlay's files come from several devices); 0 where one volume is
+    // listed (Windows).
+    std::uint64_t device = 0;
     // Number of names the data has: 1 for an ordinary file, above 1 for hard
     // links, 0 when the backend cannot tell (Windows directory listings).
     std::uint32_t link_count = 0;
@@ -63,6 +71,9 @@ enum class OpenError : std::uint8_t {
     kNotFound,
     kNotDirectory,
     kOther,
+    // The process has no file descriptor (handle) left: a shortage, not a
+    // property of the folder; the scanner waits or frees some and retries.
+    kNoDescriptors,
 };
 
 enum class ReadStatus : std::uint8_t {
@@ -96,9 +107,18 @@ public:
 };
 
 struct OpenResult {
-    std::unique_ptr<DirectoryHandle> handle;  // null on failure
+    // Null on failure. Null with `error` kNone from OpenChild: the name no
+    // longer leads to the folder that was listed (a link or another folder
+    // was put in its place); it stays counted as listed and is not entered.
+    std::unique_ptr<DirectoryHandle> handle;
     OpenError error = OpenError::kNone;
-    EntryStats self;  // filled by OpenRoot only: the starting folder's own sizes
+    // The system's own error number behind `error` (errno on POSIX, a Win32
+    // error on Windows), for messages; 0 when there is none to tell.
+    int system_error = 0;
+    // The opened folder's own sizes and identity: always from OpenRoot; from
+    // OpenChild where the backend has them at no cost (a folder reopened by
+    // path is checked against them), file_id 0 otherwise.
+    EntryStats self;
 };
 
 class DirectoryReader {
@@ -109,8 +129,11 @@ public:
     // root that is a symbolic link is followed; nothing below it is.
     virtual OpenResult OpenRoot(const NativeString& path) = 0;
     // Opens folder `name`, listed by `parent`, without following links and
-    // without leaving the starting file system.
-    virtual OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name) = 0;
+    // without leaving the starting file system. `listed_id` is the file id
+    // the listing gave (0 when unknown): a backend that can tell checks that
+    // what it opened is that folder.
+    virtual OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name,
+                                 std::uint64_t listed_id) = 0;
     // The separator used to build full paths for progress and reports.
     virtual NativeChar Separator() const = 0;
 };

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "orvane/format.h"
+
 namespace orvane::engine {
 namespace {
 
@@ -219,27 +221,6 @@ std::string Iso8601Utc(std::chrono::system_clock::time_point when) {
 
 namespace {
 
-std::string Seconds(std::chrono::nanoseconds duration) {
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(duration).count();
-    if (ms < 0) ms = 0;
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%lld.%03lld", static_cast<long long>(ms / 1000),
-                  static_cast<long long>(ms % 1000));
-    return buffer;
-}
-
-const char* StatusName(ScanStatus status) {
-    switch (status) {
-        case ScanStatus::kCompleted:
-            return "completed";
-        case ScanStatus::kCancelled:
-            return "cancelled";
-        case ScanStatus::kRootUnreadable:
-            return "root_unreadable";
-    }
-    return "completed";
-}
-
 void WriteTotals(JsonWriter& json, const ScanTotals& totals) {
     json.Key("totals");
     json.BeginObject();
@@ -253,10 +234,14 @@ void WriteTotals(JsonWriter& json, const ScanTotals& totals) {
     json.Number(totals.allocated_bytes);
     json.Key("apparent_bytes");
     json.Number(totals.apparent_bytes);
+    json.Key("bytes_saturated");
+    json.Raw(totals.bytes_saturated ? "true" : "false");
+    json.Key("hard_links_exact");
+    json.Raw(totals.hard_links_exact ? "true" : "false");
     json.Key("unreadable_folders");
     json.Number(totals.unreadable_folders);
     json.Key("duration_seconds");
-    json.Raw(Seconds(totals.duration));
+    json.Raw(orvane::SecondsText(totals.duration));
     json.EndObject();
 }
 
@@ -462,22 +447,6 @@ std::string NativeHex(NativeStringView text) {
         }
     }
     return out;
-}
-
-const char* OpenErrorName(OpenError error) {
-    switch (error) {
-        case OpenError::kNone:
-            return "none";
-        case OpenError::kAccessDenied:
-            return "access_denied";
-        case OpenError::kNotFound:
-            return "not_found";
-        case OpenError::kNotDirectory:
-            return "not_directory";
-        case OpenError::kOther:
-            return "other";
-    }
-    return "other";
 }
 
 std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda) {

@@ -14,6 +14,7 @@
 
 #include "core/native_string.h"
 #include "core/report_addenda.h"
+#include "core/scan_names.h"
 #include "core/scanner.h"
 
 namespace orvane::engine {
@@ -32,9 +33,5 @@ bool IsValidNativeText(NativeStringView text);
 std::string ToUtf8Lossy(NativeStringView text);
 // Lowercase hex of the native units (2 digits per byte, 4 per UTF-16 unit).
 std::string NativeHex(NativeStringView text);
-
-// Short stable words for the report and messages: "access_denied",
-// "not_found", "not_directory", "other".
-const char* OpenErrorName(OpenError error);
 
 }  // namespace orvane::engine

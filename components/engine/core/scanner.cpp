@@ -1,131 +1,22 @@
 #include "core/scanner.h"
 
 #include <algorithm>
-#include <array>
 #include <condition_variable>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
-#include <unordered_map>
-#include <unordered_set>
 #include <utility>
+
+#include "core/folder_node.h"
+#include "core/open_folders.h"
+#include "core/tally.h"
+#include "core/work_scheduler.h"
 
 namespace orvane::engine {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A folder whose subtree is not finished yet. It lives from the moment its
-// parent lists it until its last descendant is done, so at any time only the
-// folders on the walk's frontier and their ancestors exist.
-struct Node {
-    Node* parent = nullptr;
-    NativeString name;  // the starting folder holds the root path as given
-    // The parent's open folder, held until this folder has been opened from it.
-    std::shared_ptr<DirectoryHandle> parent_handle;
-    // 1 for this folder's own listing plus 1 per child folder not yet done.
-    std::atomic<std::uint32_t> pending{1};
-    // The subtree so far; children add theirs when they are done.
-    std::atomic<std::uint64_t> allocated{0};
-    std::atomic<std::uint64_t> apparent{0};
-    std::atomic<std::uint64_t> files{0};
-    std::atomic<std::uint64_t> folders{1};
-};
-
-struct Sums {
-    std::uint64_t files = 0;
-    std::uint64_t folders = 0;
-    std::uint64_t allocated = 0;
-    std::uint64_t apparent = 0;
-    std::uint64_t online_only = 0;  // only in the workers' totals
-    std::uint64_t saved = 0;        // only in the workers' totals
-};
-
-// Keeps the `limit` largest items by allocated bytes; a min-heap so the
-// smallest kept item is the one to beat.
-template <typename Item>
-class TopList {
-public:
-    explicit TopList(std::size_t limit) : limit_(limit) {}
-
-    bool Admits(std::uint64_t allocated) const {
-        return limit_ > 0 && (items_.size() < limit_ || allocated > items_.front().allocated_bytes);
-    }
-    void Add(Item item) {
-        if (!Admits(item.allocated_bytes)) return;
-        if (items_.size() == limit_) {
-            std::pop_heap(items_.begin(), items_.end(), Greater);
-            items_.pop_back();
-        }
-        items_.push_back(std::move(item));
-        std::push_heap(items_.begin(), items_.end(), Greater);
-    }
-    std::vector<Item>& items() { return items_; }
-
-private:
-    static bool Greater(const Item& a, const Item& b) {
-        return a.allocated_bytes > b.allocated_bytes;
-    }
-    std::size_t limit_;
-    std::vector<Item> items_;
-};
-
-template <typename Item, typename Key>
-void SortLargestFirst(std::vector<Item>& items, Key key, std::size_t limit) {
-    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-        if (a.allocated_bytes != b.allocated_bytes) return a.allocated_bytes > b.allocated_bytes;
-        if (a.apparent_bytes != b.apparent_bytes) return a.apparent_bytes > b.apparent_bytes;
-        return key(a) < key(b);
-    });
-    if (items.size() > limit) items.resize(limit);
-}
-
-struct ViewHash {
-    using is_transparent = void;
-    std::size_t operator()(NativeStringView text) const noexcept {
-        return std::hash<NativeStringView>{}(text);
-    }
-};
-struct ViewEqual {
-    using is_transparent = void;
-    bool operator()(NativeStringView a, NativeStringView b) const noexcept { return a == b; }
-};
-
-// Longer suffixes are names with a dot in them rather than file types; not
-// counting them as types keeps the table small on odd trees.
-constexpr std::size_t kMaxExtension = 16;
-
-// The extension after the last dot, ASCII folded to lower case, into `out`.
-// A leading dot (".profile") starts a name, not an extension.
-NativeStringView LowerExtension(NativeStringView name, std::array<NativeChar, kMaxExtension>& out) {
-    auto dot = name.rfind(NativeChar('.'));
-    if (dot == NativeStringView::npos || dot == 0 || dot + 1 == name.size()) return {};
-    auto ext = name.substr(dot + 1);
-    if (ext.size() > kMaxExtension) return {};
-    for (std::size_t i = 0; i < ext.size(); ++i) {
-        NativeChar c = ext[i];
-        out[i] = (c >= 'A' && c <= 'Z') ? NativeChar(c - 'A' + 'a') : c;
-    }
-    return NativeStringView(out.data(), ext.size());
-}
-
-// Remembers the identities of data with several names, spread over shards so
-// workers rarely meet on one lock.
-class IdentitySet {
-public:
-    // True the first time an identity is seen.
-    bool Insert(std::uint64_t id) {
-        auto& shard = shards_[(id * 0x9E3779B97F4A7C15ull) >> 58];
-        std::lock_guard lock(shard.mutex);
-        return shard.ids.insert(id).second;
-    }
-
-private:
-    struct Shard {
-        std::mutex mutex;
-        std::unordered_set<std::uint64_t> ids;
-    };
-    std::array<Shard, 64> shards_;
-};
 
 // Held only while a path is copied in or out, never during I/O.
 class SpinLock {
@@ -139,44 +30,31 @@ private:
     std::atomic_flag flag_ = ATOMIC_FLAG_INIT;
 };
 
-// One batch of a split listing whose stat calls are shared out in chunks:
-// the worker that read the batch and any idle workers take chunks until none
-// is left.
-struct StatJob {
-    DirectoryHandle* handle = nullptr;
-    DirEntry* entries = nullptr;
-    std::size_t count = 0;
-    std::atomic<std::size_t> next{0};    // first entry not handed out yet
-    std::atomic<std::size_t> filled{0};  // entries whose stats are in
-    std::atomic<unsigned> helpers{0};    // other workers still touching the job
-
-    void Work() {
-        for (;;) {
-            std::size_t start = next.fetch_add(kChunk, std::memory_order_relaxed);
-            if (start >= count) return;
-            std::size_t n = std::min(kChunk, count - start);
-            handle->FillStats(entries + start, n);
-            filled.fetch_add(n, std::memory_order_release);
-        }
-    }
-    bool HasWork() const { return next.load(std::memory_order_relaxed) < count; }
-
-    // Small, so the worker that owns the batch never waits long for a
-    // helper's last chunk.
-    static constexpr std::size_t kChunk = 64;
-};
-
 // Below this a batch is cheaper to complete alone than to share.
 constexpr std::size_t kShareThreshold = 256;
+
+// Out of descriptors, how long to wait for another worker's folder to close,
+// and, with nothing left to close, how long without any folder opened or
+// closed by another worker before giving up.
+constexpr std::chrono::milliseconds kDescriptorWait{100};
+constexpr std::chrono::milliseconds kLastDescriptorWait{1000};
+// Parents' folders closed at a time to make room.
+constexpr std::size_t kParentsToRelease = 8;
 
 }  // namespace
 
 unsigned DefaultThreadCount() {
-    // Measured warm on a 2-core machine (docs/report-format.md): one thread
-    // per core; more only add contention while the kernel is the bottleneck.
-    unsigned cores = std::thread::hardware_concurrency();
-    if (cores == 0) cores = 2;
-    return std::clamp(cores, 1u, 8u);
+    // A cold scan, the first one of a drive, waits on the device for nearly
+    // every folder and inode, and the device is kept busy only with many
+    // requests in flight: each worker has one (a listing, an open or a stat)
+    // whatever the backend. A worker that waits uses no core, and a warm scan
+    // leaves the extra ones waiting in the queue. Measured on 2 cores
+    // (docs/report-format.md): cold, 8 to 32 workers took 30 to 50% less time
+    // than 2, 32 the best or level with it; warm, 32 cost 5 to 7% over 2.
+    // The count never grows, so a slow device sees no more requests than this.
+    constexpr unsigned kRequestsInFlight = 32;
+    constexpr unsigned kMostThreads = 64;
+    return std::clamp(std::thread::hardware_concurrency(), kRequestsInFlight, kMostThreads);
 }
 
 // Counters the progress display reads; they outlive any one walk so that a
@@ -189,6 +67,8 @@ struct Scanner::ProgressState {
     NativeString current_folder;
 };
 
+// One scan: the workers take folders from the scheduler, read them through
+// the backend and count what they list in their own tally.
 class Scanner::Walk {
 public:
     Walk(DirectoryReader& reader, const ScanOptions& options, ProgressState& progress)
@@ -196,52 +76,29 @@ public:
           options_(options),
           progress_(progress),
           separator_(reader.Separator()),
-          tree_(options.tree_folders) {}
+          shared_(options, separator_) {}
 
     ~Walk() {
         Cancel();
         JoinWorkers();
     }
 
-    // Opens the root; false when it cannot be opened (the walk is then over).
+    // Opens the root; false when it cannot be opened or memory ran out before
+    // any worker started (the walk is then over).
     bool Begin(const NativeString& root) {
-        result_.root = root;
-        result_.started_at = std::chrono::system_clock::now();
-        started_ = Clock::now();
-        OpenResult opened = reader_.OpenRoot(root);
-        if (!opened.handle) {
-            result_.status = ScanStatus::kRootUnreadable;
-            result_.root_error = opened.error;
+        try {
+            return OpenRootAndStart(root);
+        } catch (const std::bad_alloc&) {
+            shared_.NoteOutOfMemory();
             Finish();
             return false;
         }
-        root_handle_ = std::move(opened.handle);
-        root_ = new Node;
-        root_->name = root;
-        root_->allocated = opened.self.allocated_bytes;
-        root_->apparent = opened.self.apparent_bytes;
-        root_sums_ = {0, 1, opened.self.allocated_bytes, opened.self.apparent_bytes};
-        progress_.entries.store(1);
-        progress_.allocated.store(opened.self.allocated_bytes);
-        progress_.running.store(true);
-        stack_.push_back(root_);
-
-        unsigned threads = options_.threads ? options_.threads : DefaultThreadCount();
-        result_.threads = threads;
-        workers_.reserve(threads);
-        for (unsigned i = 0; i < threads; ++i)
-            states_.push_back(std::make_unique<WorkerState>(options_));
-        active_workers_.store(threads);
-        for (unsigned i = 0; i < threads; ++i) {
-            workers_.emplace_back([this, i] { WorkerMain(*states_[i]); });
-        }
-        return true;
     }
 
     void Cancel() {
         cancelled_.store(true, std::memory_order_relaxed);
-        std::lock_guard lock(stack_mutex_);
-        stack_cv_.notify_all();
+        scheduler_.WakeAll();
+        open_folders_.WakeWaiters();
     }
 
     bool Wait(std::chrono::milliseconds timeout) {
@@ -264,324 +121,262 @@ public:
     }
 
 private:
-    struct WorkerState {
-        explicit WorkerState(const ScanOptions& options)
-            : largest_files(options.top_count), largest_folders(options.top_count) {}
-        Sums sums;
-        TopList<FileSize> largest_files;
-        TopList<FolderSize> largest_folders;
-        std::unordered_map<NativeString, FileTypeSize, ViewHash, ViewEqual> types;
+    struct Worker {
+        explicit Worker(TallyShared& shared) : tally(shared) {}
+        Tally tally;
         std::vector<DirEntry> batch;
-        std::vector<Node*> children;
-        NativeString path;  // scratch for building full paths
-        StatJob job;        // this worker's batch when it shares the stat calls
+        std::vector<FolderRef> subfolders;
+        NativeString path;  // scratch for the progress display's path
+        SharedBatch shared_stats;
     };
 
-    void WorkerMain(WorkerState& state) {
-        while (Node* node = Pop()) {
-            if (!cancelled_.load(std::memory_order_relaxed)) {
-                ListFolder(*node, state);
+    bool OpenRootAndStart(const NativeString& root) {
+        result_.root = root;
+        result_.started_at = std::chrono::system_clock::now();
+        started_ = Clock::now();
+        OpenResult opened = reader_.OpenRoot(root);
+        if (!opened.handle) {
+            result_.status = ScanStatus::kRootUnreadable;
+            result_.root_error = opened.error;
+            result_.root_system_error = opened.system_error;
+            Finish();
+            return false;
+        }
+        unsigned threads = options_.threads ? options_.threads : DefaultThreadCount();
+        for (unsigned i = 0; i < threads; ++i)
+            workers_.push_back(std::make_unique<Worker>(shared_));
+        // Kept open for the whole walk: folders whose parents were closed to
+        // free descriptors are reopened from it.
+        anchor_ = open_folders_.Adopt(std::move(opened.handle));
+        std::vector<FolderRef> root_folder{workers_[0]->tally.StartRoot(root, opened.self)};
+        root_ = root_folder[0].get();
+        progress_.entries.store(1);
+        progress_.allocated.store(opened.self.allocated_bytes);
+        progress_.running.store(true);
+        threads_.reserve(workers_.size());
+        scheduler_.Push(root_folder);
+        StartThreads();
+        return true;
+    }
+
+    // Starts as many workers as the system lets it (address space and
+    // process limits), at least one; with none the walk ends at once.
+    void StartThreads() {
+        const auto wanted = static_cast<unsigned>(workers_.size());
+        // The starter holds one count, so a worker that is done early cannot
+        // end the walk while others are still being started.
+        active_workers_.store(wanted + 1);
+        unsigned started = 0;
+        for (; started < wanted; ++started) {
+            if (!StartThread(*workers_[started])) break;
+        }
+        result_.threads = started;
+        if (started == 0) no_thread_ = true;
+        const unsigned release = wanted - started + 1;
+        if (active_workers_.fetch_sub(release) == release) Finish();
+    }
+
+    bool StartThread(Worker& worker) {
+        try {
+            threads_.emplace_back([this, &worker] { WorkerMain(worker); });
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+
+    bool Stopping() const {
+        return cancelled_.load(std::memory_order_relaxed) || shared_.OutOfMemory() ||
+               out_of_descriptors_.load(std::memory_order_relaxed);
+    }
+
+    void WorkerMain(Worker& worker) {
+        while (FolderRef folder = scheduler_.Pop()) {
+            if (!Stopping()) {
+                ListFolder(folder, worker);
+            } else if (folder->kind_unknown) {
+                worker.tally.SettleKind(*folder, OpenError::kOther);  // counted, never opened
             }
-            node->parent_handle.reset();
-            Complete(node, state);
+            folder->parent_handle.reset();
+            if (worker.tally.Complete(std::move(folder))) scheduler_.EndOfTree();
         }
         if (active_workers_.fetch_sub(1) == 1) Finish();
     }
 
-    // The next folder to read; meanwhile an idle worker helps with a shared
-    // batch. Null when the whole tree is done.
-    Node* Pop() {
-        std::unique_lock lock(stack_mutex_);
-        for (;;) {
-            if (!stack_.empty()) {
-                Node* node = stack_.back();
-                stack_.pop_back();
-                return node;
-            }
-            if (done_) return nullptr;
-            if (stat_job_ && stat_job_->HasWork()) {
-                StatJob* job = stat_job_;
-                // Counted under the lock, so the owner cannot retire the job
-                // without waiting for this helper.
-                job->helpers.fetch_add(1, std::memory_order_relaxed);
-                lock.unlock();
-                job->Work();
-                job->helpers.fetch_sub(1, std::memory_order_release);
-                lock.lock();
-                continue;
-            }
-            idle_workers_.fetch_add(1, std::memory_order_relaxed);
-            stack_cv_.wait(lock);
-            idle_workers_.fetch_sub(1, std::memory_order_relaxed);
-        }
-    }
-
     // Completes the stats of a split listing's batch, with the help of idle
     // workers when the batch is large enough to be worth it.
-    void FillStats(DirectoryHandle& handle, WorkerState& state) {
-        std::vector<DirEntry>& batch = state.batch;
-        StatJob& job = state.job;
-        if (batch.size() < kShareThreshold || idle_workers_.load(std::memory_order_relaxed) == 0) {
-            handle.FillStats(batch.data(), batch.size());
-            return;
-        }
-        job.handle = &handle;
-        job.entries = batch.data();
-        job.count = batch.size();
-        job.next.store(0, std::memory_order_relaxed);
-        job.filled.store(0, std::memory_order_relaxed);
-        {
-            std::lock_guard lock(stack_mutex_);
-            if (stat_job_) {
-                // Another worker is sharing already; the helpers are busy.
-                job.count = 0;
-            } else {
-                stat_job_ = &job;
+    void FillStats(DirectoryHandle& handle, Worker& worker) {
+        std::vector<DirEntry>& batch = worker.batch;
+        if (batch.size() >= kShareThreshold && scheduler_.IdleWorkers() > 0) {
+            DirEntry* entries = batch.data();
+            worker.shared_stats.Reset(batch.size(),
+                                      [&handle, entries](std::size_t first, std::size_t count) {
+                                          handle.FillStats(entries + first, count);
+                                      });
+            if (scheduler_.Share(worker.shared_stats)) {
+                if (worker.shared_stats.OutOfMemory()) throw std::bad_alloc();
+                return;
             }
         }
-        if (job.count == 0) {
-            handle.FillStats(batch.data(), batch.size());
-            return;
-        }
-        stack_cv_.notify_all();
-        job.Work();
-        while (job.filled.load(std::memory_order_acquire) < job.count) std::this_thread::yield();
-        {
-            std::lock_guard lock(stack_mutex_);
-            stat_job_ = nullptr;
-        }
-        while (job.helpers.load(std::memory_order_acquire) != 0) std::this_thread::yield();
+        handle.FillStats(batch.data(), batch.size());
     }
 
-    void Push(std::vector<Node*>& nodes) {
-        if (nodes.empty()) return;
-        {
-            std::lock_guard lock(stack_mutex_);
-            stack_.insert(stack_.end(), nodes.begin(), nodes.end());
-        }
-        if (nodes.size() == 1) {
-            stack_cv_.notify_one();
-        } else {
-            stack_cv_.notify_all();
-        }
-        nodes.clear();
-    }
-
-    std::shared_ptr<DirectoryHandle> Open(Node& node) {
-        if (&node == root_) return std::move(root_handle_);
-        OpenResult opened = reader_.OpenChild(*node.parent_handle, node.name);
-        node.parent_handle.reset();
-        if (!opened.handle) {
-            RecordUnreadable(node, opened.error);
+    std::shared_ptr<DirectoryHandle> Open(FolderNode& folder, Tally& tally) {
+        if (&folder == root_) return anchor_;
+        OpenResult opened = OpenWaitingForDescriptors(folder);
+        folder.parent_handle.reset();
+        if (opened.error == OpenError::kNoDescriptors) {
+            if (!Stopping()) {
+                out_of_descriptors_.store(true);
+                scheduler_.WakeAll();
+            }
+            if (folder.kind_unknown) tally.SettleKind(folder, OpenError::kOther);
             return nullptr;
         }
-        return std::move(opened.handle);
+        bool a_folder = !folder.kind_unknown || tally.SettleKind(folder, opened.error);
+        if (!opened.handle) {
+            // kNone: replaced since it was listed; counted, never entered.
+            if (a_folder && opened.error != OpenError::kNone)
+                shared_.RecordUnreadable(folder, opened.error);
+            return nullptr;
+        }
+        return open_folders_.Adopt(std::move(opened.handle));
     }
 
-    void ListFolder(Node& node, WorkerState& state) {
-        std::shared_ptr<DirectoryHandle> handle = Open(node);
+    OpenResult OpenWaitingForDescriptors(const FolderNode& folder) {
+        for (;;) {
+            const std::uint64_t events = open_folders_.Events();
+            OpenResult opened =
+                folder.parent_handle
+                    ? reader_.OpenChild(*folder.parent_handle, folder.name, folder.identity.id)
+                    : OpenByPath(folder);
+            if (opened.error != OpenError::kNoDescriptors || Stopping()) return opened;
+            if (!MakeRoomForAnOpen(events)) return opened;
+        }
+    }
+
+    // True when the open is worth another try: a folder being listed will
+    // close, queued folders' parents could be closed, or other workers still
+    // opened or closed folders since `events`. False when the walk is stuck.
+    bool MakeRoomForAnOpen(std::uint64_t events) {
+        if (open_folders_.AnyListing()) {
+            open_folders_.WaitForChange(events, kDescriptorWait);
+            return true;
+        }
+        if (scheduler_.ReleaseQueuedParents(kParentsToRelease) > 0) return true;
+        return open_folders_.WaitForChange(events, kLastDescriptorWait);
+    }
+
+    // Its parent's folder was closed to free descriptors: the folder is
+    // reopened from the starting one, name by name, holding two at a time,
+    // and must still be the folder that was listed.
+    OpenResult OpenByPath(const FolderNode& folder) {
+        std::vector<const FolderNode*> chain;  // the folder up to just below the root
+        for (const FolderNode* at = &folder; at->parent; at = at->parent.get()) chain.push_back(at);
+        std::shared_ptr<DirectoryHandle> at = anchor_;
+        OpenResult opened;
+        for (std::size_t i = chain.size(); i-- > 0;) {
+            opened = reader_.OpenChild(*at, chain[i]->name, chain[i]->identity.id);
+            if (!opened.handle) return opened;
+            const FileIdentity found = IdentityOf(opened.self);
+            if (found.known() && chain[i]->identity.known() && !(found == chain[i]->identity)) {
+                opened.handle.reset();
+                opened.error = OpenError::kNotFound;  // the folder listed there is gone
+                return opened;
+            }
+            if (i > 0) at = open_folders_.Adopt(std::move(opened.handle));
+        }
+        return opened;
+    }
+
+    // Out of memory, the walk stops like a cancel: what was counted stays
+    // counted, and the status says why the numbers are partial.
+    void ListFolder(const FolderRef& folder, Worker& worker) {
+        Sums own;  // entries of this folder that are not walked themselves
+        try {
+            ReadEntries(folder, worker, own);
+        } catch (const std::bad_alloc&) {
+            worker.subfolders.clear();  // counted, never to be entered
+            shared_.NoteOutOfMemory();
+            scheduler_.WakeAll();
+        }
+        Tally::FolderListed(*folder, own);
+    }
+
+    void ReadEntries(const FolderRef& folder, Worker& worker, Sums& own) {
+        std::shared_ptr<DirectoryHandle> handle = Open(*folder, worker.tally);
         if (!handle) return;
-        bool published = PublishCurrentFolder(node, state);
+        ListingScope listing(open_folders_);
+        bool published = PublishCurrentFolder(*folder, worker);
         const bool split = handle->SplitsListing();
-        Sums own;  // entries of this folder that are not descended into
         for (;;) {
             // A folder that started too soon after the last one was shown
             // gets its turn while its listing goes on.
-            if (!published) published = PublishCurrentFolder(node, state);
+            if (!published) published = PublishCurrentFolder(*folder, worker);
             ReadStatus status =
-                split ? handle->ReadNames(state.batch) : handle->ReadBatch(state.batch);
+                split ? handle->ReadNames(worker.batch) : handle->ReadBatch(worker.batch);
             if (status == ReadStatus::kFailed) {
-                RecordUnreadable(node, OpenError::kOther);
+                shared_.RecordUnreadable(*folder, OpenError::kOther);
                 break;
             }
             if (status == ReadStatus::kEnd) break;
-            if (split) FillStats(*handle, state);
-            std::uint64_t batch_entries = 0;
-            std::uint64_t batch_allocated = 0;
-            for (const DirEntry& entry : state.batch) {
-                if (!entry.present) continue;
-                batch_entries++;
-                batch_allocated += CountEntry(node, handle, entry, own, state);
-            }
-            progress_.entries.fetch_add(batch_entries, std::memory_order_relaxed);
-            progress_.allocated.fetch_add(batch_allocated, std::memory_order_relaxed);
-            // Children go out per batch so the other workers can start on a
-            // huge folder's subfolders while it is still being read.
-            node.pending.fetch_add(static_cast<std::uint32_t>(state.children.size()),
-                                   std::memory_order_relaxed);
-            Push(state.children);
-            if (cancelled_.load(std::memory_order_relaxed)) break;
-        }
-        node.allocated.fetch_add(own.allocated, std::memory_order_relaxed);
-        node.apparent.fetch_add(own.apparent, std::memory_order_relaxed);
-        node.files.fetch_add(own.files, std::memory_order_relaxed);
-        node.folders.fetch_add(own.folders, std::memory_order_relaxed);
-    }
-
-    // Counts one entry and returns the allocated bytes it added.
-    std::uint64_t CountEntry(Node& node, const std::shared_ptr<DirectoryHandle>& handle,
-                             const DirEntry& entry, Sums& own, WorkerState& state) {
-        const EntryStats& stats = entry.stats;
-        if (entry.kind == EntryKind::kDirectory) {
-            state.sums.folders++;
-            if (entry.other_file_system) {
-                // What it holds, its own size included, belongs to the other
-                // file system's used space (du -x leaves it out the same way).
-                own.folders++;
-                return 0;
-            }
-            state.sums.allocated += stats.allocated_bytes;
-            state.sums.apparent += stats.apparent_bytes;
-            state.children.push_back(NewChild(node, handle, entry));
-            return stats.allocated_bytes;
-        }
-        std::uint64_t allocated = stats.allocated_bytes;
-        std::uint64_t apparent = stats.apparent_bytes;
-        if (!FirstNameOfData(stats)) allocated = apparent = 0;
-        state.sums.files++;
-        state.sums.allocated += allocated;
-        state.sums.apparent += apparent;
-        if (entry.online_only) state.sums.online_only += apparent;
-        if (apparent > allocated) state.sums.saved += apparent - allocated;
-        own.files++;
-        own.allocated += allocated;
-        own.apparent += apparent;
-        CountType(entry.name, allocated, apparent, state);
-        if (state.largest_files.Admits(allocated)) {
-            FullPath(node, state.path);
-            AppendName(state.path, entry.name);
-            state.largest_files.Add(FileSize{state.path, allocated, apparent});
-        }
-        return allocated;
-    }
-
-    // A subfolder to walk; it starts with its own size, which the parent's
-    // listing gave.
-    static Node* NewChild(Node& parent, const std::shared_ptr<DirectoryHandle>& parent_handle,
-                          const DirEntry& entry) {
-        auto* child = new Node;
-        child->parent = &parent;
-        child->name.assign(entry.name);
-        child->parent_handle = parent_handle;
-        child->allocated.store(entry.stats.allocated_bytes, std::memory_order_relaxed);
-        child->apparent.store(entry.stats.apparent_bytes, std::memory_order_relaxed);
-        return child;
-    }
-
-    // False when the data behind this name was already counted under another.
-    bool FirstNameOfData(const EntryStats& stats) {
-        bool shared = stats.link_count > 1 ||
-                      (stats.link_count == 0 &&
-                       options_.unknown_link_count == UnknownLinkCount::kRememberFileId);
-        if (!shared || stats.file_id == 0) return true;
-        return identities_.Insert(stats.file_id);
-    }
-
-    void CountType(NativeStringView name, std::uint64_t allocated, std::uint64_t apparent,
-                   WorkerState& state) {
-        std::array<NativeChar, kMaxExtension> buffer;
-        NativeStringView ext = LowerExtension(name, buffer);
-        auto found = state.types.find(ext);
-        if (found == state.types.end()) {
-            found = state.types.emplace(NativeString(ext), FileTypeSize{NativeString(ext)}).first;
-        }
-        found->second.files++;
-        found->second.allocated_bytes += allocated;
-        found->second.apparent_bytes += apparent;
-    }
-
-    // Runs when a folder's own listing or one of its children is done; when
-    // that was the last thing the folder waited for, its subtree is complete
-    // and is handed up to the parent, and so on up the chain.
-    void Complete(Node* node, WorkerState& state) {
-        while (node) {
-            if (node->pending.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-            Node* parent = node->parent;
-            std::uint64_t allocated = node->allocated.load(std::memory_order_relaxed);
-            if (state.largest_folders.Admits(allocated)) {
-                FullPath(*node, state.path);
-                state.largest_folders.Add(FolderSize{state.path, allocated, node->apparent.load(),
-                                                     node->files.load(), node->folders.load()});
-            }
-            tree_.Offer(
-                node, parent, node->name,
-                {allocated, node->apparent.load(), node->files.load(), node->folders.load()});
-            if (parent) {
-                parent->allocated.fetch_add(allocated, std::memory_order_relaxed);
-                parent->apparent.fetch_add(node->apparent.load(), std::memory_order_relaxed);
-                parent->files.fetch_add(node->files.load(), std::memory_order_relaxed);
-                parent->folders.fetch_add(node->folders.load(), std::memory_order_relaxed);
-            } else {
-                EndOfTree();
-            }
-            delete node;
-            node = parent;
+            if (split) FillStats(*handle, worker);
+            CountBatch(folder, handle, own, worker);
+            if (Stopping()) break;
         }
     }
 
-    void EndOfTree() {
-        std::lock_guard lock(stack_mutex_);
-        done_ = true;
-        stack_cv_.notify_all();
-    }
-
-    void RecordUnreadable(Node& node, OpenError reason) {
-        std::lock_guard lock(unreadable_mutex_);
-        unreadable_count_++;
-        if (result_.unreadable.size() < options_.unreadable_list_limit) {
-            NativeString path;
-            FullPath(node, path);
-            result_.unreadable.push_back(UnreadableFolder{std::move(path), reason});
+    void CountBatch(const FolderRef& folder, const std::shared_ptr<DirectoryHandle>& handle,
+                    Sums& own, Worker& worker) {
+        std::uint64_t batch_entries = 0;
+        std::uint64_t batch_allocated = 0;
+        for (const DirEntry& entry : worker.batch) {
+            if (!entry.present) continue;
+            batch_entries++;
+            AddSaturating(batch_allocated,
+                          worker.tally.CountEntry(folder, entry, own, worker.subfolders));
+        }
+        progress_.entries.fetch_add(batch_entries, std::memory_order_relaxed);
+        AddSaturating(progress_.allocated, batch_allocated);
+        for (FolderRef& subfolder : worker.subfolders) subfolder->parent_handle = handle;
+        // Subfolders go out per batch so the other workers can start on a
+        // huge folder's subfolders while it is still being read.
+        const auto added = static_cast<std::uint32_t>(worker.subfolders.size());
+        folder->pending.fetch_add(added, std::memory_order_relaxed);
+        try {
+            scheduler_.Push(worker.subfolders);
+        } catch (const std::bad_alloc&) {
+            // The folder's own listing still holds it, so it cannot complete here.
+            folder->pending.fetch_sub(added, std::memory_order_relaxed);
+            throw;
         }
     }
 
-    // Shows `node` as the folder being scanned; false when another was shown
+    // Shows `folder` as the one being scanned; false when another was shown
     // too recently. A display polls a few times a second, and building the
     // path of every folder would cost more than the walk on deep trees.
-    bool PublishCurrentFolder(Node& node, WorkerState& state) {
+    bool PublishCurrentFolder(const FolderNode& folder, Worker& worker) {
         auto now = Clock::now().time_since_epoch().count();
         auto last = last_publish_.load(std::memory_order_relaxed);
         if (last != 0 && now - last < kPublishInterval) return false;
         if (!last_publish_.compare_exchange_strong(last, now, std::memory_order_relaxed))
             return false;
-        FullPath(node, state.path);
+        BuildFullPath(folder, separator_, worker.path);
         std::lock_guard lock(progress_.path_lock);
-        progress_.current_folder.swap(state.path);
+        progress_.current_folder.swap(worker.path);
         return true;
     }
 
     static constexpr Clock::rep kPublishInterval =
         std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(10)).count();
 
-    void AppendName(NativeString& path, NativeStringView name) const {
-        if (path.empty() || path.back() != separator_) path.push_back(separator_);
-        path.append(name);
-    }
-
-    // The node's full path, built from the names of its ancestors.
-    void FullPath(const Node& node, NativeString& path) const {
-        const Node* chain[64];
-        std::vector<const Node*> long_chain;
-        std::size_t depth = 0;
-        for (const Node* n = &node; n; n = n->parent) {
-            if (depth < 64) {
-                chain[depth] = n;
-            } else {
-                if (long_chain.empty()) long_chain.assign(chain, chain + 64);
-                long_chain.push_back(n);
-            }
-            depth++;
-        }
-        auto at = [&](std::size_t i) { return depth <= 64 ? chain[i] : long_chain[i]; };
-        path.assign(at(depth - 1)->name);
-        for (std::size_t i = depth - 1; i-- > 0;) AppendName(path, at(i)->name);
-    }
-
     void JoinWorkers() {
-        for (auto& worker : workers_) {
-            if (worker.joinable()) worker.join();
+        for (auto& thread : threads_) {
+            if (thread.joinable()) thread.join();
         }
-        workers_.clear();
+        threads_.clear();
     }
 
     // Runs once, on the last worker to leave (or in Begin when the root
@@ -589,8 +384,8 @@ private:
     void Finish() {
         result_.totals.duration = Clock::now() - started_;
         if (result_.status != ScanStatus::kRootUnreadable) {
-            if (cancelled_.load()) result_.status = ScanStatus::kCancelled;
-            MergeWorkerStates();
+            MergeTallies();
+            result_.status = EndStatus();
         }
         progress_.running.store(false);
         {
@@ -601,77 +396,53 @@ private:
         if (options_.on_finished) options_.on_finished();
     }
 
-    void MergeWorkerStates() {
-        ScanTotals& totals = result_.totals;
-        Sums sums = root_sums_;
-        std::unordered_map<NativeString, FileTypeSize, ViewHash, ViewEqual> types;
-        for (auto& state : states_) {
-            sums.files += state->sums.files;
-            sums.folders += state->sums.folders;
-            sums.allocated += state->sums.allocated;
-            sums.apparent += state->sums.apparent;
-            sums.online_only += state->sums.online_only;
-            sums.saved += state->sums.saved;
-            for (auto& file : state->largest_files.items())
-                result_.largest_files.push_back(std::move(file));
-            for (auto& folder : state->largest_folders.items())
-                result_.largest_folders.push_back(std::move(folder));
-            for (auto& [ext, type] : state->types) {
-                FileTypeSize& merged = types.try_emplace(ext, FileTypeSize{ext}).first->second;
-                merged.files += type.files;
-                merged.allocated_bytes += type.allocated_bytes;
-                merged.apparent_bytes += type.apparent_bytes;
-            }
+    void MergeTallies() {
+        try {
+            std::vector<Tally*> tallies;
+            tallies.reserve(workers_.size());
+            for (auto& worker : workers_) tallies.push_back(&worker->tally);
+            Tally::Merge(tallies, shared_, result_);
+        } catch (const std::bad_alloc&) {
+            // The totals come first and are kept; lists half built are not.
+            result_.largest_folders.clear();
+            result_.largest_files.clear();
+            result_.largest_types.clear();
+            result_.tree.folders.clear();
+            shared_.NoteOutOfMemory();
         }
-        states_.clear();
-        totals.files = sums.files;
-        totals.folders = sums.folders;
-        totals.allocated_bytes = sums.allocated;
-        totals.apparent_bytes = sums.apparent;
-        totals.unreadable_folders = unreadable_count_;
-        totals.online_only_bytes = sums.online_only;
-        totals.compression_saved_bytes = sums.saved;
-        result_.tree = tree_.Take();
-        for (auto& [ext, type] : types) result_.largest_types.push_back(std::move(type));
-        std::size_t top = options_.top_count;
-        SortLargestFirst(
-            result_.largest_files, [](const FileSize& f) -> const NativeString& { return f.path; },
-            top);
-        SortLargestFirst(
-            result_.largest_folders,
-            [](const FolderSize& f) -> const NativeString& { return f.path; }, top);
-        SortLargestFirst(
-            result_.largest_types,
-            [](const FileTypeSize& t) -> const NativeString& { return t.extension; }, top);
+        workers_.clear();  // the top lists' candidates and the batches go
+    }
+
+    // Why the walk ended; a shortage weighs more than a cancel that may
+    // have come with it.
+    ScanStatus EndStatus() const {
+        if (no_thread_) return ScanStatus::kNoWorkerThread;
+        if (shared_.OutOfMemory()) return ScanStatus::kOutOfMemory;
+        if (out_of_descriptors_.load()) return ScanStatus::kOutOfFileDescriptors;
+        if (cancelled_.load()) return ScanStatus::kCancelled;
+        return ScanStatus::kCompleted;
     }
 
     DirectoryReader& reader_;
     const ScanOptions& options_;
     ProgressState& progress_;
     const NativeChar separator_;
+    TallyShared shared_;
 
     Clock::time_point started_;
-    Node* root_ = nullptr;
-    std::unique_ptr<DirectoryHandle> root_handle_;
-    Sums root_sums_;
+    const FolderNode* root_ = nullptr;
 
-    std::mutex stack_mutex_;
-    std::condition_variable stack_cv_;
-    std::vector<Node*> stack_;
-    bool done_ = false;
-    StatJob* stat_job_ = nullptr;            // the one batch being shared, if any
-    std::atomic<unsigned> idle_workers_{0};  // waiting in Pop
-
+    // Declared before the folders that use it, so it outlives them all.
+    OpenFolders open_folders_;
+    std::shared_ptr<DirectoryHandle> anchor_;  // the starting folder, open throughout
+    WorkScheduler scheduler_;
     std::atomic<bool> cancelled_{false};
+    bool no_thread_ = false;  // set before the walk ends, read by Finish
+    std::atomic<bool> out_of_descriptors_{false};
     std::atomic<Clock::rep> last_publish_{0};
-    IdentitySet identities_;
-    FolderTreeKeeper tree_;
 
-    std::mutex unreadable_mutex_;
-    std::uint64_t unreadable_count_ = 0;
-
-    std::vector<std::unique_ptr<WorkerState>> states_;
-    std::vector<std::thread> workers_;
+    std::vector<std::unique_ptr<Worker>> workers_;
+    std::vector<std::thread> threads_;
     std::atomic<unsigned> active_workers_{0};
 
     mutable std::mutex finish_mutex_;
@@ -699,7 +470,15 @@ bool Scanner::Start(const NativeString& root) {
         std::lock_guard lock(progress_->path_lock);
         progress_->current_folder.clear();
     }
-    auto walk = std::make_unique<Walk>(reader_, options_, *progress_);
+    std::unique_ptr<Walk> walk;
+    try {
+        walk = std::make_unique<Walk>(reader_, options_, *progress_);
+    } catch (const std::bad_alloc&) {
+        // Not even the walk fits: the scan has ended before it began.
+        start_out_of_memory_ = true;
+        if (options_.on_finished) options_.on_finished();
+        return false;
+    }
     Walk* started = walk.get();
     {
         std::lock_guard lock(walk_mutex_);
@@ -721,7 +500,11 @@ void Scanner::Cancel() {
 }
 
 ScanResult Scanner::TakeResult() {
-    if (!walk_) return {};
+    if (!walk_) {
+        ScanResult nothing;
+        if (std::exchange(start_out_of_memory_, false)) nothing.status = ScanStatus::kOutOfMemory;
+        return nothing;
+    }
     ScanResult result = walk_->TakeResult();
     std::unique_ptr<Walk> finished;
     {
@@ -748,7 +531,11 @@ ScanProgress Scanner::Progress() const {
     ScanProgress progress;
     {
         std::lock_guard lock(progress_->path_lock);
-        progress.current_folder = progress_->current_folder;
+        try {
+            progress.current_folder = progress_->current_folder;
+        } catch (const std::bad_alloc&) {
+            // The counters still tell the story; the folder's name waits for memory.
+        }
     }
     progress.entries = EntriesScanned();
     progress.allocated_bytes = AllocatedBytesScanned();

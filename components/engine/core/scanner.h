@@ -11,7 +11,11 @@
 // - links and other file systems are counted as entries and never followed;
 //   a folder on another file system adds no bytes, not even its own size;
 // - a folder that cannot be opened is counted (with its own sizes), listed as
-//   unreadable and skipped.
+//   unreadable and skipped;
+// - a folder that is its own ancestor (the same identity as a folder on its
+//   path: a bind mount) is counted as a folder without bytes, not entered;
+// - hard-linked data is told apart by (device, file id); byte counts saturate
+//   at 2^64-1 instead of wrapping.
 #pragma once
 
 #include <atomic>
@@ -42,15 +46,16 @@ struct ScanOptions {
     // How many of the largest folders the result's tree keeps (0: no tree).
     std::size_t tree_folders = 5000;
     UnknownLinkCount unknown_link_count = UnknownLinkCount::kCountEach;
-    // Called once, from a worker thread, when the scan has ended (completed or
-    // cancelled) and the result can be taken. It must not call back into the
+    // Called once, when the scan has ended (however it ended) and the result
+    // can be taken: from a worker thread, or from Start when the scan ended
+    // there. It must not call back into the
     // scanner except Progress() and the counters; signalling an event is the
     // intended use.
     std::function<void()> on_finished;
 };
 
-// The thread count measured to be fastest for a warm scan on this kind of
-// machine; never more than the hardware runs at once.
+// The thread count measured to suit a cold scan (many requests in flight for
+// the device) without slowing a warm one; bounded whatever the machine.
 unsigned DefaultThreadCount();
 
 struct ScanTotals {
@@ -65,6 +70,11 @@ struct ScanTotals {
     // What compression and sparse files save: apparent - allocated, summed
     // over the files where it is positive.
     std::uint64_t compression_saved_bytes = 0;
+    // A byte count reached 2^64-1 and stopped there: the true total is larger.
+    bool bytes_saturated = false;
+    // False when memory ran short for remembering hard-linked data: some of
+    // it may then be counted under more than one name.
+    bool hard_links_exact = true;
 };
 
 struct FolderSize {
@@ -97,12 +107,18 @@ enum class ScanStatus : std::uint8_t {
     kCompleted,
     kCancelled,       // totals cover what was scanned before the cancel
     kRootUnreadable,  // the starting folder itself could not be opened
+    // The scan stopped early for lack of a resource; the totals cover what
+    // was scanned until then.
+    kOutOfMemory,
+    kNoWorkerThread,        // not one worker thread could be started: only the root is counted
+    kOutOfFileDescriptors,  // no folder could be opened any more, even after waiting
 };
 
 struct ScanResult {
     NativeString root;
     ScanStatus status = ScanStatus::kCompleted;
     OpenError root_error = OpenError::kNone;
+    int root_system_error = 0;  // the system's error number behind root_error; 0 unknown
     std::chrono::system_clock::time_point started_at;
     unsigned threads = 0;
     ScanTotals totals;
@@ -169,6 +185,7 @@ private:
     std::unique_ptr<ProgressState> progress_;
     mutable std::mutex walk_mutex_;  // guards walk_ against Cancel from another thread
     std::unique_ptr<Walk> walk_;
+    bool start_out_of_memory_ = false;  // Start found no memory for a walk
 };
 
 }  // namespace orvane::engine

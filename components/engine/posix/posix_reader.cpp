@@ -9,7 +9,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <vector>
+
+#include "orvane/unique_fd.h"
 
 namespace orvane::engine {
 namespace {
@@ -38,6 +41,9 @@ OpenError ErrorFromErrno(int error) {
         case ENOTDIR:
         case ELOOP:
             return OpenError::kNotDirectory;  // replaced by a file or a link since it was listed
+        case EMFILE:
+        case ENFILE:
+            return OpenError::kNoDescriptors;
         default:
             return OpenError::kOther;
     }
@@ -48,6 +54,7 @@ EntryStats StatsOf(const struct stat& st) {
     stats.allocated_bytes = static_cast<std::uint64_t>(st.st_blocks) * 512u;
     stats.apparent_bytes = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
     stats.file_id = static_cast<std::uint64_t>(st.st_ino);
+    stats.device = static_cast<std::uint64_t>(st.st_dev);
     stats.link_count = static_cast<std::uint32_t>(st.st_nlink);
     return stats;
 }
@@ -67,6 +74,8 @@ EntryKind KindOfDirentType(unsigned char type) {
             return EntryKind::kFile;
         case DT_LNK:
             return EntryKind::kLink;
+        case DT_UNKNOWN:
+            return EntryKind::kUnknown;  // until a stat tells
         default:
             return EntryKind::kOther;
     }
@@ -78,12 +87,9 @@ bool IsDotOrDotDot(const char* name) {
 
 class PosixDirectory : public DirectoryHandle {
 public:
-    PosixDirectory(int fd, dev_t device) : fd_(fd), device_(device) {}
-    ~PosixDirectory() override { ::close(fd_); }
-    PosixDirectory(const PosixDirectory&) = delete;
-    PosixDirectory& operator=(const PosixDirectory&) = delete;
+    PosixDirectory(unique_fd fd, dev_t device) : fd_(std::move(fd)), device_(device) {}
 
-    int fd() const { return fd_; }
+    int fd() const { return fd_.get(); }
     dev_t device() const { return device_; }
 
     ReadStatus ReadBatch(std::vector<DirEntry>& batch) override {
@@ -105,7 +111,7 @@ public:
         // NUL-terminated there), and a worker reads one folder at a time.
         thread_local std::unique_ptr<char[]> buffer(new char[kListingBufferSize]);
         for (;;) {
-            long got = ::syscall(SYS_getdents64, fd_, buffer.get(), kListingBufferSize);
+            long got = ::syscall(SYS_getdents64, fd_.get(), buffer.get(), kListingBufferSize);
             if (got < 0) {
                 if (errno == EINTR) continue;
                 return ReadStatus::kFailed;
@@ -132,7 +138,7 @@ public:
 private:
     void FillStats(DirEntry& entry) const {
         struct stat st;
-        if (::fstatat(fd_, entry.name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (::fstatat(fd_.get(), entry.name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             // Deleted between the listing and the stat: it is no longer there.
             // Otherwise listed but not stat-able (a folder readable without
             // search permission): still an entry, of unknown size, with the
@@ -146,7 +152,7 @@ private:
         entry.other_file_system = entry.kind == EntryKind::kDirectory && st.st_dev != device_;
     }
 
-    int fd_;
+    unique_fd fd_;
     dev_t device_;  // of the starting folder: the walk never leaves it
 };
 
@@ -156,23 +162,27 @@ public:
 
     OpenResult OpenRoot(const NativeString& path) override {
         OpenResult result;
-        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) {
+        unique_fd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!fd) {
             result.error = ErrorFromErrno(errno);
+            result.system_error = errno;
             return result;
         }
         struct stat st;
-        if (::fstat(fd, &st) != 0) {
+        if (::fstat(fd.get(), &st) != 0) {
             result.error = ErrorFromErrno(errno);
-            ::close(fd);
+            result.system_error = errno;
             return result;
         }
         result.self = StatsOf(st);
-        result.handle = std::make_unique<PosixDirectory>(fd, st.st_dev);
+        result.handle = std::make_unique<PosixDirectory>(std::move(fd), st.st_dev);
         return result;
     }
 
-    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name) override {
+    // A link put in the folder's place fails to open (O_NOFOLLOW); the
+    // listed id is not needed for that.
+    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name,
+                         std::uint64_t /*listed_id*/) override {
         auto& directory = static_cast<PosixDirectory&>(parent);
         OpenResult result;
         // The name came from a listing, so it holds no NUL; it needs one to
@@ -188,19 +198,21 @@ public:
             long_name.assign(name);
             c_name = long_name.c_str();
         }
-        int fd = ::openat(directory.fd(), c_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) {
+        unique_fd fd(
+            ::openat(directory.fd(), c_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!fd) {
             result.error = ErrorFromErrno(errno);
+            result.system_error = errno;
             return result;
         }
         // Something may have been mounted on it since it was listed.
         struct stat st;
-        if (::fstat(fd, &st) != 0 || st.st_dev != directory.device()) {
+        if (::fstat(fd.get(), &st) != 0 || st.st_dev != directory.device()) {
             result.error = OpenError::kOther;
-            ::close(fd);
             return result;
         }
-        result.handle = std::make_unique<PosixDirectory>(fd, directory.device());
+        result.self = StatsOf(st);
+        result.handle = std::make_unique<PosixDirectory>(std::move(fd), directory.device());
         return result;
     }
 

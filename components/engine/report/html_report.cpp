@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "core/report_json.h"
+#include "core/scan_names.h"
+#include "orvane/format.h"
 #include "report/changes.h"
 #include "report/html_text.h"
 #include "report/treemap.h"
@@ -20,12 +22,6 @@ constexpr NativeChar kSeparator = '/';
 
 std::string Text(NativeStringView native) { return HtmlEscape(ToUtf8Lossy(native)); }
 
-std::string Seconds(std::chrono::nanoseconds duration) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.1f s", std::chrono::duration<double>(duration).count());
-    return buffer;
-}
-
 const char* StatusText(ScanStatus status) {
     switch (status) {
         case ScanStatus::kCompleted:
@@ -34,6 +30,10 @@ const char* StatusText(ScanStatus status) {
             return "cancelled: the numbers cover what was scanned until then";
         case ScanStatus::kRootUnreadable:
             return "the folder could not be read";
+        case ScanStatus::kOutOfMemory:
+        case ScanStatus::kNoWorkerThread:
+        case ScanStatus::kOutOfFileDescriptors:
+            return StatusWords(status);
     }
     return "";
 }
@@ -49,7 +49,7 @@ std::string Head(const ScanResult& result) {
         root + " \u2014 Orvane Analyzer report, " + when + "</title>\n<style>" + PageStyle() +
         "</style>\n</head>\n<body>\n<header>\n<h1 id=\"root\">" + root + "</h1>\n";
     out += "<p class=\"meta\">Analysed " + when + " \u00b7 took " +
-           Seconds(result.totals.duration) + " \u00b7 " + StatusText(result.status);
+           orvane::SecondsText(result.totals.duration) + " s \u00b7 " + StatusText(result.status);
     if (result.status == ScanStatus::kRootUnreadable)
         out += std::string(" (") + OpenErrorName(result.root_error) + ")";
     out +=
@@ -72,9 +72,9 @@ std::string Percent(std::uint64_t part, std::uint64_t whole) {
 std::string Totals(const ScanResult& result) {
     const ScanTotals& t = result.totals;
     return "<div class=\"cards\">" + Card("Found", SizeSpan(t.allocated_bytes, "total-allocated")) +
-           Card("Files", "<span id=\"total-files\">" + Grouped(t.files) + "</span>") +
-           Card("Folders", "<span id=\"total-folders\">" + Grouped(t.folders) + "</span>") +
-           Card("Unreadable folders", "<span>" + Grouped(t.unreadable_folders) + "</span>") +
+           Card("Files", "<span id=\"total-files\">" + GroupDigits(t.files) + "</span>") +
+           Card("Folders", "<span id=\"total-folders\">" + GroupDigits(t.folders) + "</span>") +
+           Card("Unreadable folders", "<span>" + GroupDigits(t.unreadable_folders) + "</span>") +
            Card("Logical size", SizeSpan(t.apparent_bytes)) + "</div>\n";
 }
 
@@ -88,7 +88,7 @@ std::string LedgerRow(const char* key_class, const char* label, const std::strin
 std::string SignedSpan(std::int64_t bytes, const char* id) {
     if (bytes >= 0) return SizeSpan(static_cast<std::uint64_t>(bytes), id);
     const auto magnitude = static_cast<std::uint64_t>(-(bytes + 1)) + 1;
-    return std::string("<span id=\"") + id + "\" title=\"\u2212" + Grouped(magnitude) +
+    return std::string("<span id=\"") + id + "\" title=\"\u2212" + GroupDigits(magnitude) +
            " bytes\">\u2212" + HumanSize(magnitude) + "</span>";
 }
 
@@ -98,11 +98,11 @@ std::string LedgerSection(const Ledger& l) {
     const std::uint64_t found = std::min(l.found_bytes, l.used_bytes);
     std::string out = "<section id=\"ledger\">\n<h2>Where the space went</h2>\n<div class=\"bar\">";
     out += "<div class=\"found\" style=\"width:" + Percent(found, l.volume_bytes) +
-           "\" title=\"Found by the scan: " + Grouped(l.found_bytes) + " bytes\"></div>";
+           "\" title=\"Found by the scan: " + GroupDigits(l.found_bytes) + " bytes\"></div>";
     out += "<div class=\"hidden\" style=\"width:" + Percent(hidden, l.volume_bytes) +
-           "\" title=\"Used, not visible to the scan: " + Grouped(hidden) + " bytes\"></div>";
+           "\" title=\"Used, not visible to the scan: " + GroupDigits(hidden) + " bytes\"></div>";
     out += "<div class=\"free\" style=\"width:" + Percent(l.free_bytes, l.volume_bytes) +
-           "\" title=\"Free: " + Grouped(l.free_bytes) + " bytes\"></div></div>\n<table>\n";
+           "\" title=\"Free: " + GroupDigits(l.free_bytes) + " bytes\"></div></div>\n<table>\n";
     out += LedgerRow(nullptr, "Volume size", SizeSpan(l.volume_bytes, "ledger-volume"), "");
     out += LedgerRow(nullptr, "Used", SizeSpan(l.used_bytes, "ledger-used"),
                      "volume size \u2212 free");
@@ -113,7 +113,7 @@ std::string LedgerSection(const Ledger& l) {
                      "used \u2212 found: system areas, file system metadata, other users' or "
                      "protected folders, shadow copies");
     out += LedgerRow("free", "Free", SizeSpan(l.free_bytes, "ledger-free"), "");
-    out += LedgerRow(nullptr, "Unreadable folders", Grouped(l.unreadable_folders),
+    out += LedgerRow(nullptr, "Unreadable folders", GroupDigits(l.unreadable_folders),
                      "their contents are unknown");
     out += LedgerRow(nullptr, "Online-only files", SizeSpan(l.online_only_bytes),
                      "logical size of files whose data is kept elsewhere (not downloaded)");
@@ -173,7 +173,7 @@ std::string CellSvg(const FolderTree& tree, const TreemapCell& cell,
                                       : "<g class=\"cell\">";
     out += "<title>" + paths[cell.folder];
     if (cell.other) out += " \u2014 files and smaller folders";
-    out += " \u2014 " + HumanSize(bytes) + " (" + Grouped(bytes) + " bytes)</title>";
+    out += " \u2014 " + HumanSize(bytes) + " (" + GroupDigits(bytes) + " bytes)</title>";
     out += "<rect x=\"" + Number(cell.rect.x) + "\" y=\"" + Number(cell.rect.y) + "\" width=\"" +
            Number(cell.rect.w) + "\" height=\"" + Number(cell.rect.h) + "\"";
     if (!cell.other) out += " fill=\"" + Fill(tree, cell.folder, cell.depth, branch) + "\"";
@@ -267,7 +267,7 @@ std::string ListsSection(const ScanResult& result) {
         "<tr><th>folder</th><th class=\"n\">size</th><th class=\"n\">files</th></tr>\n";
     for (const FolderSize& f : result.largest_folders) {
         out += "<tr><td class=\"path\">" + Text(f.path) + "</td><td class=\"n\">" +
-               SizeSpan(f.allocated_bytes) + "</td><td class=\"n\">" + Grouped(f.files) +
+               SizeSpan(f.allocated_bytes) + "</td><td class=\"n\">" + GroupDigits(f.files) +
                "</td></tr>\n";
     }
     out +=
@@ -284,7 +284,7 @@ std::string ListsSection(const ScanResult& result) {
         std::string name = t.extension.empty() ? "(no extension)" : ".";
         if (!t.extension.empty()) name += Text(t.extension);
         out += "<tr><td>" + name + "</td><td class=\"n\">" + SizeSpan(t.allocated_bytes) +
-               "</td><td class=\"n\">" + Grouped(t.files) + "</td></tr>\n";
+               "</td><td class=\"n\">" + GroupDigits(t.files) + "</td></tr>\n";
     }
     return out + "</table>\n</section>\n";
 }
@@ -293,7 +293,7 @@ std::string UnreadableSection(const ScanResult& result) {
     std::string out = "<section id=\"unreadable\">\n<h2>Unreadable folders</h2>\n";
     if (result.totals.unreadable_folders == 0)
         return out + "<p>None: every folder could be read.</p>\n</section>\n";
-    out += "<p>" + Grouped(result.totals.unreadable_folders) +
+    out += "<p>" + GroupDigits(result.totals.unreadable_folders) +
            " folders could not be read; what they hold is not counted.</p>\n<table>\n"
            "<tr><th>folder</th><th>reason</th></tr>\n";
     for (const UnreadableFolder& f : result.unreadable) {

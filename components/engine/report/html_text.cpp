@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <iterator>
 
+#include "orvane/format.h"
+
 namespace orvane::engine::report {
 
 std::string HtmlEscape(std::string_view utf8) {
@@ -37,16 +39,6 @@ std::string HtmlEscape(std::string_view utf8) {
     return out;
 }
 
-std::string Grouped(std::uint64_t value) {
-    const std::string digits = std::to_string(value);
-    std::string out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
-        out.push_back(digits[i]);
-    }
-    return out;
-}
-
 std::string HumanSize(std::uint64_t bytes) {
     static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
     if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
@@ -64,7 +56,7 @@ std::string HumanSize(std::uint64_t bytes) {
 std::string SizeSpan(std::uint64_t bytes, std::string_view id) {
     std::string out = "<span";
     if (!id.empty()) out += " id=\"" + std::string(id) + "\"";
-    out += " title=\"" + Grouped(bytes) + " bytes\">" + HumanSize(bytes) + "</span>";
+    out += " title=\"" + GroupDigits(bytes) + " bytes\">" + HumanSize(bytes) + "</span>";
     return out;
 }
 
@@ -73,7 +65,7 @@ std::string ChangeSpan(std::uint64_t before, std::uint64_t after) {
     const std::uint64_t change = grew ? after - before : before - after;
     const char* sign = change == 0 ? "" : grew ? "+" : "\u2212";
     return std::string("<span class=\"") + (grew ? "up" : "down") + "\" title=\"" + sign +
-           Grouped(change) + " bytes\">" + sign + HumanSize(change) + "</span>";
+           GroupDigits(change) + " bytes\">" + sign + HumanSize(change) + "</span>";
 }
 
 std::string ReadableTime(std::string_view iso) {

@@ -10,8 +10,6 @@ namespace orvane::engine::report {
 
 // &, <, >, " and ' as entities: safe in text and in quoted attributes.
 std::string HtmlEscape(std::string_view utf8);
-// 1234567 -> "1,234,567".
-std::string Grouped(std::uint64_t value);
 // Binary units with one decimal, named KB, MB, GB, TB (1 KB = 1,024 bytes,
 // as the pages state once); below 1 KB "512 bytes".
 std::string HumanSize(std::uint64_t bytes);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "nt_api.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane::engine::win {
 
@@ -170,6 +170,26 @@ EntryStats RootStats(HANDLE handle) {
     return stats;
 }
 
+// The folder opened is the one that was listed: not a link put in its place
+// since (Windows opens the link itself here, Wine follows a Linux link to
+// what it names) and, where ids are known, the same file.
+bool IsListedFolder(HANDLE handle, std::uint64_t listed_id) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info)) return true;  // nothing to tell by
+    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        FILE_ATTRIBUTE_TAG_INFO tag{};
+        const DWORD reparse_tag =
+            ::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof(tag))
+                ? tag.ReparseTag
+                : 0;
+        if (KindOf(info.dwFileAttributes, reparse_tag) == EntryKind::kLink) return false;
+    }
+    const std::uint64_t id =
+        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return listed_id == 0 || id == listed_id;
+}
+
 // Hard links are counted once by file id, which is sound only where ids are
 // unique across the volume and stable: NTFS (Wine reports its drives as
 // NTFS too). ReFS's 64-bit ids need not be unique, and FAT has no real ids;
@@ -196,13 +216,15 @@ public:
                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                          nullptr));
         if (!handle) {
-            result.error = OpenErrorFromWin32(::GetLastError());
+            result.system_error = static_cast<int>(::GetLastError());
+            result.error = OpenErrorFromWin32(static_cast<DWORD>(result.system_error));
             return result;
         }
         BY_HANDLE_FILE_INFORMATION info{};
         if (::GetFileInformationByHandle(handle.get(), &info) &&
             !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
             result.error = OpenError::kNotDirectory;
+            result.system_error = ERROR_DIRECTORY;
             return result;
         }
         result.self = RootStats(handle.get());
@@ -212,7 +234,8 @@ public:
         return result;
     }
 
-    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name) override {
+    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name,
+                         std::uint64_t listed_id) override {
         OpenResult result;
         if (name.size() * sizeof(wchar_t) > 0xFFFE) {
             result.error = OpenError::kOther;
@@ -236,9 +259,13 @@ public:
             result.error = OpenErrorFromStatus(status);
             return result;
         }
+        unique_handle handle(opened);
         // Links and mount points are never entered: a child is on its
-        // parent's volume.
-        result.handle = std::make_unique<NtDirectoryHandle>(opened, nt_parent.ids_unique());
+        // parent's volume. One put in the folder's place since it was
+        // listed is not entered either; the folder stays counted as listed.
+        if (!IsListedFolder(handle.get(), listed_id)) return result;
+        result.handle =
+            std::make_unique<NtDirectoryHandle>(handle.release(), nt_parent.ids_unique());
         return result;
     }
 

@@ -1,6 +1,9 @@
 // Minimal in-process COM server plumbing shared by the components and their
 // scripted stand-ins: a reference-counted IDispatch-derived object, a class
-// factory, and the module lock count behind DllCanUnloadNow.
+// factory, and the module lock count behind DllCanUnloadNow. An object's
+// constructor may throw (orvane::com::hresult_error for a failure with its
+// own HRESULT): the factory answers that as the HRESULT, never as an
+// exception.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +11,9 @@
 #include <unknwn.h>
 
 #include <atomic>
-#include <new>
+
+#include "orvane/com_guard.h"
+#include "orvane/win32_handles.h"
 
 namespace orvane::com {
 
@@ -85,11 +90,10 @@ public:
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        auto* object = new (std::nothrow) Object();
-        if (!object) return E_OUTOFMEMORY;
-        const HRESULT hr = object->QueryInterface(riid, ppv);
-        object->Release();
-        return hr;
+        return Guarded([&] {
+            const com_ptr<Object> object(new Object());
+            return object->QueryInterface(riid, ppv);
+        });
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
         if (lock) {

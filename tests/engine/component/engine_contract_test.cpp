@@ -11,7 +11,7 @@
 #include <string>
 
 #include "../core/report_sink.h"
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 #include "test_support.h"
 
 namespace {

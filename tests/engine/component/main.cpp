@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "orvane/win32_handles.h"
+
 int main(int argc, char** argv) {
-    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const orvane::scoped_com_apartment apartment(COINIT_APARTMENTTHREADED);
     ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    ::CoUninitialize();
-    return result;
+    return RUN_ALL_TESTS();
 }

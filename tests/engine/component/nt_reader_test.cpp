@@ -36,7 +36,7 @@ struct Listed {
 void Walk(DirectoryReader& reader, DirectoryHandle& folder, const std::wstring& prefix,
           std::map<std::wstring, Listed>& out, int& batches) {
     std::vector<DirEntry> batch;
-    std::vector<std::wstring> children;
+    std::vector<std::pair<std::wstring, std::uint64_t>> children;
     for (;;) {
         const ReadStatus status = folder.ReadBatch(batch);
         if (status != ReadStatus::kEntries) {
@@ -50,11 +50,12 @@ void Walk(DirectoryReader& reader, DirectoryHandle& folder, const std::wstring& 
             const std::wstring name(entry.name);
             out[prefix + name] = {entry.kind, entry.stats.apparent_bytes,
                                   entry.stats.allocated_bytes, entry.stats.file_id};
-            if (entry.kind == EntryKind::kDirectory) children.push_back(name);
+            if (entry.kind == EntryKind::kDirectory)
+                children.emplace_back(name, entry.stats.file_id);
         }
     }
-    for (const std::wstring& name : children) {
-        auto opened = reader.OpenChild(folder, name);
+    for (const auto& [name, id] : children) {
+        auto opened = reader.OpenChild(folder, name, id);
         ASSERT_TRUE(opened.handle) << "open " << static_cast<int>(opened.error);
         Walk(reader, *opened.handle, prefix + name + L"\\", out, batches);
     }
@@ -159,16 +160,16 @@ TEST(NtDirectoryReader, ReportsWhyAFolderCannotBeOpened) {
     EXPECT_EQ(reader->OpenRoot(tree.root() + L"\\plain.txt").error, OpenError::kNotDirectory);
     auto root = reader->OpenRoot(tree.root());
     ASSERT_TRUE(root.handle);
-    auto missing = reader->OpenChild(*root.handle, L"missing");
+    auto missing = reader->OpenChild(*root.handle, L"missing", 0);
     EXPECT_FALSE(missing.handle);
     EXPECT_EQ(missing.error, OpenError::kNotFound);
-    auto file = reader->OpenChild(*root.handle, L"plain.txt");
+    auto file = reader->OpenChild(*root.handle, L"plain.txt", 0);
     EXPECT_FALSE(file.handle);
     EXPECT_EQ(file.error, OpenError::kNotDirectory);
     // Children open from the same parent one after another, as the scanner
     // does; the parent stays readable.
-    EXPECT_TRUE(reader->OpenChild(*root.handle, L"sub").handle);
-    EXPECT_TRUE(reader->OpenChild(*root.handle, L"sub").handle);
+    EXPECT_TRUE(reader->OpenChild(*root.handle, L"sub", 0).handle);
+    EXPECT_TRUE(reader->OpenChild(*root.handle, L"sub", 0).handle);
     std::vector<DirEntry> batch;
     EXPECT_EQ(root.handle->ReadBatch(batch), ReadStatus::kEntries);
     EXPECT_EQ(batch.size(), 2u);
@@ -188,6 +189,66 @@ TEST(NtDirectoryReader, LinksAreNeverFollowedButDataReparsePointsAre) {
     EXPECT_EQ(KindOf(kReparse, IO_REPARSE_TAG_DEDUP), EntryKind::kFile);
     EXPECT_EQ(KindOf(kDir, 0), EntryKind::kDirectory);
     EXPECT_EQ(KindOf(FILE_ATTRIBUTE_ARCHIVE, 0), EntryKind::kFile);
+}
+
+// The entries of `folder` by name, as its listing gave them.
+std::map<std::wstring, DirEntry> ListByName(DirectoryHandle& folder) {
+    std::map<std::wstring, DirEntry> listed;
+    std::vector<DirEntry> batch;
+    while (folder.ReadBatch(batch) == ReadStatus::kEntries) {
+        for (const DirEntry& entry : batch) listed[std::wstring(entry.name)] = entry;
+    }
+    return listed;
+}
+
+bool WaitForFile(const std::wstring& path) {
+    for (int i = 0; i < 1000; ++i) {
+        if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        ::Sleep(10);
+    }
+    return false;
+}
+
+// A folder replaced between its listing and its opening is not entered but
+// stays counted as listed: first by another folder moved into its place,
+// then by a Linux link to the top of the tree, which Wine follows when it
+// opens the name (the Linux side makes that swap when told the listing is
+// done: ORVANE_ENGINE_SWAP_TREE).
+TEST(NtDirectoryReader, AFolderReplacedAfterItsListingIsNotEntered) {
+    engine_test::TempTree tree(L"replaced");
+    tree.AddFile(L"sub\\mine.txt", 1);
+    tree.AddFile(L"impostor\\other.txt", 1);
+    auto reader = orvane::engine::win::CreateNtDirectoryReader();
+    auto root = reader->OpenRoot(tree.root());
+    ASSERT_TRUE(root.handle);
+    const std::uint64_t sub_id = ListByName(*root.handle).at(L"sub").stats.file_id;
+    ASSERT_NE(sub_id, 0u) << "this test needs file ids";
+    ASSERT_TRUE(::MoveFileW((tree.root() + L"\\sub").c_str(), (tree.root() + L"\\moved").c_str()));
+    ASSERT_TRUE(
+        ::MoveFileW((tree.root() + L"\\impostor").c_str(), (tree.root() + L"\\sub").c_str()));
+    const auto replaced = reader->OpenChild(*root.handle, L"sub", sub_id);
+    EXPECT_FALSE(replaced.handle) << "another folder in its place was entered";
+    EXPECT_EQ(replaced.error, OpenError::kNone) << "counted as listed, not as unreadable";
+    EXPECT_TRUE(reader->OpenChild(*root.handle, L"moved", sub_id).handle)
+        << "the listed folder under a new name is still the one listed";
+
+    const std::wstring swap = engine_test::PreparedTree(L"ORVANE_ENGINE_SWAP_TREE");
+    if (swap.empty()) GTEST_SKIP() << "ORVANE_ENGINE_SWAP_TREE is not prepared (ctest does it)";
+    auto top = reader->OpenRoot(swap);
+    ASSERT_TRUE(top.handle);
+    const DirEntry listed = ListByName(*top.handle).at(L"sub");
+    ASSERT_EQ(listed.kind, EntryKind::kDirectory);
+    const std::uint64_t listed_id = listed.stats.file_id;
+    {
+        const orvane::unique_file marker(::CreateFileW((swap + L"\\listed").c_str(), GENERIC_WRITE,
+                                                       0, nullptr, CREATE_NEW,
+                                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(marker);
+    }
+    ASSERT_TRUE(WaitForFile(swap + L"\\swapped")) << "the Linux side did not swap the folder";
+    const auto linked = reader->OpenChild(*top.handle, L"sub", listed_id);
+    EXPECT_FALSE(linked.handle) << "the link in the folder's place was followed";
+    EXPECT_EQ(linked.error, OpenError::kNone);
 }
 
 // /usr/bin/X11 is a link to its own folder on Debian: followed, it is a

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "support/unique_any.h"
+#include "orvane/win32_handles.h"
 
 namespace engine_test {
 
@@ -45,9 +45,11 @@ void CreateFolders(const std::wstring& path) {
 
 std::wstring Extended(const std::wstring& path) { return L"\\\\?\\" + path; }
 
-std::wstring PreparedBigTree() {
+std::wstring PreparedBigTree() { return PreparedTree(L"ORVANE_ENGINE_BIG_TREE"); }
+
+std::wstring PreparedTree(const wchar_t* variable) {
     wchar_t buffer[MAX_PATH];
-    const DWORD length = ::GetEnvironmentVariableW(L"ORVANE_ENGINE_BIG_TREE", buffer, MAX_PATH);
+    const DWORD length = ::GetEnvironmentVariableW(variable, buffer, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return {};
     const std::wstring root(buffer, length);
     return ::GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES ? root : std::wstring();
@@ -255,11 +257,7 @@ EngineDll::EngineDll() {
     const DWORD length = ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
     std::wstring path(exe, length);
     path = path.substr(0, path.rfind(L'\\') + 1) + L"AnalysisEngine.dll";
-    module_ = ::LoadLibraryW(path.c_str());
-}
-
-EngineDll::~EngineDll() {
-    if (module_) ::FreeLibrary(module_);
+    module_.reset(::LoadLibraryW(path.c_str()));
 }
 
 HRESULT EngineDll::Create(orvane::IAnalysisEngine** engine) const {
@@ -267,52 +265,46 @@ HRESULT EngineDll::Create(orvane::IAnalysisEngine** engine) const {
     if (!module_) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
     using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     const auto get_class_object = reinterpret_cast<GetClassObjectFn>(
-        reinterpret_cast<void*>(::GetProcAddress(module_, "DllGetClassObject")));
+        reinterpret_cast<void*>(::GetProcAddress(module_.get(), "DllGetClassObject")));
     if (!get_class_object) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
-    IClassFactory* factory = nullptr;
-    HRESULT hr = get_class_object(orvane::CLSID_AnalysisEngine, IID_IClassFactory,
-                                  reinterpret_cast<void**>(&factory));
+    orvane::com_ptr<IClassFactory> factory;
+    const HRESULT hr =
+        get_class_object(orvane::CLSID_AnalysisEngine, IID_IClassFactory, factory.put_void());
     if (FAILED(hr)) return hr;
-    hr = factory->CreateInstance(nullptr, orvane::IID_IAnalysisEngine,
-                                 reinterpret_cast<void**>(engine));
-    factory->Release();
-    return hr;
+    return factory->CreateInstance(nullptr, orvane::IID_IAnalysisEngine,
+                                   reinterpret_cast<void**>(engine));
 }
 
 HRESULT EngineDll::CanUnloadNow() const {
     using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
     const auto can_unload = reinterpret_cast<CanUnloadNowFn>(
-        reinterpret_cast<void*>(::GetProcAddress(module_, "DllCanUnloadNow")));
+        reinterpret_cast<void*>(::GetProcAddress(module_.get(), "DllCanUnloadNow")));
     return can_unload ? can_unload() : E_FAIL;
 }
 
 namespace {
 
-std::wstring TakeBstr(BSTR text) {
-    std::wstring result = text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
-    ::SysFreeString(text);
-    return result;
+std::wstring TextOf(const orvane::unique_bstr& text) {
+    return text.get() ? std::wstring(text.get(), text.length()) : std::wstring();
 }
 
 }  // namespace
 
 std::wstring StatusText(orvane::IAnalysisEngine& engine) {
-    BSTR text = nullptr;
-    if (FAILED(engine.GetStatusText(&text))) return L"<failed>";
-    return TakeBstr(text);
+    orvane::unique_bstr text;
+    if (FAILED(engine.GetStatusText(text.put()))) return L"<failed>";
+    return TextOf(text);
 }
 
 std::wstring BytesScanned(orvane::IAnalysisEngine& engine) {
-    BSTR text = nullptr;
-    if (FAILED(engine.GetBytesScanned(&text))) return L"<failed>";
-    return TakeBstr(text);
+    orvane::unique_bstr text;
+    if (FAILED(engine.GetBytesScanned(text.put()))) return L"<failed>";
+    return TextOf(text);
 }
 
 HRESULT Analyze(orvane::IAnalysisEngine& engine, const std::wstring& drive) {
-    BSTR text = ::SysAllocStringLen(drive.data(), static_cast<UINT>(drive.size()));
-    const HRESULT hr = engine.AnalyzeDrive(text);
-    ::SysFreeString(text);
-    return hr;
+    const orvane::unique_bstr text(drive.data(), static_cast<UINT>(drive.size()));
+    return engine.AnalyzeDrive(text.get());
 }
 
 // --- A window with a timer ----------------------------------------------
@@ -519,11 +511,9 @@ bool ParseJson(const std::string& text, Json& out) { return JsonParser(text).Doc
 // --- Reports ------------------------------------------------------------
 
 std::wstring ReportsFolder() {
-    wchar_t* local = nullptr;
-    if (FAILED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local))) return {};
-    std::wstring folder = std::wstring(local) + L"\\Mevrak\\Orvane Analyzer\\Reports";
-    ::CoTaskMemFree(local);
-    return folder;
+    orvane::unique_cotaskmem_string local;
+    if (FAILED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, local.put()))) return {};
+    return std::wstring(local.get()) + L"\\Mevrak\\Orvane Analyzer\\Reports";
 }
 
 std::vector<std::wstring> ReportFiles(wchar_t drive_letter) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "orvane/components.h"
+#include "orvane/win32_handles.h"
 
 namespace engine_test {
 
@@ -37,6 +38,9 @@ private:
 // The big tree the test run prepared (ORVANE_ENGINE_BIG_TREE: "crowd" holds
 // 20,000 empty files, "spread" 200 small files in 220 folders), or empty.
 std::wstring PreparedBigTree();
+// The folder a tree made on the Linux side before the run is in, named by
+// the environment `variable`, or empty.
+std::wstring PreparedTree(const wchar_t* variable);
 
 // "\\?\" + path, for paths beyond MAX_PATH.
 std::wstring Extended(const std::wstring& path);
@@ -81,16 +85,15 @@ private:
 class EngineDll {
 public:
     EngineDll();
-    ~EngineDll();
     EngineDll(const EngineDll&) = delete;
     EngineDll& operator=(const EngineDll&) = delete;
 
     HRESULT Create(orvane::IAnalysisEngine** engine) const;
     HRESULT CanUnloadNow() const;
-    bool loaded() const { return module_ != nullptr; }
+    bool loaded() const { return static_cast<bool>(module_); }
 
 private:
-    HMODULE module_ = nullptr;
+    orvane::unique_hmodule module_;
 };
 
 // An owned engine reference.

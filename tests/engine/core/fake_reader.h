@@ -27,6 +27,8 @@ struct FakeNode {
     OpenError open_error = OpenError::kNone;  // opening this folder fails so
     bool listing_breaks = false;              // ReadBatch fails after the first batch
     bool vanishes = false;                    // deleted between listing and stat
+    bool listed_without_type = false;         // listed as kUnknown, without sizes
+    bool replaced = false;                    // swapped for a link before it is opened
     std::vector<std::unique_ptr<FakeNode>> children;
 
     FakeNode& AddFolder(NativeStringView child, std::uint64_t allocated = 4096,
@@ -65,6 +67,9 @@ public:
     // Runs before each batch is returned (to slow a listing down, or to act in
     // the middle of one).
     std::function<void()> before_batch;
+    // Every open and every batch takes this long, like a request to a slow
+    // device; the reader notes how many were waiting at once.
+    std::chrono::microseconds latency{0};
 
     FakeReader() {
         root.kind = EntryKind::kDirectory;
@@ -75,6 +80,7 @@ public:
     OpenResult OpenRoot(const NativeString& path) override {
         OpenResult result;
         RecordOpen(path);
+        TakeLatency();
         if (root.open_error != OpenError::kNone) {
             result.error = root.open_error;
             return result;
@@ -84,9 +90,11 @@ public:
         return result;
     }
 
-    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name) override {
+    OpenResult OpenChild(DirectoryHandle& parent, NativeStringView name,
+                         std::uint64_t /*listed_id*/) override {
         OpenResult result;
         RecordOpen(NativeString(name));
+        TakeLatency();
         auto& folder = static_cast<Handle&>(parent).node();
         for (auto& child : folder.children) {
             if (child->name != name) continue;
@@ -94,6 +102,9 @@ public:
                 result.error = OpenError::kNotDirectory;
             } else if (child->open_error != OpenError::kNone) {
                 result.error = child->open_error;
+            } else if (child->replaced) {
+                // What a backend answers when the name no longer leads to
+                // the listed folder.
             } else {
                 result.handle = std::make_unique<Handle>(*this, *child);
             }
@@ -116,15 +127,13 @@ public:
         return opened_;
     }
     int MaxOpenHandles() const { return max_open_.load(); }
+    int MaxRequestsInFlight() const { return max_in_flight_.load(); }
 
 private:
     class Handle : public DirectoryHandle {
     public:
         Handle(FakeReader& reader, FakeNode& node) : reader_(reader), node_(node) {
-            int open = ++reader_.open_;
-            int max = reader_.max_open_.load();
-            while (open > max && !reader_.max_open_.compare_exchange_weak(max, open)) {
-            }
+            RaiseToAtLeast(reader_.max_open_, ++reader_.open_);
         }
         ~Handle() override { --reader_.open_; }
         FakeNode& node() { return node_; }
@@ -151,6 +160,7 @@ private:
             if (node_.listing_breaks && next_ > 0) return ReadStatus::kFailed;
             if (next_ == node_.children.size()) return ReadStatus::kEnd;
             if (reader_.before_batch) reader_.before_batch();
+            reader_.TakeLatency();
             for (; next_ < node_.children.size() && batch.size() < reader_.batch_size; ++next_) {
                 const FakeNode& child = *node_.children[next_];
                 if (child.vanishes && !reader_.split_listing) continue;
@@ -159,6 +169,10 @@ private:
                 entry.kind = child.kind;
                 entry.stats = child.stats;
                 entry.other_file_system = child.other_file_system;
+                if (child.listed_without_type) {
+                    entry.kind = EntryKind::kUnknown;
+                    entry.stats = {};
+                }
                 batch.push_back(entry);
             }
             return ReadStatus::kEntries;
@@ -186,6 +200,19 @@ private:
                              [&] { return fill_threads_.size() >= fill_rendezvous; });
     }
 
+    void TakeLatency() {
+        if (latency.count() == 0) return;
+        RaiseToAtLeast(max_in_flight_, ++in_flight_);
+        std::this_thread::sleep_for(latency);
+        --in_flight_;
+    }
+
+    static void RaiseToAtLeast(std::atomic<int>& most, int value) {
+        int seen = most.load();
+        while (value > seen && !most.compare_exchange_weak(seen, value)) {
+        }
+    }
+
     void RecordOpen(NativeString name) {
         std::lock_guard lock(mutex_);
         opened_.insert(std::move(name));
@@ -197,6 +224,8 @@ private:
     std::condition_variable fillers_cv_;
     std::atomic<int> open_{0};
     std::atomic<int> max_open_{0};
+    std::atomic<int> in_flight_{0};
+    std::atomic<int> max_in_flight_{0};
 };
 
 }  // namespace orvane::engine::testing

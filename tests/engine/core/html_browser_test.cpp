@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/text_report.h"
+#include "orvane/format.h"
 #include "report/report_snapshot.h"
 #include "report/treemap.h"
 #include "report_sink.h"
@@ -87,10 +88,10 @@ void ExpectTotalsAndLabelsOfTheJson(const Scanned& scanned) {
     const auto snapshot = report::ReadReportSnapshot(scanned.json);
     ASSERT_TRUE(snapshot);
     EXPECT_NE(scanned.dom.find("id=\"total-allocated\" title=\"" +
-                               cli::GroupDigits(snapshot->totals.allocated_bytes) + " bytes\""),
+                               orvane::GroupDigits(snapshot->totals.allocated_bytes) + " bytes\""),
               std::string::npos);
     EXPECT_NE(
-        scanned.dom.find("id=\"total-files\">" + cli::GroupDigits(snapshot->totals.files) + "<"),
+        scanned.dom.find("id=\"total-files\">" + orvane::GroupDigits(snapshot->totals.files) + "<"),
         std::string::npos);
     std::size_t labelled = 0;
     for (const auto& cell : report::LayoutTreemap(snapshot->tree)) labelled += cell.labelled;

@@ -61,6 +61,7 @@ TEST(ReportJson, EveryFieldIsPresentAndTheTotalsAreExact) {
     EXPECT_EQ(totals["apparent_bytes"].U64(), 12345u);
     EXPECT_EQ(totals["unreadable_folders"].U64(), 1u);
     EXPECT_EQ(totals["duration_seconds"].number, "1.234");
+    EXPECT_FALSE(totals["bytes_saturated"].boolean);
 
     const JsonValue& folder = report["largest_folders"][0];
     EXPECT_EQ(folder["allocated_bytes"].U64(), 40960u);
@@ -107,6 +108,13 @@ TEST(ReportJson, StatusAndRootErrorOfScansThatDidNotComplete) {
     EXPECT_EQ(report["root_raw"].text, kInvalidNameHex);
     EXPECT_EQ(report["largest_folders"].items.size(), 0u);
     EXPECT_EQ(report["totals"]["folders"].U64(), 0u);
+
+    ScanResult saturated = SampleResult();
+    saturated.totals.apparent_bytes = ~std::uint64_t{0};
+    saturated.totals.bytes_saturated = true;
+    JsonValue at_the_limit = JsonReader::Parse(ReportJson(saturated));
+    EXPECT_EQ(at_the_limit["totals"]["apparent_bytes"].U64(), ~std::uint64_t{0});
+    EXPECT_TRUE(at_the_limit["totals"]["bytes_saturated"].boolean);
 }
 
 TEST(ReportJson, TextValidityFollowsTheNativeEncoding) {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/text_report.h"
+#include "orvane/format.h"
 #include "json_value.h"
 #include "report_sink.h"
 #include "temp_tree.h"
@@ -69,7 +70,8 @@ TEST(ScanCli, PrintsTotalsAndLargestFoldersAndWritesTheSameReport) {
     auto tools = MeasureWithTools(root);
     EXPECT_NE(run.out.find("files               2\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("folders             3\n"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find(cli::GroupDigits(tools.allocated) + " ("), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(orvane::GroupDigits(tools.allocated) + " ("), std::string::npos)
+        << run.out;
     EXPECT_NE(run.out.find("Largest folders"), std::string::npos);
     EXPECT_NE(run.out.find(root + "/photos\n"), std::string::npos);
 
@@ -93,7 +95,9 @@ TEST(ScanCli, ExitCodeIsNonZeroOnlyWhenThePathItselfCannotBeScanned) {
     Outcome missing = RunScan(ShellQuote(tree.Path("missing")));
     EXPECT_EQ(missing.exit_code, 1);
     EXPECT_EQ(missing.out, "");
-    EXPECT_NE(missing.err.find("not_found"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("cannot scan " + tree.Path("missing") + ": No such file"),
+              std::string::npos)
+        << missing.err;
     EXPECT_EQ(RunScan(ShellQuote(tree.Path("plain"))).exit_code, 1);
 
     // Root ignores permission bits; without its overrides it meets them
@@ -166,10 +170,80 @@ TEST(ScanCli, AWholeVolumeGetsItsLedgerAddingUpToTheUsedSpace) {
               ledger["used_bytes"].U64());
 }
 
+// Runs as a user of its own with a process limit, which counts threads: the
+// scan goes on with the threads it could start, and with none it says so.
+TEST(ScanCli, WorkerThreadsThatCannotBeStartedAreDoneWithout) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as a user without processes";
+    TempTree tree;
+    ASSERT_EQ(::chmod(tree.root().c_str(), 0755), 0);
+    tree.Folder("a");
+    tree.File("a/data", 20000);
+    tree.Folder("a/b");
+    const std::string as_limited_user =
+        "setpriv --reuid=54321 --regid=54321 --clear-groups prlimit";
+    const std::string args = "--threads 8 " + ShellQuote(tree.root());
+
+    // Room for the main thread, the signal watcher and one worker at a time:
+    // how many ran depends on when the first one was done, but the scan
+    // completes.
+    Outcome some = RunScan(args, as_limited_user + " --nproc=3");
+    EXPECT_EQ(some.exit_code, 0) << some.err;
+    EXPECT_NE(some.out.find("folders             3\n"), std::string::npos) << some.out;
+    EXPECT_EQ(some.out.find(", 8 threads\n"), std::string::npos) << some.out;
+
+    Outcome none = RunScan(args, as_limited_user + " --nproc=2");
+    EXPECT_EQ(none.exit_code, 4) << none.err;
+    EXPECT_NE(none.out.find("no worker thread could be started"), std::string::npos) << none.out;
+}
+
+// A wrapper that runs the program under a descriptor limit with nothing open
+// but the standard streams: whatever the test runner leaves open would count.
+std::string WithDescriptorLimit(int limit) {
+    return "bash -c 'for fd in $(ls /proc/$$/fd); do [ $fd -gt 2 ] && "
+           "{ eval \"exec $fd>&-\"; } 2>/dev/null; done; exec prlimit --nofile=" +
+           std::to_string(limit) + " \"$@\"' --";
+}
+
+// A deep tree keeps a folder open per level while its other subfolders wait;
+// with few descriptors the scanner must wait for them or reopen folders, not
+// skip them, and say so when it truly cannot go on.
+TEST(ScanCli, RunningOutOfFileDescriptorsNeverLosesFoldersSilently) {
+    TempTree tree;
+    std::string level = "tree";
+    tree.Folder(level);
+    for (int depth = 0; depth < 40; ++depth) {
+        for (const char* leaf : {"/x", "/y", "/z"}) {
+            tree.Folder(level + leaf);
+            tree.File(level + leaf + "/f", 100);
+        }
+        level += "/deep";
+        tree.Folder(level);
+    }
+    const std::string root = tree.Path("tree");
+    const std::string report = tree.Path("report.json");
+    auto tools = MeasureWithTools(root);
+    for (const char* threads : {"1", "3"}) {
+        SCOPED_TRACE(threads);
+        Outcome few = RunScan(std::string("--threads ") + threads + " --json " +
+                                  ShellQuote(report) + " " + ShellQuote(root),
+                              WithDescriptorLimit(8));
+        EXPECT_EQ(few.exit_code, 0) << few.out;
+        JsonValue json = JsonReader::Parse(ReadFile(report));
+        EXPECT_EQ(json["status"].text, "completed");
+        EXPECT_EQ(json["totals"]["unreadable_folders"].U64(), 0u);
+        EXPECT_EQ(json["totals"]["allocated_bytes"].U64(), tools.allocated);
+        EXPECT_EQ(json["totals"]["entries"].U64(), tools.entries);
+    }
+    // The standard streams and the starting folder leave none to open another.
+    Outcome none =
+        RunScan("--json " + ShellQuote(report) + " " + ShellQuote(root), WithDescriptorLimit(4));
+    EXPECT_EQ(none.exit_code, 4);
+    EXPECT_NE(none.out.find("out of file descriptors"), std::string::npos) << none.out;
+    EXPECT_EQ(JsonReader::Parse(ReadFile(report))["status"].text, "out_of_file_descriptors");
+    testing::KeepForSchemaCheck(ReadFile(report), "cli-out-of-descriptors");
+}
+
 TEST(ScanCliText, NumbersAndTheProgressLine) {
-    EXPECT_EQ(cli::GroupDigits(0), "0");
-    EXPECT_EQ(cli::GroupDigits(999), "999");
-    EXPECT_EQ(cli::GroupDigits(1234567), "1,234,567");
     EXPECT_EQ(cli::HumanBytes(512), "512 B");
     EXPECT_EQ(cli::HumanBytes(1536), "1.5 KiB");
     EXPECT_EQ(cli::HumanBytes(10ull << 30), "10.0 GiB");
@@ -183,6 +257,18 @@ TEST(ScanCliText, NumbersAndTheProgressLine) {
     EXPECT_EQ(line.rfind("1,234 scanned, 2.0 KiB  ...", 0), 0u) << line;
     EXPECT_EQ(line.substr(line.size() - 5), "/leaf");
     EXPECT_EQ(cli::ProgressLine(progress, 200).find("..."), std::string::npos);
+
+    // However narrow the terminal, the line fits; a name cannot steer it.
+    progress.current_folder = "/tmp/\x1b]0;title\x07\nforged line";
+    for (std::size_t width = 0; width <= 60; ++width) {
+        line = cli::ProgressLine(progress, width);
+        EXPECT_LE(line.size(), width);
+        EXPECT_EQ(line.find_first_of("\x1b\x07\n"), std::string::npos) << line;
+    }
+    EXPECT_NE(line.find("\\x1b]0;title\\x07\\x0aforged line"), std::string::npos) << line;
+    EXPECT_EQ(cli::DisplayText("\xC2\x9B"
+                               "2J"),
+              "\\u009b2J");  // the one-byte CSI
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "core/scanner.h"
+#include "failing_allocator.h"
 #include "fake_reader.h"
 
 namespace orvane::engine {
@@ -100,6 +101,60 @@ TEST(ScannerRules, HardLinkedDataIsCountedOnceButEveryNameIsAnEntry) {
     EXPECT_EQ(type_files, 4u);
 }
 
+TEST(ScannerRules, HardLinksAreToldApartByDeviceAndFileId) {
+    // An overlay lists files of several devices whose inode numbers repeat.
+    FakeReader reader;
+    reader.root.AddFile(N("upper"), 8192, 8000, /*id=*/42, /*links=*/2).stats.device = 1;
+    reader.root.AddFile(N("lower"), 8192, 8000, 42, 2).stats.device = 2;
+    reader.root.AddFolder(N("d")).AddFile(N("upper-again"), 8192, 8000, 42, 2).stats.device = 1;
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.totals.files, 3u);
+    EXPECT_EQ(result.totals.allocated_bytes, 2 * 4096u + 2 * 8192);
+}
+
+TEST(ScannerRules, AFolderThatIsItsOwnAncestorIsCountedButNotEntered) {
+    // A folder bound onto its own descendant: "a/b/loop" is the root again,
+    // and "a/again" is "a". A folder mounted twice side by side is no cycle.
+    FakeReader reader;
+    reader.root.stats.file_id = 100;
+    FakeNode& a = reader.root.AddFolder(N("a"));
+    a.stats.file_id = 101;
+    FakeNode& b = a.AddFolder(N("b"));
+    b.stats.file_id = 102;
+    FakeNode& loop = b.AddFolder(N("loop"));
+    loop.stats.file_id = 100;
+    loop.AddFile(N("would-be-counted-again"), 4096, 4096);
+    a.AddFolder(N("again")).stats.file_id = 101;
+    reader.root.AddFolder(N("twin-1")).stats.file_id = 200;
+    reader.root.AddFolder(N("twin-2")).stats.file_id = 200;
+    for (unsigned threads : {1u, 3u}) {
+        ScanOptions options;
+        options.threads = threads;
+        ScanResult result = Scan(reader, options);
+        EXPECT_EQ(result.totals.folders, 7u);
+        EXPECT_EQ(result.totals.files, 0u);
+        EXPECT_EQ(result.totals.allocated_bytes, 5 * 4096u);  // the loops add no bytes
+        EXPECT_EQ(result.totals.unreadable_folders, 0u);
+    }
+    EXPECT_EQ(reader.Opened().count(N("loop")), 0u);
+    EXPECT_EQ(reader.Opened().count(N("again")), 0u);
+    EXPECT_EQ(reader.Opened().count(N("twin-2")), 2u);
+}
+
+TEST(ScannerRules, ByteTotalsSaturateInsteadOfWrapping) {
+    FakeReader reader;
+    constexpr std::uint64_t kHuge = std::uint64_t{1} << 63;  // sparse files on tmpfs
+    FakeNode& sparse = reader.root.AddFolder(N("sparse"));
+    for (int i = 0; i < 3; ++i) sparse.AddFile(Num(i), 4096, kHuge);
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.totals.apparent_bytes, ~std::uint64_t{0});
+    EXPECT_TRUE(result.totals.bytes_saturated);
+    EXPECT_EQ(result.totals.allocated_bytes, 2 * 4096u + 3 * 4096);
+    EXPECT_EQ(FindFolder(result, N("/root/sparse"))->apparent_bytes, ~std::uint64_t{0});
+    EXPECT_EQ(result.largest_types[0].apparent_bytes, ~std::uint64_t{0});
+    EXPECT_FALSE(Scan(*std::make_unique<FakeReader>()).totals.bytes_saturated);
+}
+
 TEST(ScannerRules, UnknownLinkCountsFollowTheChosenPolicy) {
     auto build = [](FakeReader& reader) {
         reader.root.AddFile(N("x"), 4096, 10, 9, /*links=*/0);
@@ -162,6 +217,31 @@ TEST(ScannerRules, UnreadableFoldersAreCountedListedAndSkipped) {
     EXPECT_EQ(result.unreadable[1].reason, OpenError::kAccessDenied);
 }
 
+TEST(ScannerRules, EntriesListedWithoutATypeAreToldApartByOpeningThem) {
+    // A file system without entry types, and a folder that can be listed but
+    // not searched, so that no stat tells what its entries are.
+    FakeReader reader;
+    FakeNode& dark = reader.root.AddFolder(N("listed-not-searched"));
+    FakeNode& locked = dark.AddFolder(N("sub"));
+    locked.open_error = OpenError::kAccessDenied;
+    locked.listed_without_type = true;
+    dark.AddFile(N("file.txt"), 4096, 10).listed_without_type = true;
+    dark.Add(N("fifo"), EntryKind::kOther, 0, 0).listed_without_type = true;
+    FakeNode& open = dark.AddFolder(N("open"));
+    open.listed_without_type = true;
+    open.AddFile(N("x"), 512, 1);
+
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.totals.files, 3u);
+    EXPECT_EQ(result.totals.folders, 4u);  // root, listed-not-searched, sub, open
+    EXPECT_EQ(result.totals.allocated_bytes, 2 * 4096u + 512);  // no sizes for untyped ones
+    ASSERT_EQ(result.unreadable.size(), 1u);
+    EXPECT_EQ(result.unreadable[0].path, N("/root/listed-not-searched/sub"));
+    EXPECT_EQ(result.unreadable[0].reason, OpenError::kAccessDenied);
+    EXPECT_EQ(FindFolder(result, N("/root/listed-not-searched/file.txt")), nullptr);
+    ASSERT_NE(FindFolder(result, N("/root/listed-not-searched/open")), nullptr);
+}
+
 TEST(ScannerRules, UnreadableListStopsAtItsLimitButTheCountDoesNot) {
     FakeReader reader;
     for (int i = 0; i < 130; ++i) {
@@ -172,6 +252,19 @@ TEST(ScannerRules, UnreadableListStopsAtItsLimitButTheCountDoesNot) {
     ScanResult result = Scan(reader);
     EXPECT_EQ(result.totals.unreadable_folders, 130u);
     EXPECT_EQ(result.unreadable.size(), 100u);
+}
+
+TEST(ScannerRules, AFolderReplacedSinceItWasListedIsCountedButNotEntered) {
+    FakeReader reader;
+    FakeNode& swapped = reader.root.AddFolder(N("swapped"), 4096, 4096);
+    swapped.replaced = true;
+    swapped.AddFile(N("elsewhere"), 1 << 20, 1 << 20);
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.status, ScanStatus::kCompleted);
+    EXPECT_EQ(result.totals.folders, 2u);
+    EXPECT_EQ(result.totals.files, 0u);
+    EXPECT_EQ(result.totals.allocated_bytes, 2 * 4096u);
+    EXPECT_EQ(result.totals.unreadable_folders, 0u);
 }
 
 TEST(ScannerRules, UnreadableRootEndsTheScanAtOnce) {
@@ -235,11 +328,32 @@ TEST(ScannerRules, DeepChainNeedsNoStackAndFewOpenFolders) {
     ScanResult result = Scan(reader);
     EXPECT_EQ(result.totals.folders, kDepth + 1u);
     EXPECT_EQ(result.totals.files, std::uint64_t(kDepth));
-    EXPECT_LE(reader.MaxOpenHandles(), 8);
+    // Open folders depend on the workers (each holds the one it reads, and
+    // a folder waiting to be opened holds its parent), never on the depth.
+    EXPECT_LE(reader.MaxOpenHandles(), int(result.threads) + 2);
     ASSERT_FALSE(result.largest_folders.empty());
     ASSERT_EQ(result.largest_folders.size(), 20u);
     EXPECT_EQ(result.largest_folders[0].path, N("/root"));
     EXPECT_EQ(result.largest_folders[19].path.size(), std::size_t(5 + 2 * 19));
+}
+
+TEST(ScannerRules, AChainAHundredThousandLevelsDeepCostsItsLengthNotItsSquare) {
+    // Every level of a chain enters the largest folders; a path rebuilt from
+    // the root for each would take minutes here, a node released recursively
+    // would overflow the stack.
+    FakeReader reader;
+    FakeNode* level = &reader.root;
+    constexpr int kDepth = 100000;
+    for (int i = 0; i < kDepth; ++i) level = &level->AddFolder(N("d"));
+    ScanResult result = Scan(reader);
+    EXPECT_EQ(result.totals.folders, kDepth + 1u);
+    ASSERT_EQ(result.largest_folders.size(), 20u);
+    EXPECT_EQ(result.largest_folders[19].path.size(), std::size_t(5 + 2 * 19));
+    // The fake tree is as deep: taken apart level by level for the same reason.
+    for (auto next = std::move(reader.root.children); !next.empty();) {
+        auto below = std::move(next.front()->children);
+        next = std::move(below);
+    }
 }
 
 // A folder of 20,000 files listed names-first, 20 of which vanish before
@@ -299,6 +413,40 @@ TEST(ScannerRules, CancelStopsInsideAHugeFolderAndIsHarmlessWhenIdle) {
     scanner.Cancel();  // after the end
 }
 
+// 8 folders of 8 folders of 8 folders, two files in each.
+void BuildWideTree(FakeNode& folder, int levels) {
+    folder.AddFile(N("a"), 512, 1);
+    folder.AddFile(N("b"), 512, 1);
+    if (levels == 0) return;
+    for (int i = 0; i < 8; ++i) BuildWideTree(folder.AddFolder(Num(i)), levels - 1);
+}
+
+TEST(ScannerRules, ASlowDeviceGetsAllWorkersWaitingButNoMoreAndCancelStillEndsTheScan) {
+    FakeReader reader;
+    BuildWideTree(reader.root, 3);
+    reader.latency = 2ms;
+    Scanner whole(reader);
+    ScanResult result = whole.Run(N("/root"));
+    EXPECT_EQ(result.totals.folders, 1u + 8 + 64 + 512);
+    EXPECT_EQ(result.threads, DefaultThreadCount());
+    // The workers wait on the device together (that is what keeps a cold
+    // device busy), and a slow device adds no requests beyond them.
+    EXPECT_GE(reader.MaxRequestsInFlight(), int(result.threads) / 2);
+    EXPECT_LE(reader.MaxRequestsInFlight(), int(result.threads));
+
+    // Every worker is in the middle of a slow request when the cancel comes;
+    // each ends after that one.
+    FakeReader slower;
+    BuildWideTree(slower.root, 3);
+    slower.latency = 20ms;
+    Scanner cancelled(slower);
+    ASSERT_TRUE(cancelled.Start(N("/root")));
+    while (cancelled.EntriesScanned() < 100) std::this_thread::sleep_for(1ms);
+    cancelled.Cancel();
+    EXPECT_TRUE(cancelled.Wait(2s));
+    EXPECT_EQ(cancelled.TakeResult().status, ScanStatus::kCancelled);
+}
+
 TEST(ScannerRules, ProgressShowsAFullPathAndMatchingCountsWithoutWaiting) {
     FakeReader reader;
     FakeNode& inner = reader.root.AddFolder(N("outer")).AddFolder(N("inner"));
@@ -352,6 +500,40 @@ TEST(ScannerRules, ProgressNamesAFolderWhoseLongListingStartedRightAfterAnother)
     running = &scanner;
     scanner.Run(N("/root/"));
     EXPECT_EQ(seen, N("/root/outer/inner"));
+}
+
+TEST(ScannerRules, MemoryRunningOutAnywhereEndsTheScanCleanlyAndSaysSo) {
+    FakeReader reader;
+    BuildMixedTree(reader);
+    FakeNode& links = reader.root.AddFolder(N("links"));
+    for (int i = 0; i < 40; ++i)
+        links.AddFolder(Num(i)).AddFile(N("l.dat"), 4096, 10, 1 + i % 8, 5);
+    ScanOptions options;
+    options.threads = 2;
+    const ScanResult exact = Scan(reader, options);
+    int completed_in_a_row = 0;
+    for (std::size_t allowed = 0; completed_in_a_row < 5; ++allowed) {
+        ASSERT_LT(allowed, 20000u) << "never completes";
+        Scanner scanner(reader, options);
+        ScanResult result;
+        {
+            testing::AllocationsFail shortage(allowed);
+            result = scanner.Run(N("/root"));
+        }
+        SCOPED_TRACE(allowed);
+        if (result.status == ScanStatus::kCompleted) {
+            completed_in_a_row++;
+            EXPECT_EQ(result.totals.allocated_bytes, exact.totals.allocated_bytes);
+            EXPECT_EQ(result.totals.files, exact.totals.files);
+            continue;
+        }
+        completed_in_a_row = 0;
+        EXPECT_TRUE(result.status == ScanStatus::kOutOfMemory ||
+                    result.status == ScanStatus::kNoWorkerThread)
+            << static_cast<int>(result.status);
+        EXPECT_LE(result.totals.files, exact.totals.files);
+        EXPECT_LE(result.totals.folders, exact.totals.folders);
+    }
 }
 
 TEST(ScannerRules, AScannerRunsAgainWithFreshCounts) {

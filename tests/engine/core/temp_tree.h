@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <utility>
+
+#include "orvane/unique_fd.h"
 
 namespace orvane::engine::testing {
 
@@ -81,12 +84,11 @@ public:
             throw std::runtime_error("mkdir " + relative);
     }
     void File(const std::string& relative, std::size_t size, char fill = 'x') const {
-        int fd = ::open(Path(relative).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0) throw std::runtime_error("create " + relative);
+        const unique_fd fd(::open(Path(relative).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+        if (!fd) throw std::runtime_error("create " + relative);
         std::string data(size, fill);
-        bool ok = ::write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size());
-        ::close(fd);
-        if (!ok) throw std::runtime_error("write " + relative);
+        if (::write(fd.get(), data.data(), data.size()) != static_cast<ssize_t>(data.size()))
+            throw std::runtime_error("write " + relative);
     }
     void HardLink(const std::string& existing, const std::string& relative) const {
         if (::link(Path(existing).c_str(), Path(relative).c_str()) != 0) {
@@ -107,18 +109,15 @@ public:
     // `depth` nested folders named `name`, created relative to each other so
     // the full path may exceed PATH_MAX; each level holds one small file.
     void Chain(const std::string& relative, int depth, const std::string& name) const {
-        int fd = ::open(Path(relative).c_str(), O_RDONLY | O_DIRECTORY);
-        for (int i = 0; i < depth && fd >= 0; ++i) {
-            int file = ::openat(fd, "f", O_WRONLY | O_CREAT, 0644);
-            if (file >= 0) ::close(file);
-            int next = -1;
-            if (::mkdirat(fd, name.c_str(), 0755) == 0)
-                next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-            ::close(fd);
-            fd = next;
+        unique_fd fd(::open(Path(relative).c_str(), O_RDONLY | O_DIRECTORY));
+        for (int i = 0; i < depth && fd; ++i) {
+            const unique_fd file(::openat(fd.get(), "f", O_WRONLY | O_CREAT, 0644));
+            unique_fd next;
+            if (::mkdirat(fd.get(), name.c_str(), 0755) == 0)
+                next.reset(::openat(fd.get(), name.c_str(), O_RDONLY | O_DIRECTORY));
+            fd = std::move(next);
         }
-        if (fd < 0) throw std::runtime_error("chain " + relative);
-        ::close(fd);
+        if (!fd) throw std::runtime_error("chain " + relative);
     }
 
 private:

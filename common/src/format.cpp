@@ -1,0 +1,32 @@
+// Kept apart from the callers so that every report and text agrees.
+#include "orvane/format.h"
+
+#include <cstdio>
+
+namespace orvane {
+
+std::string GroupDigits(std::uint64_t value) {
+    const std::string digits = std::to_string(value);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
+        out.push_back(digits[i]);
+    }
+    return out;
+}
+
+std::wstring GroupDigitsWide(std::uint64_t value) {
+    const std::string narrow = GroupDigits(value);
+    return std::wstring(narrow.begin(), narrow.end());  // digits and commas only
+}
+
+std::string SecondsText(std::chrono::nanoseconds duration) {
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(duration).count();
+    if (ms < 0) ms = 0;
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%lld.%03lld", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000));
+    return buffer;
+}
+
+}  // namespace orvane

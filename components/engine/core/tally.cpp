@@ -1,0 +1,335 @@
+// The counting rules (scanner.h states them; docs/report-format.md compares
+// them with du and find).
+#include "core/tally.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace orvane::engine {
+namespace {
+
+// Longer suffixes are names with a dot in them rather than file types; not
+// counting them as types keeps the table small on odd trees.
+constexpr std::size_t kMaxExtension = 16;
+
+// The extension after the last dot, ASCII folded to lower case, into `out`.
+// A leading dot (".profile") starts a name, not an extension.
+NativeStringView LowerExtension(NativeStringView name, std::array<NativeChar, kMaxExtension>& out) {
+    auto dot = name.rfind(NativeChar('.'));
+    if (dot == NativeStringView::npos || dot == 0 || dot + 1 == name.size()) return {};
+    auto ext = name.substr(dot + 1);
+    if (ext.size() > kMaxExtension) return {};
+    for (std::size_t i = 0; i < ext.size(); ++i) {
+        NativeChar c = ext[i];
+        out[i] = (c >= 'A' && c <= 'Z') ? NativeChar(c - 'A' + 'a') : c;
+    }
+    return NativeStringView(out.data(), ext.size());
+}
+
+template <typename Item, typename Key>
+void SortLargestFirst(std::vector<Item>& items, Key key, std::size_t limit) {
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.allocated_bytes != b.allocated_bytes) return a.allocated_bytes > b.allocated_bytes;
+        if (a.apparent_bytes != b.apparent_bytes) return a.apparent_bytes > b.apparent_bytes;
+        return key(a) < key(b);
+    });
+    if (items.size() > limit) items.resize(limit);
+}
+
+FolderSize FolderSizeOf(const FolderCandidate& candidate, NativeChar separator) {
+    FolderSize size{{},
+                    candidate.allocated_bytes,
+                    candidate.apparent_bytes,
+                    candidate.files,
+                    candidate.folders};
+    BuildFullPath(*candidate.folder, separator, size.path);
+    return size;
+}
+
+FileSize FileSizeOf(const FileCandidate& candidate, NativeChar separator) {
+    FileSize size{{}, candidate.allocated_bytes, candidate.apparent_bytes};
+    BuildFullPath(*candidate.folder, separator, size.path);
+    AppendName(size.path, candidate.name, separator);
+    return size;
+}
+
+void AddType(FileTypeSize& merged, const FileTypeSize& type) {
+    merged.files += type.files;
+    AddSaturating(merged.allocated_bytes, type.allocated_bytes);
+    AddSaturating(merged.apparent_bytes, type.apparent_bytes);
+}
+
+}  // namespace
+
+template <typename Item>
+void TopList<Item>::Add(Item item) {
+    if (!Admits(item.allocated_bytes)) return;
+    if (items_.size() == limit_) {
+        std::pop_heap(items_.begin(), items_.end(), Greater);
+        items_.pop_back();
+    }
+    items_.push_back(std::move(item));
+    std::push_heap(items_.begin(), items_.end(), Greater);
+}
+
+bool IdentitySet::Insert(const FileIdentity& identity) {
+    auto& shard = shards_[FileIdentityHash{}(identity) >> 58];
+    std::lock_guard lock(shard.mutex);
+    try {
+        return shard.ids.insert(identity).second;
+    } catch (const std::bad_alloc&) {
+        // Remembering is what grows without bound on a tree of hard links;
+        // counting on without it beats stopping the scan.
+        dropped_.store(true, std::memory_order_relaxed);
+        return true;
+    }
+}
+
+void FoldersInProgress::Enter(const FileIdentity& identity) {
+    if (!identity.known()) return;
+    Shard& shard = ShardOf(identity);
+    std::lock_guard lock(shard.mutex);
+    shard.counts[identity]++;
+}
+
+bool FoldersInProgress::Enter(const FolderNode& parent, const FileIdentity& identity) {
+    if (!identity.known()) return true;
+    Shard& shard = ShardOf(identity);
+    std::lock_guard lock(shard.mutex);
+    auto [found, fresh] = shard.counts.try_emplace(identity, 0);
+    if (!fresh) {
+        // Rare (only a folder mounted twice meets this): only now is the path
+        // walked up. Ancestors stay in progress while their subtree is walked.
+        for (const FolderNode* up = &parent; up; up = up->parent.get()) {
+            if (up->identity == identity) return false;
+        }
+    }
+    found->second++;
+    return true;
+}
+
+void FoldersInProgress::Leave(const FileIdentity& identity) {
+    if (!identity.known()) return;
+    Shard& shard = ShardOf(identity);
+    std::lock_guard lock(shard.mutex);
+    auto found = shard.counts.find(identity);
+    if (found != shard.counts.end() && --found->second == 0) shard.counts.erase(found);
+}
+
+bool TallyShared::FirstNameOfData(const EntryStats& stats) {
+    bool shared =
+        stats.link_count > 1 ||
+        (stats.link_count == 0 && options_.unknown_link_count == UnknownLinkCount::kRememberFileId);
+    if (!shared || stats.file_id == 0) return true;
+    return identities_.Insert(IdentityOf(stats));
+}
+
+void TallyShared::RecordUnreadable(const FolderNode& folder, OpenError reason) {
+    std::lock_guard lock(unreadable_mutex_);
+    unreadable_count_++;
+    if (unreadable_.size() < options_.unreadable_list_limit) {
+        NativeString path;
+        BuildFullPath(folder, separator_, path);
+        unreadable_.push_back(UnreadableFolder{std::move(path), reason});
+    }
+}
+
+void TallyShared::MoveUnreadableInto(ScanResult& result) {
+    std::lock_guard lock(unreadable_mutex_);
+    result.totals.hard_links_exact = identities_.Complete();
+    result.totals.unreadable_folders = unreadable_count_;
+    result.unreadable = std::move(unreadable_);
+}
+
+Tally::Tally(TallyShared& shared)
+    : shared_(shared),
+      largest_files_(shared.options().top_count),
+      largest_folders_(shared.options().top_count) {}
+
+FolderRef Tally::StartRoot(const NativeString& root, const EntryStats& self) {
+    auto node = std::make_shared<FolderNode>();
+    node->name = root;
+    node->identity = IdentityOf(self);
+    shared_.folders_in_progress().Enter(node->identity);
+    node->allocated.store(self.allocated_bytes, std::memory_order_relaxed);
+    node->apparent.store(self.apparent_bytes, std::memory_order_relaxed);
+    sums_.folders++;
+    AddSaturating(sums_.allocated, self.allocated_bytes);
+    AddSaturating(sums_.apparent, self.apparent_bytes);
+    return node;
+}
+
+std::uint64_t Tally::CountEntry(const FolderRef& folder, const DirEntry& entry, Sums& own,
+                                std::vector<FolderRef>& subfolders) {
+    if (entry.kind == EntryKind::kUnknown) {
+        // Counted once opening it tells what it is (SettleKind).
+        auto unknown = std::make_shared<FolderNode>();
+        unknown->parent = folder;
+        unknown->name.assign(entry.name);
+        unknown->kind_unknown = true;
+        unknown->folders.store(0, std::memory_order_relaxed);
+        subfolders.push_back(std::move(unknown));
+        return 0;
+    }
+    if (entry.kind != EntryKind::kDirectory) return CountFile(folder, entry, own);
+    const EntryStats& stats = entry.stats;
+    sums_.folders++;
+    // What a mount point holds, its own size included, belongs to the other
+    // file system's used space (du -x leaves it out the same way). A folder
+    // that is its own ancestor is counted once, where it was met first.
+    if (entry.other_file_system ||
+        !shared_.folders_in_progress().Enter(*folder, IdentityOf(stats))) {
+        own.folders++;
+        return 0;
+    }
+    AddSaturating(sums_.allocated, stats.allocated_bytes);
+    AddSaturating(sums_.apparent, stats.apparent_bytes);
+    // A subfolder to walk starts with its own size, which this listing gave.
+    auto child = std::make_shared<FolderNode>();
+    child->parent = folder;
+    child->name.assign(entry.name);
+    child->identity = IdentityOf(stats);
+    child->allocated.store(stats.allocated_bytes, std::memory_order_relaxed);
+    child->apparent.store(stats.apparent_bytes, std::memory_order_relaxed);
+    subfolders.push_back(std::move(child));
+    return stats.allocated_bytes;
+}
+
+std::uint64_t Tally::CountFile(const FolderRef& folder, const DirEntry& entry, Sums& own) {
+    std::uint64_t allocated = entry.stats.allocated_bytes;
+    std::uint64_t apparent = entry.stats.apparent_bytes;
+    if (!shared_.FirstNameOfData(entry.stats)) allocated = apparent = 0;
+    sums_.files++;
+    AddSaturating(sums_.allocated, allocated);
+    AddSaturating(sums_.apparent, apparent);
+    own.files++;
+    AddSaturating(own.allocated, allocated);
+    AddSaturating(own.apparent, apparent);
+    if (entry.online_only) AddSaturating(sums_.online_only, apparent);
+    if (apparent > allocated) AddSaturating(sums_.saved, apparent - allocated);
+    CountType(entry.name, allocated, apparent);
+    if (largest_files_.Admits(allocated)) {
+        largest_files_.Add(FileCandidate{folder, NativeString(entry.name), allocated, apparent});
+    }
+    return allocated;
+}
+
+void Tally::CountType(NativeStringView name, std::uint64_t allocated, std::uint64_t apparent) {
+    std::array<NativeChar, kMaxExtension> buffer;
+    NativeStringView ext = LowerExtension(name, buffer);
+    auto found = types_.find(ext);
+    if (found == types_.end()) {
+        found = types_.emplace(NativeString(ext), FileTypeSize{NativeString(ext)}).first;
+    }
+    found->second.files++;
+    AddSaturating(found->second.allocated_bytes, allocated);
+    AddSaturating(found->second.apparent_bytes, apparent);
+}
+
+bool Tally::SettleKind(FolderNode& entry, OpenError error) {
+    if (error == OpenError::kNotDirectory) {
+        sums_.files++;
+        entry.files.store(1, std::memory_order_relaxed);
+        CountType(entry.name, 0, 0);
+        return false;
+    }
+    // A folder, or what cannot be told from one: its contents stay unknown
+    // either way, so it is reported as an unreadable folder.
+    sums_.folders++;
+    entry.folders.store(1, std::memory_order_relaxed);
+    return true;
+}
+
+void Tally::FolderListed(FolderNode& folder, const Sums& own) {
+    AddSaturating(folder.allocated, own.allocated);
+    AddSaturating(folder.apparent, own.apparent);
+    folder.files.fetch_add(own.files, std::memory_order_relaxed);
+    folder.folders.fetch_add(own.folders, std::memory_order_relaxed);
+}
+
+bool Tally::Complete(FolderRef folder) {
+    while (folder) {
+        if (folder->pending.fetch_sub(1, std::memory_order_acq_rel) != 1) return false;
+        SubtreeComplete(folder);
+        if (!folder->parent) return true;
+        folder = folder->parent;
+    }
+    return false;
+}
+
+void Tally::SubtreeComplete(const FolderRef& folder) {
+    std::uint64_t allocated = folder->allocated.load(std::memory_order_relaxed);
+    std::uint64_t apparent = folder->apparent.load(std::memory_order_relaxed);
+    std::uint64_t files = folder->files.load(std::memory_order_relaxed);
+    std::uint64_t folders = folder->folders.load(std::memory_order_relaxed);
+    shared_.folders_in_progress().Leave(folder->identity);
+    // An entry listed without a type that turned out a file is no folder.
+    if (folders > 0) {
+        try {
+            if (largest_folders_.Admits(allocated))
+                largest_folders_.Add(FolderCandidate{folder, allocated, apparent, files, folders});
+            // Keyed by the node, which lives while any subfolder still
+            // waits for it; the tree keeps names, its paths are never built.
+            shared_.tree().Offer(folder.get(), folder->parent.get(), folder->name,
+                                 {allocated, apparent, files, folders});
+        } catch (const std::bad_alloc&) {
+            shared_.NoteOutOfMemory();  // the sums still go up the chain
+        }
+    }
+    if (FolderNode* parent = folder->parent.get()) {
+        AddSaturating(parent->allocated, allocated);
+        AddSaturating(parent->apparent, apparent);
+        parent->files.fetch_add(files, std::memory_order_relaxed);
+        parent->folders.fetch_add(folders, std::memory_order_relaxed);
+    }
+}
+
+void Tally::Merge(const std::vector<Tally*>& tallies, TallyShared& shared, ScanResult& result) {
+    // The totals first: they need no memory, so they survive a shortage below.
+    Sums sums;
+    for (const Tally* tally : tallies) {
+        sums.files += tally->sums_.files;
+        sums.folders += tally->sums_.folders;
+        AddSaturating(sums.allocated, tally->sums_.allocated);
+        AddSaturating(sums.apparent, tally->sums_.apparent);
+        AddSaturating(sums.online_only, tally->sums_.online_only);
+        AddSaturating(sums.saved, tally->sums_.saved);
+    }
+    result.totals.files = sums.files;
+    result.totals.folders = sums.folders;
+    result.totals.allocated_bytes = sums.allocated;
+    result.totals.apparent_bytes = sums.apparent;
+    result.totals.bytes_saturated = sums.allocated == kSaturated || sums.apparent == kSaturated;
+    result.totals.online_only_bytes = sums.online_only;
+    result.totals.compression_saved_bytes = sums.saved;
+    shared.MoveUnreadableInto(result);
+    result.tree = shared.tree().Take();
+    MergeLists(tallies, shared.separator(), result);
+    std::size_t top = shared.options().top_count;
+    SortLargestFirst(
+        result.largest_files, [](const FileSize& f) -> const NativeString& { return f.path; }, top);
+    SortLargestFirst(
+        result.largest_folders, [](const FolderSize& f) -> const NativeString& { return f.path; },
+        top);
+    SortLargestFirst(
+        result.largest_types,
+        [](const FileTypeSize& t) -> const NativeString& { return t.extension; }, top);
+}
+
+void Tally::MergeLists(const std::vector<Tally*>& tallies, NativeChar separator,
+                       ScanResult& result) {
+    TypeMap types;
+    for (Tally* tally : tallies) {
+        for (const auto& file : tally->largest_files_.items())
+            result.largest_files.push_back(FileSizeOf(file, separator));
+        for (const auto& folder : tally->largest_folders_.items())
+            result.largest_folders.push_back(FolderSizeOf(folder, separator));
+        for (auto& [ext, type] : tally->types_) {
+            FileTypeSize& merged = types.try_emplace(ext, FileTypeSize{ext}).first->second;
+            AddType(merged, type);
+        }
+    }
+    for (auto& [ext, type] : types) result.largest_types.push_back(std::move(type));
+}
+
+}  // namespace orvane::engine

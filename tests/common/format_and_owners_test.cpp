@@ -1,0 +1,60 @@
+// The shared layer's portable parts: the number and time texts every front
+// end prints, and the owner template's rules for "none" and for handing a
+// handle on.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <vector>
+
+#include "orvane/format.h"
+#include "orvane/unique_any.h"
+
+namespace orvane {
+namespace {
+
+TEST(Format, GroupsDigitsInThreesAndShowsWholeMilliseconds) {
+    EXPECT_EQ(GroupDigits(0), "0");
+    EXPECT_EQ(GroupDigits(999), "999");
+    EXPECT_EQ(GroupDigits(1234567), "1,234,567");
+    EXPECT_EQ(GroupDigits(18446744073709551615ull), "18,446,744,073,709,551,615");
+    EXPECT_EQ(GroupDigitsWide(1000), L"1,000");
+    using std::chrono::microseconds;
+    EXPECT_EQ(SecondsText(microseconds(1234567)), "1.234");
+    EXPECT_EQ(SecondsText(microseconds(999)), "0.000");
+    EXPECT_EQ(SecondsText(-microseconds(5000)), "0.000");
+}
+
+std::vector<long> closed;
+void Record(long value) noexcept { closed.push_back(value); }
+
+TEST(UniqueAny, ClosesWhatItHoldsOnceAndNeverANoneValue) {
+    closed.clear();
+    {
+        unique_any<long, Record, none_value::minus_one> owner(7);
+        unique_any<long, Record, none_value::minus_one> moved(std::move(owner));
+        EXPECT_FALSE(owner);
+        EXPECT_TRUE(moved);
+        *moved.put() = 8;  // 7 is closed before the out parameter is filled
+        EXPECT_EQ(closed, std::vector<long>{7});
+        const long kept = moved.release();
+        EXPECT_EQ(kept, 8);
+        unique_any<long, Record, none_value::minus_one> none(-1);
+        EXPECT_FALSE(none);
+        unique_any<long, Record, none_value::minus_one> zero(0);  // a valid descriptor
+        EXPECT_TRUE(zero);
+    }
+    EXPECT_EQ(closed, (std::vector<long>{7, 0}));
+
+    closed.clear();
+    {
+        unique_any<long, Record, none_value::null_or_minus_one> either(-1);
+        unique_any<long, Record, none_value::null_or_minus_one> other(0);
+        EXPECT_FALSE(either);
+        EXPECT_FALSE(other);
+        other.reset(5);
+    }
+    EXPECT_EQ(closed, std::vector<long>{5});
+}
+
+}  // namespace
+}  // namespace orvane
