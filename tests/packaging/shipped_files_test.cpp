@@ -22,12 +22,6 @@ using ::testing::UnorderedElementsAre;
 
 std::wstring UnpackedFolder() { return blackbox::HostPathToWindows(ORVANE_UNPACKED_FOLDER); }
 
-HICON WindowIcon(HWND window, WPARAM which) {
-    DWORD_PTR icon = 0;
-    ::SendMessageTimeoutW(window, WM_GETICON, which, 0, SMTO_NORMAL, 5000, &icon);
-    return reinterpret_cast<HICON>(icon);
-}
-
 TEST(PortableZip, UnpacksToAFolderWhoseProgramRuns) {
     EXPECT_THAT(FolderEntries(UnpackedFolder()),
                 ElementsAre(L"AnalysisEngine.dll", L"OrvaneAnalyzer.exe", L"README.txt",
@@ -40,13 +34,6 @@ TEST(PortableZip, UnpacksToAFolderWhoseProgramRuns) {
     const HWND wizard = WaitForReadyWizard(*process);
     ASSERT_NE(nullptr, wizard) << blackbox::DescribeWindows(process->id());
     EXPECT_TRUE(blackbox::MessageBoxes(process->id()).empty());
-    // Alt+Tab and the taskbar take the window's big icon: the program's own
-    // icon, not the title bar's 16 x 16 image. (An icon handle cannot be
-    // read from another process under Wine, so only the handles are compared.)
-    const HICON big = WindowIcon(wizard, ICON_BIG), small = WindowIcon(wizard, ICON_SMALL);
-    EXPECT_NE(nullptr, big);
-    EXPECT_NE(nullptr, small);
-    EXPECT_NE(big, small);
     blackbox::CloseWithCloseBox(wizard);
     const auto code = process->WaitForExit();
     ASSERT_TRUE(code.has_value());
