@@ -18,6 +18,9 @@ inline constexpr Status kStatusObjectNameInvalid = static_cast<Status>(0xC000003
 inline constexpr Status kStatusObjectNameNotFound = static_cast<Status>(0xC0000034);
 inline constexpr Status kStatusObjectPathNotFound = static_cast<Status>(0xC000003A);
 inline constexpr Status kStatusNotADirectory = static_cast<Status>(0xC0000103);
+inline constexpr Status kStatusQuotaExceeded = static_cast<Status>(0xC0000044);
+inline constexpr Status kStatusInsufficientResources = static_cast<Status>(0xC000009A);
+inline constexpr Status kStatusTooManyOpenedFiles = static_cast<Status>(0xC000011F);
 
 inline bool Succeeded(Status status) { return status >= 0; }
 

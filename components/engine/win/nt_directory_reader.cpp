@@ -317,6 +317,11 @@ OpenError OpenErrorFromWin32(DWORD error) {
             return OpenError::kNotFound;
         case ERROR_DIRECTORY:
             return OpenError::kNotDirectory;
+        // A shortage the scanner waits out or reports, never an unreadable folder.
+        case ERROR_TOO_MANY_OPEN_FILES:
+        case ERROR_NO_SYSTEM_RESOURCES:
+        case ERROR_NOT_ENOUGH_QUOTA:
+            return OpenError::kNoDescriptors;
         default:
             return OpenError::kOther;
     }
@@ -332,6 +337,10 @@ OpenError OpenErrorFromStatus(LONG status) {
             return OpenError::kNotFound;
         case nt::kStatusNotADirectory:
             return OpenError::kNotDirectory;
+        case nt::kStatusTooManyOpenedFiles:
+        case nt::kStatusInsufficientResources:
+        case nt::kStatusQuotaExceeded:
+            return OpenError::kNoDescriptors;
         default:
             return OpenError::kOther;
     }

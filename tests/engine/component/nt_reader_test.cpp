@@ -173,6 +173,14 @@ TEST(NtDirectoryReader, ReportsWhyAFolderCannotBeOpened) {
     std::vector<DirEntry> batch;
     EXPECT_EQ(root.handle->ReadBatch(batch), ReadStatus::kEntries);
     EXPECT_EQ(batch.size(), 2u);
+    // A shortage of handles is waited out or reported by the scanner, never
+    // taken for an unreadable folder.
+    using orvane::engine::win::OpenErrorFromStatus;
+    using orvane::engine::win::OpenErrorFromWin32;
+    EXPECT_EQ(OpenErrorFromWin32(ERROR_TOO_MANY_OPEN_FILES), OpenError::kNoDescriptors);
+    EXPECT_EQ(OpenErrorFromWin32(ERROR_NO_SYSTEM_RESOURCES), OpenError::kNoDescriptors);
+    EXPECT_EQ(OpenErrorFromStatus(static_cast<LONG>(0xC000011F)), OpenError::kNoDescriptors);
+    EXPECT_EQ(OpenErrorFromStatus(static_cast<LONG>(0xC000009A)), OpenError::kNoDescriptors);
 }
 
 TEST(NtDirectoryReader, LinksAreNeverFollowedButDataReparsePointsAre) {
