@@ -27,6 +27,9 @@ std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda = 
 // "2026-12-07T20:22:34Z".
 std::string Iso8601Utc(std::chrono::system_clock::time_point when);
 
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t code);
+
 // Whether `text` is valid in its native encoding (UTF-8 / UTF-16).
 bool IsValidNativeText(NativeStringView text);
 // UTF-8 with U+FFFD for each unit that is not valid.
