@@ -2,6 +2,7 @@
 #include "orvane/format.h"
 
 #include <cstdio>
+#include <iterator>
 
 namespace orvane {
 
@@ -26,6 +27,19 @@ std::string SecondsText(std::chrono::nanoseconds duration) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%lld.%03lld", static_cast<long long>(ms / 1000),
                   static_cast<long long>(ms % 1000));
+    return buffer;
+}
+
+std::string BinarySize(std::uint64_t bytes, const SizeUnitNames& names) {
+    if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? names.byte : names.bytes);
+    double value = static_cast<double>(bytes) / 1024.0;
+    std::size_t unit = 0;
+    while (value >= 1023.95 && unit + 1 < std::size(names.units)) {
+        value /= 1024.0;
+        unit++;
+    }
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.1f %s", value, names.units[unit]);
     return buffer;
 }
 

@@ -24,6 +24,15 @@ TEST(Format, GroupsDigitsInThreesAndShowsWholeMilliseconds) {
     EXPECT_EQ(SecondsText(-microseconds(5000)), "0.000");
 }
 
+TEST(Format, SizesInUnitsOf1024NeverShow1024OfAUnit) {
+    constexpr SizeUnitNames kNames{{"K", "M", "G", "T", "P", "E"}, " bytes", " byte"};
+    EXPECT_EQ(BinarySize(1, kNames), "1 byte");
+    EXPECT_EQ(BinarySize(1023, kNames), "1023 bytes");
+    EXPECT_EQ(BinarySize(1536, kNames), "1.5 K");
+    EXPECT_EQ(BinarySize(1024 * 1024 - 1, kNames), "1.0 M");  // not "1024.0 K"
+    EXPECT_EQ(BinarySize(18446744073709551615ull, kNames), "16.0 E");
+}
+
 std::vector<long> closed;
 void Record(long value) noexcept { closed.push_back(value); }
 

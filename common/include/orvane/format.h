@@ -17,4 +17,15 @@ std::wstring GroupDigitsWide(std::uint64_t value);
 // duration is "0.000".
 std::string SecondsText(std::chrono::nanoseconds duration);
 
+// A size in units of 1,024 with one decimal, under the names a text uses:
+// `units` names 1,024 bytes and each thousand-and-twenty-fourfold after it
+// (six names), `bytes`/`byte` the plain count below 1,024. A value that
+// would print as "1024.0" moves up a unit instead.
+struct SizeUnitNames {
+    const char* units[6];
+    const char* bytes;
+    const char* byte;
+};
+std::string BinarySize(std::uint64_t bytes, const SizeUnitNames& names);
+
 }  // namespace orvane

@@ -9,17 +9,8 @@
 namespace orvane::engine::cli {
 
 std::string HumanBytes(std::uint64_t bytes) {
-    static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
-    if (bytes < 1024) return std::to_string(bytes) + " B";
-    double value = static_cast<double>(bytes) / 1024.0;
-    std::size_t unit = 0;
-    while (value >= 1024.0 && unit + 1 < std::size(kUnits)) {
-        value /= 1024.0;
-        unit++;
-    }
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.1f %s", value, kUnits[unit]);
-    return buffer;
+    static constexpr SizeUnitNames kNames{{"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"}, " B", " B"};
+    return BinarySize(bytes, kNames);
 }
 
 std::string DisplayText(NativeStringView name) {

@@ -40,17 +40,8 @@ std::string HtmlEscape(std::string_view utf8) {
 }
 
 std::string HumanSize(std::uint64_t bytes) {
-    static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
-    if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
-    double value = static_cast<double>(bytes) / 1024.0;
-    std::size_t unit = 0;
-    while (value >= 1023.95 && unit + 1 < std::size(kUnits)) {
-        value /= 1024.0;
-        unit++;
-    }
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.1f %s", value, kUnits[unit]);
-    return buffer;
+    static constexpr SizeUnitNames kNames{{"KB", "MB", "GB", "TB", "PB", "EB"}, " bytes", " byte"};
+    return BinarySize(bytes, kNames);
 }
 
 std::string SizeSpan(std::uint64_t bytes, std::string_view id) {
