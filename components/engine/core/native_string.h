@@ -20,4 +20,12 @@ using NativeChar = char;
 using NativeString = std::basic_string<NativeChar>;
 using NativeStringView = std::basic_string_view<NativeChar>;
 
+// What joins the names of a path the platform's scanner reports: the
+// reader's own Separator() while scanning, this for reports read back later.
+#if defined(_WIN32)
+inline constexpr NativeChar kNativeSeparator = L'\\';
+#else
+inline constexpr NativeChar kNativeSeparator = '/';
+#endif
+
 }  // namespace orvane::engine

@@ -6,12 +6,6 @@
 namespace orvane::engine::report {
 namespace {
 
-#if defined(_WIN32)
-constexpr NativeChar kSeparator = L'\\';
-#else
-constexpr NativeChar kSeparator = '/';
-#endif
-
 struct KnownFolder {
     std::uint64_t allocated = 0;
     bool all_subfolders_kept = false;
@@ -27,7 +21,7 @@ FolderMap FoldersByPath(const FolderTree& tree) {
         const TreeFolder& folder = tree.folders[i];
         if (folder.parent != TreeFolder::kNoParent) {
             const NativeString& parent = paths[folder.parent];
-            paths[i] = parent.empty() ? folder.name : parent + kSeparator + folder.name;
+            paths[i] = parent.empty() ? folder.name : parent + kNativeSeparator + folder.name;
         }
         map[paths[i]] = {folder.subtree.allocated_bytes, folder.other.folders == 0};
     }
@@ -35,7 +29,7 @@ FolderMap FoldersByPath(const FolderTree& tree) {
 }
 
 NativeString ParentOf(const NativeString& path) {
-    const auto cut = path.rfind(kSeparator);
+    const auto cut = path.rfind(kNativeSeparator);
     return cut == NativeString::npos ? NativeString() : path.substr(0, cut);
 }
 
@@ -49,8 +43,8 @@ bool CertainlyAbsent(const FolderMap& tree, const NativeString& path) {
 }
 
 NativeString Prefix(const NativeString& root) {
-    if (root.empty() || root.back() == kSeparator) return root;
-    return root + kSeparator;
+    if (root.empty() || root.back() == kNativeSeparator) return root;
+    return root + kNativeSeparator;
 }
 
 NativeString Join(const NativeString& root, const NativeString& relative) {

@@ -14,12 +14,6 @@
 namespace orvane::engine::report {
 namespace {
 
-#if defined(_WIN32)
-constexpr NativeChar kSeparator = L'\\';
-#else
-constexpr NativeChar kSeparator = '/';
-#endif
-
 std::string Text(NativeStringView native) { return HtmlEscape(ToUtf8Lossy(native)); }
 
 const char* StatusText(ScanStatus status) {
@@ -131,8 +125,8 @@ std::vector<std::string> TreePaths(const FolderTree& tree) {
             native[i] = f.name;
         } else {
             native[i] = native[f.parent];
-            if (native[i].empty() || native[i].back() != kSeparator)
-                native[i].push_back(kSeparator);
+            if (native[i].empty() || native[i].back() != kNativeSeparator)
+                native[i].push_back(kNativeSeparator);
             native[i] += f.name;
         }
         paths[i] = HtmlEscape(ToUtf8Lossy(native[i]));
