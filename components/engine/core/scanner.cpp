@@ -8,8 +8,10 @@
 #include <thread>
 #include <utility>
 
+#include "orvane/cpu_time.h"
 #include "core/folder_node.h"
 #include "core/open_folders.h"
+#include "core/pool_growth.h"
 #include "core/tally.h"
 #include "core/work_scheduler.h"
 
@@ -41,17 +43,26 @@ constexpr std::chrono::milliseconds kLastDescriptorWait{1000};
 // Parents' folders closed at a time to make room.
 constexpr std::size_t kParentsToRelease = 8;
 
+// How often the pool may grow: long enough that the CPU time of threads
+// running elsewhere, which the system adds up once per clock tick, is off by
+// a few percent at most.
+constexpr Clock::duration kReviewWindow =
+    std::max<Clock::duration>(std::chrono::milliseconds(50), 8 * orvane::kProcessCpuTimeStep);
+
+// A fixed count starts every worker at once and never grows.
+PoolGrowth PoolFor(const ScanOptions& options) {
+    if (options.threads) return PoolGrowth(options.threads, options.threads);
+    return PoolGrowth(std::thread::hardware_concurrency(), MostWorkerCount());
+}
+
 }  // namespace
 
-unsigned DefaultThreadCount() {
-    // A cold scan, the first one of a drive, waits on the device for nearly
-    // every folder and inode, and the device is kept busy only with many
-    // requests in flight: each worker has one (a listing, an open or a stat)
-    // whatever the backend. A worker that waits uses no core, and a warm scan
-    // leaves the extra ones waiting in the queue. Measured on 2 cores
-    // (docs/report-format.md): cold, 8 to 32 workers took 30 to 50% less time
-    // than 2, 32 the best or level with it; warm, 32 cost 5 to 7% over 2.
-    // The count never grows, so a slow device sees no more requests than this.
+unsigned MostWorkerCount() {
+    // Each worker has one request in flight (a listing, an open or a stat)
+    // whatever the backend. Measured on 2 cores (docs/report-format.md): cold,
+    // 16 to 64 workers took half the time of 2, level with each other; on a
+    // throttled device 2 to 32 were level. So a slow device sees no more
+    // requests than this, and a large machine keeps one per hardware thread.
     constexpr unsigned kRequestsInFlight = 32;
     constexpr unsigned kMostThreads = 64;
     return std::clamp(std::thread::hardware_concurrency(), kRequestsInFlight, kMostThreads);
@@ -76,7 +87,8 @@ public:
           options_(options),
           progress_(progress),
           separator_(reader.Separator()),
-          shared_(options, separator_) {}
+          shared_(options, separator_),
+          growth_(PoolFor(options)) {}
 
     ~Walk() {
         Cancel();
@@ -142,8 +154,7 @@ private:
             Finish();
             return false;
         }
-        unsigned threads = options_.threads ? options_.threads : DefaultThreadCount();
-        for (unsigned i = 0; i < threads; ++i)
+        for (unsigned i = 0; i < growth_.most(); ++i)
             workers_.push_back(std::make_unique<Worker>(shared_));
         // Kept open for the whole walk: folders whose parents were closed to
         // free descriptors are reopened from it.
@@ -153,27 +164,69 @@ private:
         progress_.entries.store(1);
         progress_.allocated.store(opened.self.allocated_bytes);
         progress_.running.store(true);
+        // Reserved in full: a worker that starts another never moves the others.
         threads_.reserve(workers_.size());
+        last_review_ = started_;
+        cpu_at_last_review_ = orvane::ProcessCpuTime();
+        next_review_.store((started_ + kReviewWindow).time_since_epoch().count());
         scheduler_.Push(root_folder);
-        StartThreads();
+        StartThreads(std::min(growth_.cores(), growth_.most()));
         return true;
     }
 
-    // Starts as many workers as the system lets it (address space and
-    // process limits), at least one; with none the walk ends at once.
-    void StartThreads() {
-        const auto wanted = static_cast<unsigned>(workers_.size());
+    // Starts as many of the first workers as the system lets it (address
+    // space and process limits), at least one; with none the walk ends at once.
+    void StartThreads(unsigned wanted) {
         // The starter holds one count, so a worker that is done early cannot
         // end the walk while others are still being started.
         active_workers_.store(wanted + 1);
         unsigned started = 0;
-        for (; started < wanted; ++started) {
-            if (!StartThread(*workers_[started])) break;
+        {
+            std::lock_guard lock(grow_mutex_);
+            for (; started < wanted; ++started) {
+                if (!StartThread(*workers_[started])) break;
+            }
+            started_threads_.store(started);
+            if (started < wanted) growth_stopped_ = true;
         }
-        result_.threads = started;
         if (started == 0) no_thread_ = true;
         const unsigned release = wanted - started + 1;
         if (active_workers_.fetch_sub(release) == release) Finish();
+    }
+
+    // Called by the workers between requests; costs a clock read unless a
+    // review is due.
+    void MaybeGrow() {
+        if (started_threads_.load(std::memory_order_relaxed) >= growth_.most()) return;
+        const Clock::rep now = Clock::now().time_since_epoch().count();
+        Clock::rep due = next_review_.load(std::memory_order_relaxed);
+        if (now < due) return;
+        const Clock::rep next = now + kReviewWindow.count();
+        if (!next_review_.compare_exchange_strong(due, next, std::memory_order_relaxed)) return;
+        Grow(Clock::time_point(Clock::duration(now)));
+    }
+
+    // Starts the workers the last window's CPU time asks for. Runs on a
+    // worker, which holds its own count, so the walk cannot end meanwhile.
+    void Grow(Clock::time_point now) {
+        std::unique_lock lock(grow_mutex_, std::try_to_lock);
+        if (!lock.owns_lock() || growth_stopped_ || Stopping()) return;
+        const std::chrono::nanoseconds cpu = orvane::ProcessCpuTime();
+        const auto wall = std::chrono::duration_cast<std::chrono::nanoseconds>(now - last_review_);
+        const std::chrono::nanoseconds used = cpu - cpu_at_last_review_;
+        last_review_ = now;
+        cpu_at_last_review_ = cpu;
+        unsigned started = started_threads_.load(std::memory_order_relaxed);
+        const unsigned target = growth_.Target(wall, used, started, scheduler_.WorkWaiting());
+        for (; started < target; ++started) {
+            active_workers_.fetch_add(1);
+            if (!StartThread(*workers_[started])) {
+                active_workers_.fetch_sub(1);
+                growth_stopped_ = true;  // the system's limit: the walk goes on with these
+                break;
+            }
+        }
+        started_threads_.store(started);
     }
 
     bool StartThread(Worker& worker) {
@@ -208,19 +261,31 @@ private:
     // Completes the stats of a split listing's batch, with the help of idle
     // workers when the batch is large enough to be worth it.
     void FillStats(DirectoryHandle& handle, Worker& worker) {
-        std::vector<DirEntry>& batch = worker.batch;
-        if (batch.size() >= kShareThreshold && scheduler_.IdleWorkers() > 0) {
-            DirEntry* entries = batch.data();
-            worker.shared_stats.Reset(batch.size(),
-                                      [&handle, entries](std::size_t first, std::size_t count) {
-                                          handle.FillStats(entries + first, count);
-                                      });
+        DirEntry* entries = worker.batch.data();
+        const std::size_t count = worker.batch.size();
+        auto fill = [this, &handle, entries](std::size_t first, std::size_t chunk) {
+            FillChunk(handle, entries + first, chunk);
+        };
+        if (count >= kShareThreshold && scheduler_.IdleWorkers() > 0) {
+            worker.shared_stats.Reset(count, fill);
             if (scheduler_.Share(worker.shared_stats)) {
                 if (worker.shared_stats.OutOfMemory()) throw std::bad_alloc();
                 return;
             }
         }
-        handle.FillStats(batch.data(), batch.size());
+        for (std::size_t first = 0; first < count; first += SharedBatch::kChunk)
+            fill(first, std::min(SharedBatch::kChunk, count - first));
+    }
+
+    // A cold device can take a millisecond per entry, so a stop is seen
+    // between chunks; entries left without their stats are not counted.
+    void FillChunk(DirectoryHandle& handle, DirEntry* entries, std::size_t count) {
+        MaybeGrow();
+        if (Stopping()) {
+            for (std::size_t i = 0; i < count; ++i) entries[i].present = false;
+            return;
+        }
+        handle.FillStats(entries, count);
     }
 
     std::shared_ptr<DirectoryHandle> Open(FolderNode& folder, Tally& tally) {
@@ -315,6 +380,7 @@ private:
             // A folder that started too soon after the last one was shown
             // gets its turn while its listing goes on.
             if (!published) published = PublishCurrentFolder(*folder, worker);
+            MaybeGrow();
             ReadStatus status =
                 split ? handle->ReadNames(worker.batch) : handle->ReadBatch(worker.batch);
             if (status == ReadStatus::kFailed) {
@@ -373,6 +439,10 @@ private:
         std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(10)).count();
 
     void JoinWorkers() {
+        {
+            std::lock_guard lock(grow_mutex_);
+            growth_stopped_ = true;  // no worker starts while they are joined
+        }
         for (auto& thread : threads_) {
             if (thread.joinable()) thread.join();
         }
@@ -383,6 +453,7 @@ private:
     // cannot be opened).
     void Finish() {
         result_.totals.duration = Clock::now() - started_;
+        result_.threads = started_threads_.load();
         if (result_.status != ScanStatus::kRootUnreadable) {
             MergeTallies();
             result_.status = EndStatus();
@@ -441,9 +512,18 @@ private:
     std::atomic<bool> out_of_descriptors_{false};
     std::atomic<Clock::rep> last_publish_{0};
 
+    // One for the most workers the walk may run; the first `started_threads_`
+    // have a thread.
     std::vector<std::unique_ptr<Worker>> workers_;
     std::vector<std::thread> threads_;
     std::atomic<unsigned> active_workers_{0};
+    const PoolGrowth growth_;
+    std::atomic<unsigned> started_threads_{0};
+    std::atomic<Clock::rep> next_review_{0};
+    std::mutex grow_mutex_;  // guards what follows, and starting threads
+    bool growth_stopped_ = false;
+    Clock::time_point last_review_;
+    std::chrono::nanoseconds cpu_at_last_review_{0};
 
     mutable std::mutex finish_mutex_;
     std::condition_variable finish_cv_;

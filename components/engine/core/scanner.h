@@ -40,7 +40,9 @@ enum class UnknownLinkCount : std::uint8_t {
 };
 
 struct ScanOptions {
-    unsigned threads = 0;  // 0: DefaultThreadCount()
+    // Worker threads, all started at once. 0: one per core to begin with,
+    // more while they wait on the device (a cold scan), up to MostWorkerCount().
+    unsigned threads = 0;
     std::size_t top_count = 20;
     std::size_t unreadable_list_limit = 100;
     // How many of the largest folders the result's tree keeps (0: no tree).
@@ -54,9 +56,9 @@ struct ScanOptions {
     std::function<void()> on_finished;
 };
 
-// The thread count measured to suit a cold scan (many requests in flight for
-// the device) without slowing a warm one; bounded whatever the machine.
-unsigned DefaultThreadCount();
+// The most workers a scan with the default thread count grows to: enough
+// requests in flight for a cold device, bounded whatever the machine.
+unsigned MostWorkerCount();
 
 struct ScanTotals {
     std::uint64_t files = 0;

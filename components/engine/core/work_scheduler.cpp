@@ -97,6 +97,11 @@ std::size_t WorkScheduler::ReleaseQueuedParents(std::size_t wanted) {
     return closed;
 }
 
+bool WorkScheduler::WorkWaiting() {
+    std::lock_guard lock(mutex_);
+    return !stack_.empty() || (shared_ && shared_->HasWork());
+}
+
 bool WorkScheduler::Share(SharedBatch& batch) {
     if (IdleWorkers() == 0) return false;
     {

@@ -68,6 +68,9 @@ public:
     // turn comes. Returns how many closed.
     std::size_t ReleaseQueuedParents(std::size_t wanted);
     unsigned IdleWorkers() const { return idle_.load(std::memory_order_relaxed); }
+    // Folders queued or a shared batch's chunks not yet handed out: work a
+    // further worker could start on at once.
+    bool WorkWaiting();
 
 private:
     void Help(SharedBatch& batch, std::unique_lock<std::mutex>& lock);

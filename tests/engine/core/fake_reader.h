@@ -67,6 +67,8 @@ public:
     // Runs before each batch is returned (to slow a listing down, or to act in
     // the middle of one).
     std::function<void()> before_batch;
+    // Runs before each FillStats call (a chunk of a split listing's batch).
+    std::function<void()> before_fill;
     // Every open and every batch takes this long, like a request to a slow
     // device; the reader notes how many were waiting at once.
     std::chrono::microseconds latency{0};
@@ -148,6 +150,7 @@ private:
 
         void FillStats(DirEntry* entries, std::size_t count) override {
             reader_.MeetOtherFillers();
+            if (reader_.before_fill) reader_.before_fill();
             for (std::size_t i = 0; i < count; ++i) {
                 const FakeNode& child = ChildNamed(entries[i].name);
                 entries[i].stats = child.stats;
