@@ -233,8 +233,8 @@ time_component_cancel_cold() {
     WINEPREFIX="$prefix" "$WINESERVER" -p 2>/dev/null || true  # or already up
     WINEPREFIX="$prefix" "$WINE" wineboot >/dev/null 2>&1 || true
     local status=0
-    WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" python3 "$TOOLS/bench_cancel.py" --cold \
-        --rounds "$COLD_ROUNDS" --delays "$CANCEL_DELAYS" \
+    WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+        python3 "$TOOLS/bench_cancel.py" --cold --rounds "$COLD_ROUNDS" --delays "$CANCEL_DELAYS" \
         component "AnalyzeDrive (Wine) /usr" -- "$WINE" "$tool" 'Z:\usr' || status=$?
     WINEPREFIX="$prefix" "$WINESERVER" -k 2>/dev/null || true
     return "$status"
