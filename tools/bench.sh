@@ -4,13 +4,15 @@
 # the machine and on whatever else runs on it.
 #
 #   tools/bench.sh PATH/TO/orvane-scan [--rounds N] [--cold-rounds N] [--only LIST]
-#                  [--sweep] [--slow-device]
+#                  [--sweep] [--slow-device] [--cancel-timing PATH/TO/engine_cancel_timing.exe]
 #
 #   --rounds N       interleaved warm timing rounds per tree (default 7)
 #   --cold-rounds N  interleaved cold timing rounds per tree (default 5)
 #   --only LIST      comma-separated subset of: generated,adversarial,usr (default all)
 #   --sweep          also time orvane-scan with 1 to 32 threads on each tree, warm and cold
 #   --slow-device    also sweep the thread count on a throttled, slow device
+#   --cancel-timing  the component's measuring program for the cancel timing
+#                    (default: build/win/bin/engine_cancel_timing.exe)
 #
 # On each tree it also times what the reports cost: the scan without the
 # folder tree, the plain scan, the scan writing its JSON and HTML, and that
@@ -22,6 +24,8 @@
 # 50,000 folders, and an adversarial tree) and made again when the generator
 # changes. Warm runs come after every tool has run once. Cold runs (on /usr and
 # the generated tree) drop the page cache before every run, which needs root.
+# On /usr they also time how soon a cancel ends a cold scan: SIGINT to
+# orvane-scan, and Cancel to the component's AnalyzeDrive under Wine.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -40,11 +44,13 @@ ONLY="generated,adversarial,usr"
 SWEEP=0
 COLD_ROUNDS=5
 SLOW_DEVICE=0
+CANCEL_TIMING="$ROOT/build/win/bin/engine_cancel_timing.exe"
 while [ $# -gt 0 ]; do
     case "$1" in
         --rounds) ROUNDS="$2"; shift 2 ;;
         --cold-rounds) COLD_ROUNDS="$2"; shift 2 ;;
         --slow-device) SLOW_DEVICE=1; shift ;;
+        --cancel-timing) CANCEL_TIMING="$2"; shift 2 ;;
         --only) ONLY="$2"; shift 2 ;;
         --sweep) SWEEP=1; shift ;;
         *) die "unknown option $1" ;;
@@ -195,6 +201,45 @@ time_tools_cold() {
         "$(saved_table "$path" warm)" "$(saved_table "$path" cold)"
 }
 
+# --- Cancel during a cold scan ----------------------------------------------
+# A cancel promises to end the scan within 200 ms, and a cold scan is where
+# workers wait longest on the device. Both are timed from the cancel on,
+# after a few delays, caches dropped before every round.
+CANCEL_DELAYS=100,300,600
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+time_cancel_cold() {
+    log "timing SIGINT during cold scans of /usr ($COLD_ROUNDS rounds)"
+    python3 "$TOOLS/bench_cancel.py" --cold --rounds "$COLD_ROUNDS" --delays "$CANCEL_DELAYS" \
+        signal "orvane-scan /usr" -- "$SCAN" --quiet /usr
+    echo
+    time_component_cancel_cold
+}
+
+# The component under Wine, in a prefix of the benchmark's own; the measuring
+# program maps a drive letter onto /usr (through Wine's Z:) while it runs.
+time_component_cancel_cold() {
+    local tool dll prefix
+    tool="$(realpath -m "$CANCEL_TIMING")"
+    dll="$(dirname "$tool")/AnalysisEngine.dll"
+    if [ ! -x "$WINE" ] || [ ! -f "$tool" ] || [ ! -f "$dll" ]; then
+        echo "component cancel timing skipped: it needs Wine and $tool beside AnalysisEngine.dll (./orvane bench builds them)"
+        return
+    fi
+    prefix="$("$ROOT/orvane" __bench-prefix)"
+    log "timing Cancel during cold scans of /usr by the component under Wine ($COLD_ROUNDS rounds)"
+    # Wine starts before the first round and stays up between the rounds.
+    WINEPREFIX="$prefix" "$WINESERVER" -p 2>/dev/null || true  # or already up
+    WINEPREFIX="$prefix" "$WINE" wineboot >/dev/null 2>&1 || true
+    local status=0
+    WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+        python3 "$TOOLS/bench_cancel.py" --cold --rounds "$COLD_ROUNDS" --delays "$CANCEL_DELAYS" \
+        component "AnalyzeDrive (Wine) /usr" -- "$WINE" "$tool" 'Z:\usr' || status=$?
+    WINEPREFIX="$prefix" "$WINESERVER" -k 2>/dev/null || true
+    return "$status"
+}
+
 # --- A slow device -----------------------------------------------------------
 # Many requests in flight keep a fast device busy; on a slow one they must at
 # least not slow it down. The block layer's throttle (cgroup v1 blkio) turns
@@ -250,6 +295,14 @@ for tree in "${trees[@]}"; do
     if may_drop_caches && cold_tree "$tree"; then
         echo
         time_tools_cold "$tree"
+        if [ "$tree" = /usr ]; then
+            echo
+            time_cancel_cold
+        fi
+    fi
+    if [ "$tree" = /usr ] && ! may_drop_caches; then
+        echo
+        echo "cancel timing skipped: it needs cold runs"
     fi
     if [ "$SWEEP" = 1 ]; then
         echo
