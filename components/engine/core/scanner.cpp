@@ -47,7 +47,7 @@ constexpr std::size_t kParentsToRelease = 8;
 // running elsewhere, which the system adds up once per clock tick, is off by
 // a few percent at most.
 constexpr Clock::duration kReviewWindow =
-    std::max<Clock::duration>(std::chrono::milliseconds(50), 8 * orvane::kProcessCpuTimeStep);
+    std::max<Clock::duration>(std::chrono::milliseconds(20), 8 * orvane::kProcessCpuTimeStep);
 
 // A fixed count starts every worker at once and never grows.
 PoolGrowth PoolFor(const ScanOptions& options) {
