@@ -278,8 +278,7 @@ sweep_slow_device() {
 
 echo "machine: $(nproc) cores, $(uname -sr), load $(cut -d' ' -f1-3 /proc/loadavg)"
 may_drop_caches || echo "cold-cache runs skipped: dropping the page cache needs root and a writable /proc/sys/vm/drop_caches"
-mkdir -p "$BENCH/nothing"
-echo "orvane-scan: $SCAN (default threads: $("$SCAN" --quiet "$BENCH/nothing" | sed -n 's/.*, \([0-9]*\) threads\?$/\1/p'))"
+echo "orvane-scan: $SCAN (default workers: one per core, more while they wait on the device)"
 status=0
 trees=()
 wanted generated && make_tree generated && trees+=("$BENCH/generated")

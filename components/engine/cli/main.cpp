@@ -72,7 +72,8 @@ constexpr char kUsage[] =
     "  --html FILE  also write the report as a page to open in a browser\n"
     "  --compare OLD.json  list what changed since that earlier report\n"
     "  --tree N     folders the report's tree and map keep (default 5000; 0: none)\n"
-    "  --threads N  worker threads (default: tuned for this machine)\n"
+    "  --threads N  worker threads (default: one per core, more while they wait\n"
+    "               on the device)\n"
     "  --top N      length of the largest-folder, file and type lists (default 20)\n"
     "  --quiet      no progress line on a terminal\n"
     "  --version    print the version and exit\n";

@@ -43,9 +43,10 @@ constexpr std::chrono::milliseconds kLastDescriptorWait{1000};
 // Parents' folders closed at a time to make room.
 constexpr std::size_t kParentsToRelease = 8;
 
-// How often the pool may grow: long enough that the CPU time of threads
-// running elsewhere, which the system adds up once per clock tick, is off by
-// a few percent at most.
+// How often the pool may grow: soon, since a cold scan runs slowly until it
+// does, yet long enough that the CPU time of threads running on another core,
+// added up once per clock tick, is off by a tenth at most (warm scans use 95%
+// of the cores; growing needs under 80%).
 constexpr Clock::duration kReviewWindow =
     std::max<Clock::duration>(std::chrono::milliseconds(20), 8 * orvane::kProcessCpuTimeStep);
 
