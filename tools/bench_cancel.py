@@ -28,26 +28,15 @@ import sys
 import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-from bench_run import drop_caches  # noqa: E402
+from bench_run import drop_caches, leading_options  # noqa: E402
 
 PROMISE_MS = 200.0
 
 
 def parse(argv):
     options = {"rounds": 5, "delays": [100, 300, 600], "cold": False}
-    i = 0
-    while i < len(argv) and argv[i].startswith("--"):
-        if argv[i] == "--cold":
-            options["cold"] = True
-            i += 1
-            continue
-        if argv[i] == "--rounds":
-            options["rounds"] = int(argv[i + 1])
-        elif argv[i] == "--delays":
-            options["delays"] = [int(ms) for ms in argv[i + 1].split(",")]
-        else:
-            sys.exit("unknown option " + argv[i])
-        i += 2
+    i = leading_options(argv, options, {
+        "rounds": int, "delays": lambda ms: [int(one) for one in ms.split(",")]})
     if len(argv) < i + 4 or argv[i] not in ("signal", "component") or argv[i + 2] != "--":
         sys.exit(__doc__)
     return options, argv[i], argv[i + 1], argv[i + 3:]

@@ -27,22 +27,30 @@ import tempfile
 import time
 
 
-def parse(argv):
-    options = {"rounds": 7, "warmup": 1, "cold": False, "save": None}
-    commands = []
+def leading_options(argv, options, converters):
+    """Reads the --options in front of the arguments into `options`: a name
+    with a converter takes the next argument, one without is a flag. Returns
+    where the arguments start."""
     i = 0
     while i < len(argv) and argv[i].startswith("--"):
-        if argv[i] == "--cold":
-            options["cold"] = True
-            i += 1
-            continue
-        if argv[i] in ("--rounds", "--warmup"):
-            options[argv[i][2:]] = int(argv[i + 1])
-        elif argv[i] == "--save":
-            options["save"] = argv[i + 1]
-        else:
+        name = argv[i][2:]
+        if name not in options:
             sys.exit("unknown option " + argv[i])
-        i += 2
+        if name in converters:
+            if i + 1 >= len(argv):
+                sys.exit(argv[i] + " needs a value")
+            options[name] = converters[name](argv[i + 1])
+            i += 2
+        else:
+            options[name] = True
+            i += 1
+    return i
+
+
+def parse(argv):
+    options = {"rounds": 7, "warmup": 1, "cold": False, "save": None}
+    i = leading_options(argv, options, {"rounds": int, "warmup": int, "save": str})
+    commands = []
     # LABEL -- CMD ... up to the next "LABEL --" pair.
     while i < len(argv):
         label = argv[i]
