@@ -278,6 +278,7 @@ sweep_slow_device() {
 
 echo "machine: $(nproc) cores, $(uname -sr), load $(cut -d' ' -f1-3 /proc/loadavg)"
 may_drop_caches || echo "cold-cache runs skipped: dropping the page cache needs root and a writable /proc/sys/vm/drop_caches"
+mkdir -p "$BENCH"  # the reports and saved tables, even when no tree is made
 echo "orvane-scan: $SCAN (default workers: one per core, more while they wait on the device)"
 status=0
 trees=()
