@@ -2,6 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <new>
 #include <vector>
 
 #include "nt_api.h"
@@ -46,34 +49,61 @@ constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // out because older SDK headers lack the last two.
 constexpr DWORD kOnlineOnlyAttributes = 0x00001000 | 0x00040000 | 0x00400000;
 
+// 64-bit units: the listing's entries need 8-byte alignment.
+using ListingMemory = std::unique_ptr<std::uint64_t[]>;
+
 // Listing buffers are large, and a walk may hold thousands of folders open
-// at once (a deep chain): a folder borrows a buffer only while it is being
-// read, from a spare kept per thread.
+// at once (a deep chain), so a folder borrows a buffer only while it is being
+// read, from the spares of the reader that opened it: as many are made as
+// folders are read at once. Not a spare per thread: with MinGW a
+// thread_local's destructor runs after the thread's TLS storage has been
+// freed, and frees what it reads there.
+class BufferPool {
+public:
+    ListingMemory Take() {
+        {
+            std::lock_guard lock(mutex_);
+            if (!spares_.empty()) {
+                ListingMemory buffer = std::move(spares_.back());
+                spares_.pop_back();
+                return buffer;
+            }
+        }
+        return ListingMemory(new std::uint64_t[kBufferBytes / sizeof(std::uint64_t)]);
+    }
+
+    void Give(ListingMemory buffer) noexcept {
+        std::lock_guard lock(mutex_);
+        try {
+            spares_.push_back(std::move(buffer));
+        } catch (const std::bad_alloc&) {
+            // Without room for it in the list the buffer is simply freed.
+        }
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<ListingMemory> spares_;
+};
+
 class ListingBuffer {
 public:
-    ListingBuffer() = default;
+    explicit ListingBuffer(std::shared_ptr<BufferPool> pool) : pool_(std::move(pool)) {}
     ListingBuffer(const ListingBuffer&) = delete;
     ListingBuffer& operator=(const ListingBuffer&) = delete;
     ~ListingBuffer() { Release(); }
 
     std::uint64_t* Acquire() {
-        if (!data_) {
-            data_ = std::move(Spare());
-            if (!data_) data_.reset(new std::uint64_t[kBufferBytes / sizeof(std::uint64_t)]);
-        }
+        if (!data_) data_ = pool_->Take();
         return data_.get();
     }
-    void Release() {
-        if (data_ && !Spare()) Spare() = std::move(data_);
-        data_.reset();
+    void Release() noexcept {
+        if (data_) pool_->Give(std::move(data_));
     }
 
 private:
-    static std::unique_ptr<std::uint64_t[]>& Spare() {
-        thread_local std::unique_ptr<std::uint64_t[]> spare;
-        return spare;
-    }
-    std::unique_ptr<std::uint64_t[]> data_;  // 64-bit units: the entries need 8-byte alignment
+    std::shared_ptr<BufferPool> pool_;  // the handle may outlive its reader
+    ListingMemory data_;
 };
 
 std::uint64_t FileIdOf(const LARGE_INTEGER& id) {
@@ -99,7 +129,8 @@ bool IsDotOrDotDot(NativeStringView name) { return name == L"." || name == L".."
 
 class NtDirectoryHandle final : public DirectoryHandle {
 public:
-    NtDirectoryHandle(HANDLE handle, bool ids_unique) : handle_(handle), ids_unique_(ids_unique) {}
+    NtDirectoryHandle(HANDLE handle, bool ids_unique, std::shared_ptr<BufferPool> buffers)
+        : handle_(handle), ids_unique_(ids_unique), buffer_(std::move(buffers)) {}
 
     HANDLE get() const { return handle_.get(); }
     bool ids_unique() const { return ids_unique_; }
@@ -230,7 +261,9 @@ public:
         result.self = RootStats(handle.get());
         const bool ids_unique = HasVolumeWideFileIds(handle.get());
         if (!ids_unique) result.self.file_id = 0;
-        result.handle = std::make_unique<NtDirectoryHandle>(handle.release(), ids_unique);
+        // Made before the handle is let go, so that running out of memory closes it.
+        result.handle = std::make_unique<NtDirectoryHandle>(handle.get(), ids_unique, buffers_);
+        (void)handle.release();
         return result;
     }
 
@@ -265,11 +298,15 @@ public:
         // listed is not entered either; the folder stays counted as listed.
         if (!IsListedFolder(handle.get(), listed_id)) return result;
         result.handle =
-            std::make_unique<NtDirectoryHandle>(handle.release(), nt_parent.ids_unique());
+            std::make_unique<NtDirectoryHandle>(handle.get(), nt_parent.ids_unique(), buffers_);
+        (void)handle.release();
         return result;
     }
 
     NativeChar Separator() const override { return L'\\'; }
+
+private:
+    const std::shared_ptr<BufferPool> buffers_ = std::make_shared<BufferPool>();
 };
 
 }  // namespace
