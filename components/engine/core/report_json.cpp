@@ -118,6 +118,10 @@ public:
         Separate();
         out_ += std::to_string(value);
     }
+    void NumberField(std::string_view key, std::uint64_t value) {
+        Key(key);
+        Number(value);
+    }
     void Raw(std::string_view text) {
         Separate();
         out_ += text;
@@ -224,32 +228,24 @@ namespace {
 void WriteTotals(JsonWriter& json, const ScanTotals& totals) {
     json.Key("totals");
     json.BeginObject();
-    json.Key("files");
-    json.Number(totals.files);
-    json.Key("folders");
-    json.Number(totals.folders);
-    json.Key("entries");
-    json.Number(totals.files + totals.folders);
-    json.Key("allocated_bytes");
-    json.Number(totals.allocated_bytes);
-    json.Key("apparent_bytes");
-    json.Number(totals.apparent_bytes);
+    json.NumberField("files", totals.files);
+    json.NumberField("folders", totals.folders);
+    json.NumberField("entries", totals.files + totals.folders);
+    json.NumberField("allocated_bytes", totals.allocated_bytes);
+    json.NumberField("apparent_bytes", totals.apparent_bytes);
     json.Key("bytes_saturated");
     json.Raw(totals.bytes_saturated ? "true" : "false");
     json.Key("hard_links_exact");
     json.Raw(totals.hard_links_exact ? "true" : "false");
-    json.Key("unreadable_folders");
-    json.Number(totals.unreadable_folders);
+    json.NumberField("unreadable_folders", totals.unreadable_folders);
     json.Key("duration_seconds");
     json.Raw(orvane::SecondsText(totals.duration));
     json.EndObject();
 }
 
 void WriteSizes(JsonWriter& json, std::uint64_t allocated, std::uint64_t apparent) {
-    json.Key("allocated_bytes");
-    json.Number(allocated);
-    json.Key("apparent_bytes");
-    json.Number(apparent);
+    json.NumberField("allocated_bytes", allocated);
+    json.NumberField("apparent_bytes", apparent);
 }
 
 void WriteLists(JsonWriter& json, const ScanResult& result) {
@@ -259,10 +255,8 @@ void WriteLists(JsonWriter& json, const ScanResult& result) {
         json.BeginObject();
         json.NativeField("path", folder.path);
         WriteSizes(json, folder.allocated_bytes, folder.apparent_bytes);
-        json.Key("files");
-        json.Number(folder.files);
-        json.Key("folders");
-        json.Number(folder.folders);
+        json.NumberField("files", folder.files);
+        json.NumberField("folders", folder.folders);
         json.EndObject();
     }
     json.EndArray();
@@ -282,8 +276,7 @@ void WriteLists(JsonWriter& json, const ScanResult& result) {
     for (const FileTypeSize& type : result.largest_types) {
         json.BeginObject();
         json.NativeField("extension", type.extension);
-        json.Key("files");
-        json.Number(type.files);
+        json.NumberField("files", type.files);
         WriteSizes(json, type.allocated_bytes, type.apparent_bytes);
         json.EndObject();
     }
@@ -303,25 +296,21 @@ void WriteLists(JsonWriter& json, const ScanResult& result) {
 
 void WriteSums(JsonWriter& json, const FolderSums& sums) {
     WriteSizes(json, sums.allocated_bytes, sums.apparent_bytes);
-    json.Key("files");
-    json.Number(sums.files);
-    json.Key("folders");
-    json.Number(sums.folders);
+    json.NumberField("files", sums.files);
+    json.NumberField("folders", sums.folders);
 }
 
 void WriteTree(JsonWriter& json, const FolderTree& tree) {
     json.Key("tree");
     json.BeginObject();
-    json.Key("limit");
-    json.Number(tree.limit);
+    json.NumberField("limit", tree.limit);
     json.Key("folders");
     json.BeginArray();
     for (const TreeFolder& folder : tree.folders) {
         json.BeginLineObject();
         json.NativeField("name", folder.name);
         if (folder.parent != TreeFolder::kNoParent) {
-            json.Key("parent");
-            json.Number(folder.parent);
+            json.NumberField("parent", folder.parent);
         }
         WriteSums(json, folder.subtree);
         json.Key("other");
@@ -349,12 +338,9 @@ void WriteLedger(JsonWriter& json, const Ledger& ledger) {
     }
     json.Key("remainder_bytes");
     json.Raw(std::to_string(ledger.remainder_bytes));
-    json.Key("unreadable_folders");
-    json.Number(ledger.unreadable_folders);
-    json.Key("online_only_bytes");
-    json.Number(ledger.online_only_bytes);
-    json.Key("compression_saved_bytes");
-    json.Number(ledger.compression_saved_bytes);
+    json.NumberField("unreadable_folders", ledger.unreadable_folders);
+    json.NumberField("online_only_bytes", ledger.online_only_bytes);
+    json.NumberField("compression_saved_bytes", ledger.compression_saved_bytes);
     if (!ledger.volume_serial.empty()) {
         json.Key("volume_serial");
         json.String(ledger.volume_serial);
@@ -373,15 +359,12 @@ void WritePrevious(JsonWriter& json, const PreviousTotals& previous) {
     }
     json.Key("totals");
     json.BeginObject();
-    json.Key("files");
-    json.Number(previous.files);
-    json.Key("folders");
-    json.Number(previous.folders);
+    json.NumberField("files", previous.files);
+    json.NumberField("folders", previous.folders);
     WriteSizes(json, previous.allocated_bytes, previous.apparent_bytes);
     json.EndObject();
     if (previous.used_bytes) {
-        json.Key("used_bytes");
-        json.Number(*previous.used_bytes);
+        json.NumberField("used_bytes", *previous.used_bytes);
     }
     json.EndObject();
 }
@@ -397,10 +380,8 @@ void WriteChanges(JsonWriter& json, const ReportChanges& changes) {
         json.NativeField("path", change.path);
         json.Key("kind");
         json.String(change.folder ? "folder" : "file");
-        json.Key("allocated_before");
-        json.Number(change.allocated_before);
-        json.Key("allocated_after");
-        json.Number(change.allocated_after);
+        json.NumberField("allocated_before", change.allocated_before);
+        json.NumberField("allocated_after", change.allocated_after);
         json.EndObject();
     }
     json.EndArray();
@@ -455,8 +436,7 @@ std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda) {
     json.BeginObject();
     json.Key("format");
     json.String("orvane-analysis-report");
-    json.Key("version");
-    json.Number(2);
+    json.NumberField("version", 2);
     json.NativeField("root", result.root);
     json.Key("status");
     json.String(StatusName(result.status));
@@ -466,8 +446,7 @@ std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda) {
     }
     json.Key("started_at");
     json.String(Iso8601Utc(result.started_at));
-    json.Key("threads");
-    json.Number(result.threads);
+    json.NumberField("threads", result.threads);
     WriteTotals(json, result.totals);
     if (addenda.ledger) WriteLedger(json, *addenda.ledger);
     if (addenda.changes) WriteChanges(json, *addenda.changes);
