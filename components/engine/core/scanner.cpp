@@ -424,18 +424,27 @@ private:
     // Shows `folder` as the one being scanned; false when another was shown
     // too recently. A display polls a few times a second, and building the
     // path of every folder would cost more than the walk on deep trees.
+    // The pause after a path also grows with what building it cost: on a busy
+    // machine a deep chain's path can take longer than the interval itself,
+    // and every folder would then rebuild it (quadratic in the depth).
     bool PublishCurrentFolder(const FolderNode& folder, Worker& worker) {
         auto now = Clock::now().time_since_epoch().count();
         auto last = last_publish_.load(std::memory_order_relaxed);
-        if (last != 0 && now - last < kPublishInterval) return false;
+        const auto pause = std::max(
+            kPublishInterval, kPublishCostFactor * publish_cost_.load(std::memory_order_relaxed));
+        if (last != 0 && now - last < pause) return false;
         if (!last_publish_.compare_exchange_strong(last, now, std::memory_order_relaxed))
             return false;
         BuildFullPath(folder, separator_, worker.path);
+        publish_cost_.store(Clock::now().time_since_epoch().count() - now,
+                            std::memory_order_relaxed);
         std::lock_guard lock(progress_.path_lock);
         progress_.current_folder.swap(worker.path);
         return true;
     }
 
+    // Building shown paths takes at most about a twentieth of the walk's time.
+    static constexpr Clock::rep kPublishCostFactor = 20;
     static constexpr Clock::rep kPublishInterval =
         std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(10)).count();
 
@@ -512,6 +521,7 @@ private:
     bool no_thread_ = false;  // set before the walk ends, read by Finish
     std::atomic<bool> out_of_descriptors_{false};
     std::atomic<Clock::rep> last_publish_{0};
+    std::atomic<Clock::rep> publish_cost_{0};  // how long the last shown path took to build
 
     // One for the most workers the walk may run; the first `started_threads_`
     // have a thread.
