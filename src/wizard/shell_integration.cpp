@@ -69,6 +69,8 @@ void frmWizard::AnnotateForAssistiveTechnology() {
                                        ? std::wstring(L"Not accessible and cannot be analyzed")
                                        : std::wstring();
                         }});
+    AnnotateAccessible(txtRunProblems.hWnd(),
+                       {[] { return std::wstring(L"Drives without a report"); }, nullptr, nullptr});
     AnnotateAccessible(pbDiskProgress.hWnd(), {NamedBy(lblDiskProgStatus), nullptr, nullptr});
     AnnotateAccessible(pbOverallProgress.hWnd(), {NamedBy(lblOverallProgress), nullptr, nullptr});
     // The lines say what they show as their value, under the label's name.
