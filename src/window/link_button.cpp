@@ -34,8 +34,8 @@ void LinkButton::Draw(const DRAWITEMSTRUCT& item) const noexcept {
     ::FillRect(dc, &item.rcItem, ::GetSysColorBrush(COLOR_BTNFACE));
     const scoped_select font(dc, link_font_ ? link_font_ : WindowFont(item.hwndItem));
     ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, ::GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT
-                                                                       : COLOR_HOTLIGHT));
+    ::SetTextColor(dc,
+                   (item.itemState & ODS_DISABLED) ? ::GetSysColor(COLOR_GRAYTEXT) : text_colour_);
     RECT text = item.rcItem;
     const UINT format = DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER | DT_END_ELLIPSIS;
     ::DrawTextW(dc, caption_.c_str(), static_cast<int>(caption_.size()), &text, format);
@@ -49,6 +49,11 @@ void LinkButton::Draw(const DRAWITEMSTRUCT& item) const noexcept {
         measured.right = std::min(measured.right + 1, item.rcItem.right);
         ::DrawFocusRect(dc, &measured);
     }
+}
+
+void LinkButton::SetTextColour(COLORREF colour) noexcept {
+    text_colour_ = colour;
+    if (hWnd()) ::InvalidateRect(hWnd(), nullptr, TRUE);
 }
 
 LRESULT CALLBACK LinkButton::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
@@ -83,8 +88,9 @@ LRESULT CALLBACK LinkButton::SubclassProc(HWND hwnd, UINT message, WPARAM wParam
 // --- NoteBox ------------------------------------------------------------------
 
 void NoteBox::Create(HWND parent, const TwipsScale& scale) {
-    CreateWindowIn(parent, scale,
-                   {WC_EDITW, ES_LEFT | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_TABSTOP, 0});
+    CreateWindowIn(
+        parent, scale,
+        {WC_EDITW, ES_LEFT | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_TABSTOP, 0});
 }
 
 void NoteBox::SetLines(const std::vector<std::wstring>& lines) {

@@ -2,8 +2,9 @@
 // and a note of several lines that the user can read, scroll and select.
 // The link is an owner-drawn button, so it takes the focus, joins the tab
 // order and answers Space like any button and Enter like the focused push
-// button; it is drawn as a link in the system's link colour, which high
-// contrast sets too, and its accessible name is its text.
+// button; it is drawn as a link in the colour its form chooses (the system's
+// link colour, which high contrast sets too), and its accessible name is its
+// text.
 #pragma once
 
 #include <windows.h>
@@ -22,6 +23,8 @@ public:
     bool TakesFocus() const noexcept override { return true; }
     // The underlined face the text is drawn in (the window's font without it).
     void SetLinkFont(HFONT font) noexcept { link_font_ = font; }
+    // The text's colour; the system's link colour until set.
+    void SetTextColour(COLORREF colour) noexcept;
     // WM_DRAWITEM for this control, which its container passes on.
     void Draw(const DRAWITEMSTRUCT& item) const noexcept;
 
@@ -29,6 +32,7 @@ private:
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR data) noexcept;
     HFONT link_font_ = nullptr;
+    COLORREF text_colour_ = ::GetSysColor(COLOR_HOTLIGHT);
 };
 
 // A read-only text of several lines on the page's face, with a scroll bar

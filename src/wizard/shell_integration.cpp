@@ -56,6 +56,8 @@ void frmWizard::ApplySystemColours() {
         frame->SetFace(::GetSysColor(COLOR_BTNFACE), true);
     window_brush_.reset(::CreateSolidBrush(::GetSysColor(COLOR_WINDOW)));
     lvwDrives.UseSystemColours();
+    lnkViewReport.SetTextColour(LinkTextColour(
+        ::GetSysColor(COLOR_HOTLIGHT), ::GetSysColor(COLOR_BTNFACE), ::GetSysColor(COLOR_BTNTEXT)));
     if (hwnd())
         ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }

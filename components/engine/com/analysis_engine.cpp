@@ -216,14 +216,16 @@ void AnalysisEngine::RecordOutcome() {
     if (!index.empty() && ::GetFileAttributesW(index.c_str()) != INVALID_FILE_ATTRIBUTES)
         record_.IndexAvailable(index);
     if (!outcome_.unreadable_reason.empty()) {
-        record_.AddProblem({drive, kDriveNotRead,
-                            L"Drive " + drive + L" could not be read (" +
-                                outcome_.unreadable_reason + L")."});
+        record_.AddProblem(
+            {drive, kDriveNotRead,
+             L"Drive " + drive + L" could not be read (" + outcome_.unreadable_reason + L")."});
     } else if (FAILED(report_result_)) {
-        const std::wstring why =
-            report_failure_.empty()
-                ? L"(" + WideFromUtf8(SystemErrorText(static_cast<int>(HRESULT_CODE(report_result_)))) + L")."
-                : report_failure_;
+        const std::wstring why = report_failure_.empty()
+                                     ? L"(" +
+                                           WideFromUtf8(SystemErrorText(
+                                               static_cast<int>(HRESULT_CODE(report_result_)))) +
+                                           L")."
+                                     : report_failure_;
         record_.AddProblem({drive, kReportNotSaved,
                             L"The analysis of drive " + drive + L" could not be saved: " + why});
     } else {
@@ -235,7 +237,8 @@ void AnalysisEngine::WriteReport() {
     outcome_ = DriveOutcome{};
     report_result_ = Guarded([&] {
         const ScanResult result = scanner_->TakeResult();
-        if (result.status == ScanStatus::kRootUnreadable) outcome_.unreadable_reason = RootReason(result);
+        if (result.status == ScanStatus::kRootUnreadable)
+            outcome_.unreadable_reason = RootReason(result);
         std::wstring folder;
         const HRESULT hr = EnsureReportsFolder(folder);
         if (FAILED(hr)) {

@@ -11,8 +11,7 @@ using orvane::com::Guarded;
 
 // A path, or an empty text and S_FALSE when there is none.
 HRESULT ReturnPath(const std::wstring& path, BSTR* out) {
-    const HRESULT hr =
-        orvane::com::ReturnBstr(path.c_str(), static_cast<UINT>(path.size()), out);
+    const HRESULT hr = orvane::com::ReturnBstr(path.c_str(), static_cast<UINT>(path.size()), out);
     return SUCCEEDED(hr) && path.empty() ? S_FALSE : hr;
 }
 
@@ -69,12 +68,12 @@ HRESULT RunRecord::GetProblem(long index, BSTR* drive, long* kind,
         std::lock_guard lock(mutex_);
         if (index < 0 || static_cast<std::size_t>(index) >= problems_.size()) return E_INVALIDARG;
         const DriveProblem& problem = problems_[static_cast<std::size_t>(index)];
-        const HRESULT hr = orvane::com::ReturnBstr(
-            problem.drive.c_str(), static_cast<UINT>(problem.drive.size()), drive);
+        const HRESULT hr = orvane::com::ReturnBstr(problem.drive.c_str(),
+                                                   static_cast<UINT>(problem.drive.size()), drive);
         if (FAILED(hr)) return hr;
-        const HRESULT words = orvane::com::ReturnBstr(
-            problem.description.c_str(), static_cast<UINT>(problem.description.size()),
-            description);
+        const HRESULT words =
+            orvane::com::ReturnBstr(problem.description.c_str(),
+                                    static_cast<UINT>(problem.description.size()), description);
         if (FAILED(words)) {
             ::SysFreeString(*drive);
             *drive = nullptr;
