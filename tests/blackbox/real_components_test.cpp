@@ -186,6 +186,31 @@ TEST(RealComponents, AnalysingADriveEndsInFinishWritesItsReportAndOffersToOpenIt
     EXPECT_EQ(*exitCode, 0u);
 }
 
+// Several drives: one link to the index that lists their reports.
+TEST(RealComponents, ARunOfSeveralDrivesOffersTheReportsIndex) {
+    if (!TestDrivesPrepared()) GTEST_SKIP() << "needs the test drives of ./orvane test";
+    if (!RecordingBrowser::Available()) GTEST_SKIP() << "needs Wine's winebrowser";
+    RecordingBrowser browser;
+    ASSERT_TRUE(browser.ready());
+    ProgramUnderTest program(StartOptions().RealComponents());
+    ASSERT_EQ("", program.failure());
+    ASSERT_NE(nullptr, program.WaitUntilReady()) << "the wizard did not come up";
+    ASSERT_TRUE(CheckOnly(program, L"DH"));
+    Click(program.Control(ids::cmdNext));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Control(ids::cmdCancel)) == L"Finish"; }))
+        << "the run did not finish";
+    const HWND link = program.Control(ids::lnkViewReport);
+    ASSERT_TRUE(Visible(link));
+    EXPECT_EQ(Text(link), L"View the reports");
+    Click(link);
+    ASSERT_TRUE(WaitUntil([&] { return !browser.Opened().empty(); })) << "the link opened nothing";
+    const std::string opened = browser.Opened();
+    EXPECT_EQ(opened.rfind("file://", 0), 0u) << opened;
+    EXPECT_NE(opened.find("/Reports/index.html\n"), std::string::npos) << opened;
+    Click(program.Control(ids::cmdCancel));
+    ASSERT_TRUE(program.WaitForExit().has_value()) << "Finish did not end the program";
+}
+
 // Puts a file where the reports folder goes, so that no report can be
 // saved, and puts the folder back afterwards.
 class BlockedReportsFolder {
