@@ -3,13 +3,13 @@
 #include <chrono>
 #include <string>
 
+#include "core/scan_names.h"
 #include "orvane/com_guard.h"
 #include "orvane/system_error.h"
 
 #include "error_info.h"
 #include "message_pump.h"
 #include "report_folder.h"
-#include "core/scan_names.h"
 #include "report_store.h"
 #include "status_text.h"
 
@@ -77,6 +77,10 @@ SYSTEMTIME LocalStartTime(const ScanResult& result) {
         ::GetLocalTime(&started);
     }
     return started;
+}
+
+std::wstring SystemReason(HRESULT hr) {
+    return WideFromUtf8(SystemErrorText(static_cast<int>(HRESULT_CODE(hr))));
 }
 
 // Why the drive's root could not be opened, in the system's words where
@@ -220,12 +224,8 @@ void AnalysisEngine::RecordOutcome() {
             {drive, kDriveNotRead,
              L"Drive " + drive + L" could not be read (" + outcome_.unreadable_reason + L")."});
     } else if (FAILED(report_result_)) {
-        const std::wstring why = report_failure_.empty()
-                                     ? L"(" +
-                                           WideFromUtf8(SystemErrorText(
-                                               static_cast<int>(HRESULT_CODE(report_result_)))) +
-                                           L")."
-                                     : report_failure_;
+        const std::wstring why =
+            report_failure_.empty() ? L"(" + SystemReason(report_result_) + L")." : report_failure_;
         record_.AddProblem({drive, kReportNotSaved,
                             L"The analysis of drive " + drive + L" could not be saved: " + why});
     } else {
@@ -242,9 +242,8 @@ void AnalysisEngine::WriteReport() {
         std::wstring folder;
         const HRESULT hr = EnsureReportsFolder(folder);
         if (FAILED(hr)) {
-            report_failure_ = L"the reports folder could not be created (" +
-                              WideFromUtf8(SystemErrorText(static_cast<int>(HRESULT_CODE(hr)))) +
-                              L").";
+            report_failure_ =
+                L"the reports folder could not be created (" + SystemReason(hr) + L").";
             return hr;
         }
         outcome_.folder = folder;
@@ -320,10 +319,6 @@ HRESULT AnalysisEngine::Cancel() {
         return S_OK;
     });
 }
-
-}  // namespace orvane::engine::com
-
-namespace orvane::engine::com {
 
 HRESULT AnalysisEngine::GetReportPage(BSTR* pbstrPath) { return record_.GetReportPage(pbstrPath); }
 
