@@ -409,6 +409,7 @@ LRESULT Frame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORBTN:
         case WM_CTLCOLORLISTBOX:
+        case WM_DRAWITEM:
             // The form handles its controls' notifications, wherever they sit.
             return ::SendMessageW(::GetParent(self), message, wParam, lParam);
         default:

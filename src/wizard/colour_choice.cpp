@@ -42,6 +42,12 @@ COLORREF GreyedTextColour(COLORREF gray_text, COLORREF background, COLORREF norm
     return ContrastRatio(gray_text, background) >= kReadableGrey ? gray_text : normal_text;
 }
 
+COLORREF LinkTextColour(COLORREF hot_light, COLORREF background, COLORREF normal_text) {
+    // A link is text, and must read as well; the underline still marks it.
+    constexpr double kReadableText = 4.5;
+    return ContrastRatio(hot_light, background) >= kReadableText ? hot_light : normal_text;
+}
+
 bool HighContrastOn() noexcept {
     HIGHCONTRASTW settings{};
     settings.cbSize = sizeof(settings);

@@ -28,6 +28,8 @@ enum ControlId : int {
     lblFileFldCount = 118,
     lblFolderName = 119,
     Label3 = 120,
+    lnkViewReport = 121,
+    txtRunProblems = 122,
 };
 
 // Timer identifier of tmrProgress on the wizard window.

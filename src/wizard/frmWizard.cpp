@@ -17,12 +17,13 @@ constexpr DWORD kWindowStyle =
 constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 
 // "MS Sans Serif" 8.25 pt at the screen's resolution.
-unique_hfont CreateFormFont(int weight) {
+unique_hfont CreateFormFont(int weight, bool underline = false) {
     unique_window_dc screen(nullptr);
     const int dpi_y = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
     LOGFONTW lf{};
     lf.lfHeight = -::MulDiv(825, dpi_y, 7200);
     lf.lfWeight = weight;
+    lf.lfUnderline = underline ? TRUE : FALSE;
     lf.lfCharSet = ANSI_CHARSET;
     lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
     lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
@@ -127,6 +128,7 @@ SIZE frmWizard::BannerSize() const noexcept {
 void frmWizard::CreateFonts() {
     font_ = CreateFormFont(FW_NORMAL);
     bold_font_ = CreateFormFont(FW_BOLD);
+    link_font_ = CreateFormFont(FW_NORMAL, true);
 }
 
 void frmWizard::CreateControls() {
@@ -143,6 +145,10 @@ void frmWizard::CreateControls() {
     txtLoading.Create(frmDrives.hWnd(), scale_);
     lvwDrives.Create(frmDrives.hWnd(), scale_, 1440);
     frmProgress.Create(form, scale_);
+    lnkViewReport.SetVisible(false);
+    lnkViewReport.Create(frmProgress.hWnd(), scale_);
+    txtRunProblems.SetVisible(false);
+    txtRunProblems.Create(frmProgress.hWnd(), scale_);
     chkCloseWhenDone.Create(frmProgress.hWnd(), scale_);
     pbOverallProgress.Create(frmProgress.hWnd(), scale_);
     pbDiskProgress.Create(frmProgress.hWnd(), scale_);
@@ -155,6 +161,7 @@ void frmWizard::CreateControls() {
 
     for (Control* control : AllControls()) control->SetFont(font_.get());
     lblTitle.SetFont(bold_font_.get());
+    lnkViewReport.SetLinkFont(link_font_.get());
     for (Frame* frame : {&frmTop, &frmBar, &frmDrives, &frmProgress})
         frame->SetCaptionFont(font_.get());
     txtLoading.SetEnabled(false);
@@ -174,6 +181,8 @@ std::vector<Control*> frmWizard::AllControls() {
             &txtLoading,
             &lvwDrives,
             &frmProgress,
+            &txtRunProblems,
+            &lnkViewReport,
             &chkCloseWhenDone,
             &pbOverallProgress,
             &pbDiskProgress,
@@ -245,6 +254,12 @@ LRESULT frmWizard::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 return OnDriveListCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
             break;
         }
+        case WM_DRAWITEM: {
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (item->hwndItem != lnkViewReport.hWnd()) break;
+            lnkViewReport.Draw(*item);
+            return TRUE;
+        }
         case WM_TIMER:
             if (wParam == tmrProgress.Id() && tmrProgress.Ticking()) tmrProgress_Timer();
             return 0;
@@ -271,6 +286,7 @@ void frmWizard::OnClick(int control_id) {
     static constexpr Route kRoutes[] = {
         {ids::cmdNext, &frmWizard::cmdNext_Click},
         {ids::cmdCancel, &frmWizard::cmdCancel_Click},
+        {ids::lnkViewReport, &frmWizard::lnkViewReport_Click},
     };
     if (control_id == ids::chkCloseWhenDone) return chkCloseWhenDone.OnUserClick();
     for (const Route& route : kRoutes)

@@ -24,6 +24,7 @@
 #include "orvane/win32_handles.h"
 #include "window/controls.h"
 #include "window/dialog_window.h"
+#include "window/link_button.h"
 #include "window/taskbar_progress.h"
 #include "wizard/colour_choice.h"
 #include "wizard/control_ids.h"
@@ -37,6 +38,8 @@ inline constexpr double kClientHeightTwips = 5085;
 
 class DriveRoot;
 class EngineClient;
+class EngineReports;
+struct DriveWithoutReport;
 struct EngineProgress;
 
 class frmWizard final : public DialogWindow {
@@ -67,6 +70,11 @@ public:
     ListView lvwDrives{ids::lvwDrives, {360, 480, 5940, 3165}, 7};
     Frame frmProgress{
         ids::frmProgress, {-120, 480, 6975, 4500}, 8, L"Frame4", ::GetSysColor(COLOR_BTNFACE)};
+    // The finished page's link to the run's report and its note of the drives
+    // without one; both hidden until a run is done. They come before the
+    // box in the tab order, as they do on the page (the order is stable).
+    LinkButton lnkViewReport{ids::lnkViewReport, {315, 3090, 5940, 210}, 18, L"View the report"};
+    NoteBox txtRunProblems{ids::txtRunProblems, {315, 840, 5940, 780}, 18};
     CheckBox chkCloseWhenDone{ids::chkCloseWhenDone,
                               {315, 3345, 4650, 255},
                               18,
@@ -144,6 +152,10 @@ public:
     void cmdNext_Click();
     void tmrProgress_Timer();
 
+    // --- The finished page --------------------------------------------------------
+    // Opens the run's report (or the index of several) in the default browser.
+    void lnkViewReport_Click();
+
     // --- The shell, the system colours and assistive technology ----------------
     // The banner's colours now (they follow the system's colours and high contrast).
     const BannerColours& Banner() const noexcept { return banner_colours_; }
@@ -171,6 +183,12 @@ private:
     // What a tick shows of the engine's figures: the folder, the count, the
     // scanned bytes and both bars (at most 97).
     void ShowProgress(const EngineProgress& progress);
+    // After each drive: the page of its report, when the engine offers one.
+    void NoteFinishedDrive();
+    // At the end of a run: the link to the reports and the drives without one.
+    void ShowWhatTheRunLeft();
+    void OfferReports(EngineReports& reports);
+    void ShowDrivesWithoutReport(const std::vector<DriveWithoutReport>& drives);
     LRESULT OnDriveListCustomDraw(NMLVCUSTOMDRAW& draw);
     LRESULT OnCtlColor(UINT message, HDC dc, HWND control);
     void ForgetWindows() noexcept;
@@ -187,6 +205,9 @@ private:
     TwipsScale scale_;
     unique_hfont font_;
     unique_hfont bold_font_;
+    unique_hfont link_font_;
+    std::vector<std::wstring> report_pages_;  // the pages of this run's reports
+    std::wstring report_target_;              // what the link opens
     unique_hbitmap banner_;
     unique_hicon icon_;
     unique_hicon program_icon_;  // from the exe's resources, for Alt+Tab and the taskbar

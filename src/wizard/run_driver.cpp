@@ -82,7 +82,10 @@ void frmWizard::cmdNext_Click() {
         // The drive's own final figures, read once as a tick does: a drive
         // that ends before its first tick would otherwise add the previous
         // drive's bytes again, and the count line would show the last tick's.
-        if (!bCancelled) ShowProgress(Engine().ReadProgress());
+        if (!bCancelled) {
+            ShowProgress(Engine().ReadProgress());
+            NoteFinishedDrive();
+        }
         cyBytesDone = cyBytesDone.SaturatingAdd(cyDriveScanned);
     }
 
@@ -94,6 +97,7 @@ void frmWizard::cmdNext_Click() {
     cmdCancel.SetCaption(L"Finish");
     tmrProgress.SetInterval(0);
     tmrProgress.SetEnabled(false);
+    if (!bCancelled) ShowWhatTheRunLeft();
     if (bCancelled) Unload();
     if (bCloseWhenDone) Unload();
 }

@@ -56,6 +56,8 @@ void frmWizard::ApplySystemColours() {
         frame->SetFace(::GetSysColor(COLOR_BTNFACE), true);
     window_brush_.reset(::CreateSolidBrush(::GetSysColor(COLOR_WINDOW)));
     lvwDrives.UseSystemColours();
+    lnkViewReport.SetTextColour(LinkTextColour(
+        ::GetSysColor(COLOR_HOTLIGHT), ::GetSysColor(COLOR_BTNFACE), ::GetSysColor(COLOR_BTNTEXT)));
     if (hwnd())
         ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
@@ -69,6 +71,8 @@ void frmWizard::AnnotateForAssistiveTechnology() {
                                        ? std::wstring(L"Not accessible and cannot be analyzed")
                                        : std::wstring();
                         }});
+    AnnotateAccessible(txtRunProblems.hWnd(),
+                       {[] { return std::wstring(L"Drives without a report"); }, nullptr, nullptr});
     AnnotateAccessible(pbDiskProgress.hWnd(), {NamedBy(lblDiskProgStatus), nullptr, nullptr});
     AnnotateAccessible(pbOverallProgress.hWnd(), {NamedBy(lblOverallProgress), nullptr, nullptr});
     // The lines say what they show as their value, under the label's name.

@@ -14,6 +14,12 @@ std::wstring BuiltFile(const char* hostPath) { return HostPathToWindows(hostPath
 
 ProgramUnderTest::ProgramUnderTest(const StartOptions& options)
     : log_(folder_.File(L"standin.log")), realComponents_(options.realComponents) {
+    if (!options.installedProgram.empty()) {
+        const std::wstring& exe = options.installedProgram;
+        process_ = Process::Start(exe, exe.substr(0, exe.rfind(L'\\')), {});
+        if (!process_) failure_ = "cannot start " + Narrow(exe);
+        return;
+    }
     const std::wstring exe = folder_.File(L"OrvaneAnalyzer.exe");
     if (!folder_.CopyIn(BuiltFile(ORVANE_PROGRAM_PATH), L"OrvaneAnalyzer.exe")) {
         failure_ = "cannot copy the program from " ORVANE_PROGRAM_PATH;

@@ -34,6 +34,13 @@ struct StartOptions {
         script = std::move(lines);
         return *this;
     }
+    // An installed copy started where it lies, with the components beside it.
+    std::wstring installedProgram;
+    StartOptions& Installed(std::wstring program) {
+        installedProgram = std::move(program);
+        realComponents = true;
+        return *this;
+    }
 };
 
 class ProgramUnderTest {

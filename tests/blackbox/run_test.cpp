@@ -130,6 +130,11 @@ TEST_F(Run, ThreeDrivesInListOrderWithTheirCounterStatusAndBars) {
                                            "FinishDrive", "return FinishDrive done",
                                            "AnalyzeDrive H:", "return AnalyzeDrive done",
                                            "FinishDrive", "return FinishDrive done"));
+    // An engine without the second interface offers no report: the page is
+    // the one the engine's contract alone gives.
+    EXPECT_FALSE(Visible(Control(ids::lnkViewReport)));
+    EXPECT_FALSE(Visible(Control(ids::txtRunProblems)));
+    EXPECT_TRUE(Visible(Control(ids::lblFolderName)));
     SaveScreenshot(L"blackbox-finished", WindowRect(program().wizard()));
 
     // "Finish" closes without a question.

@@ -76,6 +76,16 @@ TEST_F(WizardAccessibility, ListBarsAndLinesAreNamedByTheLabelsBesideThem) {
     EXPECT_EQ(Read(form.lblFileFldCount.hWnd(), Property::Value), L"1234");
 }
 
+TEST_F(WizardAccessibility, TheFinishedPagesLinkSaysWhatItOpensAndTheNoteIsNamed) {
+    EXPECT_EQ(Read(form.lnkViewReport.hWnd(), Property::Name), L"View the report");
+    form.lnkViewReport.SetCaption(L"View the reports");
+    EXPECT_EQ(Read(form.lnkViewReport.hWnd(), Property::Name), L"View the reports");
+    form.txtRunProblems.SetLines({L"Drive G: could not be read (path not found)."});
+    EXPECT_EQ(Read(form.txtRunProblems.hWnd(), Property::Name), L"Drives without a report");
+    EXPECT_EQ(Read(form.txtRunProblems.hWnd(), Property::Value),
+              L"Drive G: could not be read (path not found).");
+}
+
 TEST_F(WizardAccessibility, PageFramesHaveNoNameButKeepTheirCaptions) {
     for (Frame* page : {&form.frmDrives, &form.frmProgress}) {
         EXPECT_EQ(Read(page->hWnd(), Property::Name), L"");

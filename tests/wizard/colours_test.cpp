@@ -47,6 +47,14 @@ TEST(BannerColourChoice, GreyStaysWhereItCanBeReadAndGivesWayWhereNot) {
     EXPECT_EQ(GreyedTextColour(RGB(63, 242, 63), kBlack, kWhite), RGB(63, 242, 63));
 }
 
+TEST(BannerColourChoice, TheLinkColourStaysWhereItReadsAsTextAndGivesWayWhereNot) {
+    const COLORREF face = RGB(240, 240, 240);
+    EXPECT_EQ(LinkTextColour(RGB(0, 102, 204), face, kBlack), RGB(0, 102, 204));
+    // Wine's default link colour on its default face.
+    EXPECT_EQ(LinkTextColour(RGB(224, 224, 224), face, kBlack), kBlack);
+    EXPECT_EQ(LinkTextColour(RGB(0, 0, 200), kBlack, kWhite), kWhite);
+}
+
 TEST(BannerColourChoice, ContrastRatioRunsFromOneToTwentyOne) {
     EXPECT_NEAR(ContrastRatio(kBlack, kWhite), 21.0, 1e-9);
     EXPECT_NEAR(ContrastRatio(RGB(90, 90, 90), RGB(90, 90, 90)), 1.0, 1e-9);

@@ -71,6 +71,8 @@ TEST_F(WizardLayout, ControlsLieWhereTheClientAreaTableSays) {
         {"lblOverallProgress", form.lblOverallProgress.hWnd(), 195, 2985, 3450, 3195},
         {"pbOverallProgress", form.pbOverallProgress.hWnd(), 195, 3240, 6135, 3495},
         {"chkCloseWhenDone", form.chkCloseWhenDone.hWnd(), 195, 3825, 4845, 4080},
+        {"lnkViewReport", form.lnkViewReport.hWnd(), 195, 3570, 6135, 3780},
+        {"txtRunProblems", form.txtRunProblems.hWnd(), 195, 1320, 6135, 2100},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -132,8 +134,9 @@ TEST_F(WizardLayout, StackingAfterLoadKeepsBannerAndButtonRowOverTheDrivePage) {
     EXPECT_EQ(ChildIdsFrontToBack(form.frmTop.hWnd()),
               (std::vector<int>{ids::lblTitle, ids::lblDesc}));
     EXPECT_EQ(ChildIdsFrontToBack(form.frmProgress.hWnd()),
-              (std::vector<int>{ids::chkCloseWhenDone, ids::pbOverallProgress, ids::pbDiskProgress,
-                                ids::lblDiskCount, ids::lblOverallProgress, ids::lblDiskProgStatus,
+              (std::vector<int>{ids::lnkViewReport, ids::txtRunProblems, ids::chkCloseWhenDone,
+                                ids::pbOverallProgress, ids::pbDiskProgress, ids::lblDiskCount,
+                                ids::lblOverallProgress, ids::lblDiskProgStatus,
                                 ids::lblFileFldCount, ids::lblFolderName, ids::Label3}));
     // Frames clip their children and each other.
     EXPECT_TRUE(::GetWindowLongPtrW(form.frmDrives.hWnd(), GWL_STYLE) & WS_CLIPCHILDREN);
@@ -184,6 +187,15 @@ TEST_F(WizardLayout, TabVisitsControlsInTabIndexOrderSkippingHiddenAndDisabled) 
 
     form.ShowPage(form.frmProgress, form.frmDrives);
     ::SetFocus(form.cmdNext.hWnd());
+    EXPECT_EQ(tab(), form.chkCloseWhenDone.hWnd());
+
+    // The finished page's note and link, once shown, come first, as they
+    // stand on the page.
+    form.txtRunProblems.SetVisible(true);
+    form.lnkViewReport.SetVisible(true);
+    ::SetFocus(form.cmdNext.hWnd());
+    EXPECT_EQ(tab(), form.txtRunProblems.hWnd());
+    EXPECT_EQ(tab(), form.lnkViewReport.hWnd());
     EXPECT_EQ(tab(), form.chkCloseWhenDone.hWnd());
 }
 

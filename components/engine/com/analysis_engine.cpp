@@ -3,6 +3,7 @@
 #include <chrono>
 #include <string>
 
+#include "core/scan_names.h"
 #include "orvane/com_guard.h"
 #include "orvane/system_error.h"
 
@@ -62,6 +63,37 @@ private:
 
 constexpr HRESULT kBusy = HRESULT_FROM_WIN32(ERROR_BUSY);
 
+// When the scan started, in local time: the report's file name says it so.
+SYSTEMTIME LocalStartTime(const ScanResult& result) {
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(result.started_at.time_since_epoch());
+    // Unix seconds to FILETIME (100 ns since 1601), then local time.
+    const ULONGLONG ticks =
+        (static_cast<ULONGLONG>(seconds.count()) + 11644473600ULL) * 10000000ULL;
+    FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME utc_time{}, started{};
+    if (!::FileTimeToSystemTime(&utc, &utc_time) ||
+        !::SystemTimeToTzSpecificLocalTime(nullptr, &utc_time, &started)) {
+        ::GetLocalTime(&started);
+    }
+    return started;
+}
+
+std::wstring SystemReason(HRESULT hr) {
+    return WideFromUtf8(SystemErrorText(static_cast<int>(HRESULT_CODE(hr))));
+}
+
+// Why the drive's root could not be opened, in the system's words where
+// the system gave a number.
+std::wstring RootReason(const ScanResult& result) {
+    if (result.root_system_error != 0) {
+        std::wstring text = WideFromUtf8(SystemErrorText(result.root_system_error));
+        while (!text.empty() && (text.back() == L'.' || text.back() == L' ')) text.pop_back();
+        if (!text.empty()) return text;
+    }
+    return WideFromUtf8(OpenErrorWords(result.root_error));
+}
+
 }  // namespace
 
 AnalysisEngine::AnalysisEngine()
@@ -87,6 +119,11 @@ HRESULT AnalysisEngine::QueryInterface(REFIID riid, void** ppv) {
         AddRef();
         return S_OK;
     }
+    if (ppv && IsEqualIID(riid, IID_IAnalysisReports)) {
+        *ppv = static_cast<IAnalysisReports*>(this);
+        AddRef();
+        return S_OK;
+    }
     return Base::QueryInterface(riid, ppv);
 }
 
@@ -95,15 +132,9 @@ HRESULT AnalysisEngine::InterfaceSupportsErrorInfo(REFIID riid) {
 }
 
 HRESULT AnalysisEngine::FinishDrive() {
-    const HRESULT hr = Guarded([&] { return Finish(); });
-    if (SUCCEEDED(hr)) {
-        ClearErrorDescription();
-    } else if (!report_failure_.empty()) {
-        SetErrorDescription(L"The analysis of drive " + std::wstring{drive_letter_, L':'} +
-                                L" could not be saved: " + report_failure_,
-                            IID_IAnalysisEngine);
-    }
-    return hr;
+    // No failure leaves a description: none may linger from an earlier call.
+    ClearErrorDescription();
+    return Guarded([&] { return Finish(); });
 }
 
 HRESULT AnalysisEngine::Analyze(BSTR drive) {
@@ -166,6 +197,7 @@ HRESULT AnalysisEngine::Finish() {
     CallScope call(in_call_);
     cancel_.ResetEvent();
     JoinReportWriter();
+    record_.StartDrive();
     result_taken_ = true;
     abandon_report_ = false;
     report_failure_.clear();
@@ -178,44 +210,61 @@ HRESULT AnalysisEngine::Finish() {
         return S_OK;
     }
     JoinReportWriter();
-    return report_result_;
+    RecordOutcome();
+    return S_OK;
+}
+
+void AnalysisEngine::RecordOutcome() {
+    const std::wstring drive{drive_letter_, L':'};
+    const std::wstring index = outcome_.folder.empty() ? L"" : outcome_.folder + L"\\index.html";
+    if (!index.empty() && ::GetFileAttributesW(index.c_str()) != INVALID_FILE_ATTRIBUTES)
+        record_.IndexAvailable(index);
+    if (!outcome_.unreadable_reason.empty()) {
+        record_.AddProblem(
+            {drive, kDriveNotRead,
+             L"Drive " + drive + L" could not be read (" + outcome_.unreadable_reason + L")."});
+    } else if (FAILED(report_result_)) {
+        const std::wstring why =
+            report_failure_.empty() ? L"(" + SystemReason(report_result_) + L")." : report_failure_;
+        record_.AddProblem({drive, kReportNotSaved,
+                            L"The analysis of drive " + drive + L" could not be saved: " + why});
+    } else {
+        record_.ReportSaved(outcome_.page, index);
+    }
 }
 
 void AnalysisEngine::WriteReport() {
+    outcome_ = DriveOutcome{};
     report_result_ = Guarded([&] {
         const ScanResult result = scanner_->TakeResult();
+        if (result.status == ScanStatus::kRootUnreadable)
+            outcome_.unreadable_reason = RootReason(result);
         std::wstring folder;
-        HRESULT hr = EnsureReportsFolder(folder);
+        const HRESULT hr = EnsureReportsFolder(folder);
         if (FAILED(hr)) {
-            report_failure_ = L"the reports folder could not be created (" +
-                              WideFromUtf8(SystemErrorText(static_cast<int>(HRESULT_CODE(hr)))) +
-                              L").";
-        } else {
-            SYSTEMTIME started{};
-            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                result.started_at.time_since_epoch());
-            // Unix seconds to FILETIME (100 ns since 1601), then local time.
-            const ULONGLONG ticks =
-                (static_cast<ULONGLONG>(seconds.count()) + 11644473600ULL) * 10000000ULL;
-            FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-            SYSTEMTIME utc_time{};
-            if (!::FileTimeToSystemTime(&utc, &utc_time) ||
-                !::SystemTimeToTzSpecificLocalTime(nullptr, &utc_time, &started)) {
-                ::GetLocalTime(&started);
-            }
-            const std::wstring path =
-                UnusedReportPath(folder, ReportFileName(drive_letter_, started));
-            std::string failure;
-            hr = PublishReport(folder, path, result, &abandon_report_, &failure);
-            if (FAILED(hr)) {
-                if (failure.empty()) failure = SystemErrorText(static_cast<int>(HRESULT_CODE(hr)));
-                report_failure_ = L"the report " + path + L" could not be written (" +
-                                  WideFromUtf8(failure) + L").";
-            }
+            report_failure_ =
+                L"the reports folder could not be created (" + SystemReason(hr) + L").";
+            return hr;
         }
-        return hr;
+        outcome_.folder = folder;
+        return SaveReport(folder, result);
     });
     report_done_.SetEvent();
+}
+
+HRESULT AnalysisEngine::SaveReport(const std::wstring& folder, const ScanResult& result) {
+    const std::wstring path =
+        UnusedReportPath(folder, ReportFileName(drive_letter_, LocalStartTime(result)));
+    std::string failure;
+    const HRESULT hr = PublishReport(folder, path, result, &abandon_report_, &failure);
+    if (FAILED(hr)) {
+        if (failure.empty()) failure = SystemErrorText(static_cast<int>(HRESULT_CODE(hr)));
+        report_failure_ =
+            L"the report " + path + L" could not be written (" + WideFromUtf8(failure) + L").";
+    } else {
+        outcome_.page = path.substr(0, path.size() - 5) + L".html";
+    }
+    return hr;
 }
 
 void AnalysisEngine::JoinReportWriter() {
@@ -269,6 +318,17 @@ HRESULT AnalysisEngine::Cancel() {
         }
         return S_OK;
     });
+}
+
+HRESULT AnalysisEngine::GetReportPage(BSTR* pbstrPath) { return record_.GetReportPage(pbstrPath); }
+
+HRESULT AnalysisEngine::GetIndexPage(BSTR* pbstrPath) { return record_.GetIndexPage(pbstrPath); }
+
+HRESULT AnalysisEngine::GetProblemCount(long* plCount) { return record_.GetProblemCount(plCount); }
+
+HRESULT AnalysisEngine::GetProblem(long lIndex, BSTR* pbstrDrive, long* plKind,
+                                   BSTR* pbstrDescription) {
+    return record_.GetProblem(lIndex, pbstrDrive, plKind, pbstrDescription);
 }
 
 }  // namespace orvane::engine::com

@@ -16,20 +16,20 @@
 #include "orvane/com_server.h"
 #include "orvane/components.h"
 #include "orvane/win32_handles.h"
+#include "run_record.h"
 
 namespace orvane::engine::com {
 
 class AnalysisEngine final
     : public orvane::com::DispatchObject<AnalysisEngineReservedSlots, IID_IAnalysisEngine>,
-      public ISupportErrorInfo {
+      public ISupportErrorInfo,
+      public IAnalysisReports {
     using Base = orvane::com::DispatchObject<AnalysisEngineReservedSlots, IID_IAnalysisEngine>;
 
 public:
     AnalysisEngine();
     ~AnalysisEngine() override;
 
-    // A failing FinishDrive leaves error information saying which drive,
-    // what failed and the system's reason.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return Base::AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return Base::Release(); }
@@ -41,12 +41,23 @@ public:
     HRESULT STDMETHODCALLTYPE Cancel() override;
     HRESULT STDMETHODCALLTYPE GetBytesScanned(BSTR* pbstrBytes) override;
 
+    // A report that cannot be saved, and a drive that cannot be read, fail
+    // no call: FinishDrive succeeds and the problem is told here.
+    HRESULT STDMETHODCALLTYPE GetReportPage(BSTR* pbstrPath) override;
+    HRESULT STDMETHODCALLTYPE GetIndexPage(BSTR* pbstrPath) override;
+    HRESULT STDMETHODCALLTYPE GetProblemCount(long* plCount) override;
+    HRESULT STDMETHODCALLTYPE GetProblem(long lIndex, BSTR* pbstrDrive, long* plKind,
+                                         BSTR* pbstrDescription) override;
+
 private:
     HRESULT Analyze(BSTR drive);
     HRESULT Finish();
     void StartScanner(wchar_t drive_letter);
     void WriteReport();
+    HRESULT SaveReport(const std::wstring& folder, const ScanResult& result);
     void JoinReportWriter();
+    // What the finished drive left: its page, or the reason it has none.
+    void RecordOutcome();
 
     // Declared before the scanner: it refers to them until it is gone.
     std::unique_ptr<DirectoryReader> reader_;
@@ -65,6 +76,13 @@ private:
     std::atomic<bool> abandon_report_{false};
     HRESULT report_result_ = S_OK;
     std::wstring report_failure_;  // what failed and why, when report_result_ did
+    // Written by the report writer, read once it has been joined.
+    struct DriveOutcome {
+        std::wstring unreadable_reason;  // empty when the drive could be read
+        std::wstring folder;             // the reports folder, once it exists
+        std::wstring page;               // the report's page, once published
+    } outcome_;
+    RunRecord record_;
 };
 
 }  // namespace orvane::engine::com

@@ -4,20 +4,6 @@
 
 namespace orvane::engine::com {
 
-void SetErrorDescription(const std::wstring& description, REFIID iid) noexcept {
-    ICreateErrorInfo* create = nullptr;
-    if (FAILED(::CreateErrorInfo(&create)) || !create) return;
-    create->SetGUID(iid);
-    create->SetSource(const_cast<LPOLESTR>(L"AnalysisEngine"));
-    create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
-    IErrorInfo* info = nullptr;
-    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
-        ::SetErrorInfo(0, info);
-        info->Release();
-    }
-    create->Release();
-}
-
 void ClearErrorDescription() noexcept { ::SetErrorInfo(0, nullptr); }
 
 std::wstring WideFromUtf8(std::string_view text) {

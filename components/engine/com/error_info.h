@@ -1,6 +1,5 @@
-// The COM error information a failing call of the component leaves behind,
-// so that a caller can show what went wrong in a plain sentence rather than
-// a bare failure code.
+// The COM error information the component leaves behind, and the text
+// conversion its sentences need.
 #pragma once
 
 #include <windows.h>
@@ -10,10 +9,8 @@
 
 namespace orvane::engine::com {
 
-// Sets the calling thread's error information: the description, the
-// interface it concerns and the component as its source.
-void SetErrorDescription(const std::wstring& description, REFIID iid) noexcept;
-// Clears it, so that a call that worked leaves no stale description.
+// Clears the calling thread's error information, so that a caller that asks
+// after a failure never reads a stale description.
 void ClearErrorDescription() noexcept;
 
 // UTF-8 text (the system's messages as the shared layer gives them) as UTF-16.

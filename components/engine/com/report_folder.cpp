@@ -172,7 +172,9 @@ HRESULT PublishReport(const std::wstring& folder, const std::wstring& json_path,
     ReportAddenda addenda;
     addenda.ledger = LedgerFor(result);
     report::IndexEntry entry = EntryOfResult(result, addenda, json_path);
-    addenda.changes = ChangesSince(Previous(stored, entry), result);
+    // A drive that could not be read has nothing to set against its last report.
+    if (result.status != ScanStatus::kRootUnreadable)
+        addenda.changes = ChangesSince(Previous(stored, entry), result);
 
     report::HtmlOptions options;
     options.looked_for_previous = true;

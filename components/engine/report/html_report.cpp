@@ -217,7 +217,9 @@ std::string ChangesSection(const ScanResult& result, const ReportAddenda& addend
     std::string out = "<section id=\"changes\">\n<h2>What changed</h2>\n";
     if (!addenda.changes) {
         return out +
-               (options.looked_for_previous
+               (result.status == ScanStatus::kRootUnreadable
+                    ? "<p>Nothing to compare: the drive could not be read.</p>\n"
+                : options.looked_for_previous
                     ? "<p>Nothing to compare with: this is the first report of this drive.</p>\n"
                     : "<p>Nothing to compare with.</p>\n") +
                "</section>\n";

@@ -24,6 +24,8 @@ unsigned long SameSecondNumber(const std::string& name) {
 
 }  // namespace
 
+bool Unreadable(const IndexEntry& entry) { return entry.status == "root_unreadable"; }
+
 bool Newer(const IndexEntry& a, const IndexEntry& b) {
     if (a.started_at != b.started_at) return a.started_at > b.started_at;
     const unsigned long x = SameSecondNumber(a.json_name), y = SameSecondNumber(b.json_name);
@@ -57,6 +59,12 @@ std::string Row(const IndexEntry& entry, const IndexEntry* previous) {
     std::string out = "<tr><td>" + HtmlEscape(entry.drive) + "</td><td><a href=\"" +
                       LinkTarget(target) + "\">" + HtmlEscape(ReadableTime(entry.started_at)) +
                       "</a>";
+    if (Unreadable(entry)) {
+        // Nothing was found on it: no size and no change would be true.
+        return out + " <small class=\"unread\">(the drive could not be read)</small>" +
+               "</td><td class=\"n\">\u2014</td><td class=\"n\">\u2014</td><td "
+               "class=\"n\">not read</td></tr>\n";
+    }
     if (entry.status != "completed") out += " <small>(" + HtmlEscape(entry.status) + ")</small>";
     out += "</td><td class=\"n\">" +
            (entry.used_bytes ? SizeSpan(*entry.used_bytes) : std::string("\u2014")) +
@@ -104,14 +112,25 @@ std::string IndexHtml(std::vector<IndexEntry> entries) {
 }
 
 std::vector<std::size_t> EntriesToRetire(const std::vector<IndexEntry>& entries, std::size_t keep) {
-    std::map<std::string, std::vector<std::size_t>> by_volume;
-    for (std::size_t i = 0; i < entries.size(); ++i) by_volume[entries[i].volume_key].push_back(i);
+    // A drive that could not be read has a report with nothing in it: those
+    // take none of the places of the volume's reports, and of them only the
+    // newest of each drive stays, to say that its last analysis failed.
+    std::map<std::string, std::vector<std::size_t>> by_volume, unread_by_drive;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (Unreadable(entries[i])) {
+            unread_by_drive[entries[i].drive].push_back(i);
+        } else {
+            by_volume[entries[i].volume_key].push_back(i);
+        }
+    }
     std::vector<std::size_t> retire;
-    for (auto& [key, indexes] : by_volume) {
+    auto retire_beyond = [&](std::vector<std::size_t>& indexes, std::size_t kept) {
         std::sort(indexes.begin(), indexes.end(),
                   [&](std::size_t a, std::size_t b) { return Newer(entries[a], entries[b]); });
-        for (std::size_t k = keep; k < indexes.size(); ++k) retire.push_back(indexes[k]);
-    }
+        for (std::size_t k = kept; k < indexes.size(); ++k) retire.push_back(indexes[k]);
+    };
+    for (auto& [key, indexes] : by_volume) retire_beyond(indexes, keep);
+    for (auto& [drive, indexes] : unread_by_drive) retire_beyond(indexes, 1);
     std::sort(retire.begin(), retire.end());
     return retire;
 }

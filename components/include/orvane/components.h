@@ -21,6 +21,10 @@ inline constexpr CLSID CLSID_AnalysisEngine = {
 inline constexpr IID IID_IAnalysisEngine = {
     0x8f4a0d62, 0x91c7, 0x4b3e, {0xb5, 0xd8, 0x2e, 0x7a, 0x6c, 0x10, 0x4f, 0x12}};
 
+// {8F4A0D62-91C7-4B3E-B5D8-2E7A6C104F13}
+inline constexpr IID IID_IAnalysisReports = {
+    0x8f4a0d62, 0x91c7, 0x4b3e, {0xb5, 0xd8, 0x2e, 0x7a, 0x6c, 0x10, 0x4f, 0x13}};
+
 // The same identifiers as text, for the registration-free manifests.
 #define ORVANE_CLSID_STYLEMAN_TEXT "{6C1E2F7A-3B54-4D7E-9A21-0F5C8B3D9E01}"
 #define ORVANE_CLSID_ANALYSISENGINE_TEXT "{8F4A0D62-91C7-4B3E-B5D8-2E7A6C104F11}"
@@ -55,6 +59,32 @@ struct IAnalysisEngine : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE GetStatusText(BSTR* pbstrStatus) = 0;   // slot 17
     virtual HRESULT STDMETHODCALLTYPE Cancel() = 0;                           // slot 18
     virtual HRESULT STDMETHODCALLTYPE GetBytesScanned(BSTR* pbstrBytes) = 0;  // slot 19
+};
+
+// What the engine's runs left behind, reached from the engine with
+// QueryInterface. An engine without it (an older or a scripted one) keeps
+// the dual interface's contract alone: a drive whose report cannot be saved
+// fails FinishDrive. One with it tells such failures here instead, so that a
+// run goes on with its other drives.
+struct IAnalysisReports : public IUnknown {
+    // What kept a finished drive from having its report.
+    enum Problem : long {
+        kReportNotSaved = 1,  // the drive was analysed; its report could not be written
+        kDriveNotRead = 2,    // the drive could not be read at all
+    };
+    // The full path of the page of the report that the last FinishDrive
+    // saved; an empty text (and S_FALSE) when that drive has none to offer.
+    virtual HRESULT STDMETHODCALLTYPE GetReportPage(BSTR* pbstrPath) = 0;
+    // The full path of the reports folder's index page; an empty text (and
+    // S_FALSE) when there is none.
+    virtual HRESULT STDMETHODCALLTYPE GetIndexPage(BSTR* pbstrPath) = 0;
+    // The drives finished since the engine was created that have no report,
+    // in the order they were finished.
+    virtual HRESULT STDMETHODCALLTYPE GetProblemCount(long* plCount) = 0;
+    // The drive ("C:"), the kind (Problem) and a sentence that says what
+    // happened and why, in the system's words; index from 0.
+    virtual HRESULT STDMETHODCALLTYPE GetProblem(long lIndex, BSTR* pbstrDrive, long* plKind,
+                                                 BSTR* pbstrDescription) = 0;
 };
 
 // The reserved slots, answered E_NOTIMPL: an engine derives from this and

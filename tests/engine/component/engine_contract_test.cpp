@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "../core/report_sink.h"
 #include "orvane/win32_handles.h"
@@ -479,8 +480,59 @@ TEST_F(AnalysisEngineTest, TotalsMatchTheNativeToolOnTheSameTree) {
 
 namespace {
 
+// What the engine's second interface says of the drive last finished.
+struct Outcome {
+    HRESULT page_result = E_FAIL;
+    std::wstring page;
+    std::wstring index;
+    struct Problem {
+        std::wstring drive;
+        long kind = 0;
+        std::wstring description;
+    };
+    std::vector<Problem> problems;
+};
+
+std::wstring Take(BSTR text) {
+    std::wstring taken(text ? text : L"", text ? ::SysStringLen(text) : 0);
+    ::SysFreeString(text);
+    return taken;
+}
+
+Outcome ReadOutcome(orvane::IAnalysisEngine& engine) {
+    Outcome outcome;
+    orvane::com_ptr<orvane::IAnalysisReports> reports;
+    EXPECT_HRESULT_SUCCEEDED(
+        engine.QueryInterface(orvane::IID_IAnalysisReports, reports.put_void()));
+    if (!reports) return outcome;
+    BSTR text = nullptr;
+    outcome.page_result = reports->GetReportPage(&text);
+    outcome.page = Take(text);
+    text = nullptr;
+    EXPECT_HRESULT_SUCCEEDED(reports->GetIndexPage(&text));
+    outcome.index = Take(text);
+    long count = -1;
+    EXPECT_HRESULT_SUCCEEDED(reports->GetProblemCount(&count));
+    for (long i = 0; i < count; ++i) {
+        BSTR drive = nullptr, description = nullptr;
+        Outcome::Problem problem;
+        EXPECT_HRESULT_SUCCEEDED(reports->GetProblem(i, &drive, &problem.kind, &description));
+        problem.drive = Take(drive);
+        problem.description = Take(description);
+        outcome.problems.push_back(problem);
+    }
+    BSTR drive = nullptr, description = nullptr;
+    long kind = 0;
+    EXPECT_EQ(reports->GetProblem(count, &drive, &kind, &description), E_INVALIDARG);
+    EXPECT_EQ(reports->GetProblemCount(nullptr), E_POINTER);
+    return outcome;
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
 // The wizard checks a drive before it hands it over, but the drive can go
-// between the check and the scan: that is no failure, and the report says so.
+// between the check and the scan: no call fails, the report says so, and the
+// second interface names the drive as not read rather than offering its page.
 TEST_F(AnalysisEngineTest, ADriveThatCannotBeReadGetsAnEmptyScanAndAReportSayingSo) {
     wchar_t letter = 0;
     const DWORD used = ::GetLogicalDrives();
@@ -499,10 +551,85 @@ TEST_F(AnalysisEngineTest, ADriveThatCannotBeReadGetsAnEmptyScanAndAReportSaying
     ASSERT_EQ(reports.size(), 1u);
     const std::string text = engine_test::ReadFileBytes(reports[0]);
     orvane::engine::testing::KeepForSchemaCheck(text, "component");
-    engine_test::RemoveReports(letter);
     engine_test::Json report;
     ASSERT_TRUE(engine_test::ParseJson(text, report));
     EXPECT_NE(text.find("root_unreadable"), std::string::npos) << text;
+
+    const Outcome outcome = ReadOutcome(*engine_);
+    EXPECT_EQ(outcome.page_result, S_FALSE);
+    EXPECT_EQ(outcome.page, L"") << "an unread drive's report is not offered";
+    ASSERT_EQ(outcome.problems.size(), 1u);
+    EXPECT_EQ(outcome.problems[0].drive, (std::wstring{letter, L':'}));
+    EXPECT_EQ(outcome.problems[0].kind, orvane::IAnalysisReports::kDriveNotRead);
+    EXPECT_EQ(outcome.problems[0].description.find(std::wstring(L"Drive ") + letter +
+                                                   L": could not be read ("),
+              0u)
+        << Narrow(outcome.problems[0].description);
+    engine_test::RemoveReports(letter);
+}
+
+// Puts a file where the reports folder goes, so that no report can be
+// saved, and puts the folder back afterwards.
+class BlockedReportsFolder {
+public:
+    BlockedReportsFolder()
+        : folder_(engine_test::ReportsFolder()), kept_(folder_ + L"-kept-by-test") {
+        ::MoveFileW(folder_.c_str(), kept_.c_str());
+        blocker_.reset(::CreateFileW(folder_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
+    BlockedReportsFolder(const BlockedReportsFolder&) = delete;
+    BlockedReportsFolder& operator=(const BlockedReportsFolder&) = delete;
+    ~BlockedReportsFolder() { Unblock(); }
+    bool blocked() const { return static_cast<bool>(blocker_); }
+    void Unblock() {
+        if (!blocker_) return;
+        blocker_.reset();
+        ::DeleteFileW(folder_.c_str());
+        ::MoveFileW(kept_.c_str(), folder_.c_str());
+    }
+
+private:
+    std::wstring folder_, kept_;
+    orvane::unique_file blocker_;
+};
+
+// A report that cannot be saved fails no call: the engine goes on to the
+// next drive, and its second interface says which drive and why.
+TEST_F(AnalysisEngineTest, AReportThatCannotBeSavedIsToldAndTheNextDriveIsReported) {
+    TempTree tree(L"unsaved");
+    tree.AddFile(L"Data\\readme.txt", 7);
+    MappedDrive drive(tree.root());
+    ASSERT_TRUE(drive.ok());
+    const wchar_t letter = drive.drive()[0];
+    engine_test::RemoveReports(letter);
+    BlockedReportsFolder blocked;
+    ASSERT_TRUE(blocked.blocked()) << "could not put a file in place of the reports folder";
+    ASSERT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine_, drive.drive()));
+    ASSERT_HRESULT_SUCCEEDED(engine_->FinishDrive()) << "an unsaved report is no failed call";
+
+    const Outcome unsaved = ReadOutcome(*engine_);
+    EXPECT_EQ(unsaved.page_result, S_FALSE);
+    EXPECT_EQ(unsaved.page, L"");
+    ASSERT_EQ(unsaved.problems.size(), 1u);
+    EXPECT_EQ(unsaved.problems[0].drive, drive.drive());
+    EXPECT_EQ(unsaved.problems[0].kind, orvane::IAnalysisReports::kReportNotSaved);
+    const std::wstring& why = unsaved.problems[0].description;
+    EXPECT_EQ(why.find(L"The analysis of drive " + drive.drive() + L" could not be saved: "), 0u)
+        << Narrow(why);
+    EXPECT_NE(why.find(L"reports folder"), std::wstring::npos) << Narrow(why);
+
+    blocked.Unblock();
+    ASSERT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine_, drive.drive()));
+    ASSERT_HRESULT_SUCCEEDED(engine_->FinishDrive());
+    const Outcome saved = ReadOutcome(*engine_);
+    EXPECT_EQ(saved.page_result, S_OK);
+    const auto reports = engine_test::ReportFiles(letter);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(saved.page, reports[0].substr(0, reports[0].size() - 5) + L".html");
+    EXPECT_EQ(saved.index, engine_test::ReportsFolder() + L"\\index.html");
+    EXPECT_EQ(saved.problems.size(), 1u) << "the first drive's problem is still told";
+    engine_test::RemoveReports(letter);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "core/scanner.h"
 #include "fake_reader.h"
 #include "report/changes.h"
+#include "report/html_report.h"
 #include "report/ledger.h"
 #include "report/report_index.h"
 #include "report/report_snapshot.h"
@@ -380,6 +381,48 @@ TEST(ReportsIndex, KeepsTheNewest20PerVolumeAndListsNewestFirst) {
     EXPECT_LT(page.find("a-20260135-100000.json"), page.find("a-20260134-100000.json"));
     EXPECT_NE(page.find("+1.0 KB"), std::string::npos) << "the change since the previous report";
     EXPECT_NE(report::IndexHtml({}).find("No drive has been analysed yet."), std::string::npos);
+}
+
+// A drive that vanished before its turn still gets a report saying so; it
+// must not push a real report out, pile up, pass for a first report, or
+// look like an analysis in the index.
+TEST(ReportsIndex, ADriveThatCouldNotBeReadIsMarkedAndTakesNoPlaceOfItsVolume) {
+    std::vector<report::IndexEntry> entries;
+    auto add = [&](int day, const std::string& status) {
+        report::IndexEntry e;
+        e.volume_key = "drive:G";
+        e.drive = "G:\\";
+        e.started_at =
+            "2026-02-" + std::string(day < 10 ? "0" : "") + std::to_string(day) + "T10:00:00Z";
+        e.json_name =
+            "G-202602" + std::string(day < 10 ? "0" : "") + std::to_string(day) + "-100000.json";
+        e.status = status;
+        e.found_bytes = status == "completed" ? 4096 : 0;
+        entries.push_back(e);
+    };
+    for (int day = 1; day <= 20; ++day) add(day, "completed");
+    add(21, "root_unreadable");
+    add(22, "root_unreadable");
+    EXPECT_EQ(report::EntriesToRetire(entries), (std::vector<std::size_t>{20}))
+        << "the 20 readable reports stay; of the failed ones only the newest";
+
+    const std::string page = report::IndexHtml(entries);
+    const std::size_t failed_row = page.find("G-20260222-100000.json");
+    ASSERT_NE(failed_row, std::string::npos);
+    const std::string row = page.substr(failed_row, page.find("</tr>", failed_row) - failed_row);
+    EXPECT_NE(row.find("could not be read"), std::string::npos) << row;
+    EXPECT_EQ(row.find("first report"), std::string::npos) << row;
+    EXPECT_EQ(row.find("0 B"), std::string::npos) << "nothing was found, not 0 bytes: " << row;
+
+    ScanResult unreadable;
+    unreadable.root = N("G:");
+    unreadable.status = ScanStatus::kRootUnreadable;
+    unreadable.root_error = OpenError::kNotFound;
+    report::HtmlOptions options;
+    options.looked_for_previous = true;
+    const std::string html = report::ReportHtml(unreadable, {}, options);
+    EXPECT_EQ(html.find("first report"), std::string::npos);
+    EXPECT_NE(html.find("the drive could not be read"), std::string::npos);
 }
 
 }  // namespace
