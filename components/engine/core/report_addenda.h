@@ -68,7 +68,21 @@ struct ReportChanges {
     std::vector<SizeChange> largest_changes;
 };
 
+// How the scan was made: by walking the folders, or by reading an NTFS
+// volume's file table.
+struct ScanMethodNote {
+    bool file_table = false;
+    // A walk where the file table was tried: why it could not be read ("not
+    // an NTFS volume", "the volume cannot be opened: Access is denied.").
+    std::string table_unavailable;
+    // With the file table: what it held besides the tree.
+    std::uint64_t records_in_use = 0;
+    std::uint64_t damaged_records = 0;
+    std::uint64_t orphaned_records = 0;
+};
+
 struct ReportAddenda {
+    ScanMethodNote method;
     std::optional<Ledger> ledger;          // only for a scan of a whole volume
     std::optional<ReportChanges> changes;  // only when there was something to compare with
 };

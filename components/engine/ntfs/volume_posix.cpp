@@ -8,6 +8,7 @@
 
 #include <cerrno>
 
+#include "ntfs/file_table_source.h"
 #include "ntfs/volume_reader.h"
 #include "orvane/system_error.h"
 #include "orvane/unique_fd.h"
@@ -39,6 +40,11 @@ private:
 };
 
 }  // namespace
+
+bool IsVolumePath(const NativeString& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode));
+}
 
 OpenedVolume OpenVolume(const NativeString& path) {
     OpenedVolume opened;

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <winioctl.h>
 
+#include "ntfs/file_table_source.h"
 #include "ntfs/volume_reader.h"
 #include "orvane/system_error.h"
 #include "orvane/win32_handles.h"
@@ -47,6 +48,11 @@ bool DriveLetterOf(const NativeString& path, wchar_t& letter) {
 }
 
 }  // namespace
+
+bool IsVolumePath(const NativeString& path) {
+    wchar_t letter = 0;
+    return DriveLetterOf(path, letter);
+}
 
 OpenedVolume OpenVolume(const NativeString& path) {
     OpenedVolume opened;

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sys/wait.h>
+
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 
@@ -11,6 +14,7 @@
 #include "ntfs/file_record.h"
 #include "ntfs/table_directory_reader.h"
 #include "ntfs/table_reader.h"
+#include "../core/json_value.h"
 #include "test_volumes.h"
 
 namespace orvane::engine::ntfs {
@@ -236,6 +240,40 @@ TEST(FileTableVolume, NamesComeAsTheFileSystemHoldsThem) {
     EXPECT_EQ(table.NamesIn(reparse).size(), 2u);
     // Forty-one names of one file, its data counted once.
     EXPECT_EQ(table.record(RecordOf(table, {"links", "target.bin"})).names, 41u);
+}
+
+std::string ScanOutput(const std::string& arguments, int& exit_code) {
+    std::string out;
+    FILE* pipe = ::popen((std::string(ORVANE_SCAN_EXE) + " " + arguments + " 2>&1").c_str(), "r");
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
+    const int status = ::pclose(pipe);
+    exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return out;
+}
+
+// orvane-scan on an image: the table is read and the report says so, to the
+// byte; asked for a table where there is none, it says why and fails.
+TEST(ScanCliFileTable, ReadsAnImageAndRefusesWhatHoldsNone) {
+    const char* sink = std::getenv("ORVANE_REPORT_SINK");
+    const std::string json =
+        std::string(sink ? sink : ORVANE_NTFS_IMAGES) + "/ntfs-file-table.json";
+    int code = -1;
+    const std::string out =
+        ScanOutput("--method file-table --json '" + json + "' '" + ChurnedImage() + "'", code);
+    ASSERT_EQ(code, 0) << out;
+    const auto report = engine::testing::JsonReader::Parse(testing::Output("cat '" + json + "'"));
+    EXPECT_EQ(report["method"].text, "file_table");
+    EXPECT_EQ(report["ledger"]["remainder_bytes"].U64(), 0u);
+    EXPECT_GT(report["ledger"]["explained"]["metadata"].U64(), 0u);
+
+    EXPECT_NE(ScanOutput("--method file-table /tmp", code).find("not a file or block device"),
+              std::string::npos);
+    EXPECT_EQ(code, 1);
+    const std::string walked = ScanOutput("--method walk '" + ChurnedImage() + "'", code);
+    EXPECT_EQ(code, 1);  // a file has no folders to walk
+    EXPECT_EQ(walked.find("as a volume"), std::string::npos) << walked;
 }
 
 TEST(FileTableVolume, ACancelledReadKeepsNoTable) {
