@@ -8,6 +8,7 @@
 #include <string>
 
 #include "../core/report_sink.h"
+#include "orvane/win32_handles.h"
 #include "test_support.h"
 
 namespace {
@@ -85,6 +86,42 @@ TEST_F(ComponentFileTable, ReadsTheTableOfAnNtfsDriveAndAccountsForEveryUsedByte
     EXPECT_EQ(ledger->Find("remainder_bytes")->number, "0");
     EXPECT_EQ(Field(*report.Find("file_table"), "damaged_records"), 0u);
     engine_test::RemoveReports(letter);
+}
+
+// orvane-scan.exe beside the tests, run to its end; its exit code.
+DWORD RunScanner(const std::wstring& arguments) {
+    std::wstring command = L"orvane-scan.exe " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                          nullptr, nullptr, &startup, &process))
+        return ~DWORD{0};
+    const orvane::unique_handle thread(process.hThread);
+    const orvane::unique_handle handle(process.hProcess);
+    DWORD code = ~DWORD{0};
+    if (::WaitForSingleObject(handle.get(), 60000) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(handle.get(), &code);
+    return code;
+}
+
+TEST_F(ComponentFileTable, TheCommandLineScannerReadsTheSameDrivesTable) {
+    const std::wstring image = NtfsImage();
+    if (image.empty()) GTEST_SKIP() << "the native tests make the image (ORVANE_NTFS_IMAGE)";
+    MappedDrive drive(folder_.root(), image);
+    ASSERT_TRUE(drive.ok());
+    const std::wstring json = folder_.root() + L"\\report.json";
+    ASSERT_EQ(RunScanner(L"--quiet --method file-table --json \"" + json + L"\" " + drive.drive()),
+              0u);
+    engine_test::Json report;
+    ASSERT_TRUE(engine_test::ParseJson(engine_test::ReadFileBytes(json), report));
+    ASSERT_TRUE(report.Find("method"));
+    EXPECT_EQ(report.Find("method")->text, "file_table");
+    EXPECT_EQ(report.Find("ledger")->Find("remainder_bytes")->number, "0");
+    // Asked for a table where there is none, it fails rather than walk.
+    MappedDrive plain(folder_.root());
+    ASSERT_TRUE(plain.ok());
+    EXPECT_EQ(RunScanner(L"--quiet --method file-table " + plain.drive()), 1u);
 }
 
 TEST_F(ComponentFileTable, WalksADriveWithoutATableAndSaysWhy) {
