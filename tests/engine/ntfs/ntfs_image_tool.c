@@ -4,7 +4,8 @@
  *   ntfs_image_tool populate IMG        the mixed volume (every case at once)
  *   ntfs_image_tool churn IMG           many files made and deleted: a
  *                                       fragmented table
- *   ntfs_image_tool many IMG COUNT      COUNT small files in 1000 folders
+ *   ntfs_image_tool many IMG COUNT [MOD] COUNT files of (i % MOD) bytes (default
+ *                                       5000), 1000 to a folder
  *   ntfs_image_tool reference IMG       "key value" lines: entries, bytes,
  *                                       clusters in use
  *
@@ -308,7 +309,7 @@ static void churn(const char* image) {
     finish(vol, root);
 }
 
-static void many(const char* image, long count) {
+static void many(const char* image, long count, long modulus) {
     ntfs_volume* vol = mount_rw(image);
     ntfs_inode* root = open_root(vol);
     for (long folder = 0; folder * 1000 < count; ++folder) {
@@ -317,7 +318,7 @@ static void many(const char* image, long count) {
         ntfs_inode* dir = make_dir(root, name);
         for (long i = folder * 1000; i < count && i < (folder + 1) * 1000; ++i) {
             snprintf(name, sizeof name, "file-%07ld.dat", i);
-            make_file(dir, name, (size_t)(i % 5000), (unsigned)i);
+            make_file(dir, name, (size_t)(i % modulus), (unsigned)i);
         }
         close_dir(dir, root);
     }
@@ -483,12 +484,13 @@ int main(int argc, char** argv) {
         populate(argv[2]);
     else if (argc == 3 && !strcmp(argv[1], "churn"))
         churn(argv[2]);
-    else if (argc == 4 && !strcmp(argv[1], "many"))
-        many(argv[2], atol(argv[3]));
+    else if ((argc == 4 || argc == 5) && !strcmp(argv[1], "many"))
+        many(argv[2], atol(argv[3]), argc == 5 && atol(argv[4]) > 0 ? atol(argv[4]) : 5000);
     else if (argc == 3 && !strcmp(argv[1], "reference"))
         reference(argv[2]);
     else {
-        fputs("usage: ntfs_image_tool populate|churn|reference IMG | many IMG COUNT\n", stderr);
+        fputs("usage: ntfs_image_tool populate|churn|reference IMG | many IMG COUNT [MOD]\n",
+              stderr);
         return 2;
     }
     return 0;
