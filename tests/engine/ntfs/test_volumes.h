@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "../core/temp_tree.h"
 #include "ntfs/volume_reader.h"
 #include "orvane/unique_fd.h"
 
@@ -26,14 +27,11 @@ inline void Shell(const std::string& command) {
     if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
 }
 
+// A command's standard output; throws when it fails.
 inline std::string Output(const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) throw std::runtime_error("popen: " + command);
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-    if (::pclose(pipe) != 0) throw std::runtime_error("failed: " + command);
+    int exit_code = -1;
+    std::string out = engine::testing::CommandOutput(command, &exit_code);
+    if (exit_code != 0) throw std::runtime_error("failed: " + command);
     return out;
 }
 

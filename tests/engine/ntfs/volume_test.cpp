@@ -243,14 +243,8 @@ TEST(FileTableVolume, NamesComeAsTheFileSystemHoldsThem) {
 }
 
 std::string ScanOutput(const std::string& arguments, int& exit_code) {
-    std::string out;
-    FILE* pipe = ::popen((std::string(ORVANE_SCAN_EXE) + " " + arguments + " 2>&1").c_str(), "r");
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-    const int status = ::pclose(pipe);
-    exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return out;
+    return engine::testing::CommandOutput(std::string(ORVANE_SCAN_EXE) + " " + arguments + " 2>&1",
+                                          &exit_code);
 }
 
 // orvane-scan on an image: the table is read and the report says so, to the
