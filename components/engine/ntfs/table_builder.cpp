@@ -166,13 +166,14 @@ void TableBuilder::AddExtras(TableRecord& record, const RecordExtras& extras) {
     AddSaturating(kept.other, extras.other);
 }
 
-std::unique_ptr<FileTable> TableBuilder::Settle() {
-    JoinExtensions();
-    AttachNames();
-    MarkMetafiles();
-    MarkReachable();
-    CountNames();
-    SumLedger();
+std::unique_ptr<FileTable> TableBuilder::Settle(const std::atomic<bool>& cancel) {
+    void (TableBuilder::*const steps[])() = {
+        &TableBuilder::JoinExtensions, &TableBuilder::AttachNames, &TableBuilder::MarkMetafiles,
+        &TableBuilder::MarkReachable,  &TableBuilder::CountNames,  &TableBuilder::SumLedger};
+    for (auto step : steps) {
+        if (cancel.load(std::memory_order_relaxed)) return nullptr;
+        (this->*step)();
+    }
     return std::move(table_);
 }
 

@@ -2,6 +2,7 @@
 // (file_table.h says what settling decides).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -31,7 +32,8 @@ public:
         table_->facts_.used_known = true;
     }
 
-    std::unique_ptr<FileTable> Settle();
+    // Null when `cancel` was set before it was done (checked between steps).
+    std::unique_ptr<FileTable> Settle(const std::atomic<bool>& cancel);
 
 private:
     // What one record says of the file it belongs to.

@@ -101,7 +101,7 @@ TableReadResult TableReading::Run() {
             TableBuilder builder(geometry_, records_);
             if (ReadRecords(builder)) {
                 CountUsedClusters(builder);
-                if (!cancel_.load()) result_.table = builder.Settle();
+                result_.table = builder.Settle(cancel_);
             }
         }
     } catch (const std::bad_alloc&) {
