@@ -8,7 +8,9 @@
 #
 #   --rounds N       interleaved warm timing rounds per tree (default 7)
 #   --cold-rounds N  interleaved cold timing rounds per tree (default 5)
-#   --only LIST      comma-separated subset of: generated,adversarial,usr (default all)
+#   --only LIST      comma-separated subset of: generated,adversarial,usr,file-table
+#                    (default all)
+#   --table-files N  files on the file table's volume (default 1000000)
 #   --sweep          also time orvane-scan with 1 to 32 threads on each tree, warm and cold
 #   --slow-device    also sweep the thread count on a throttled, slow device
 #   --cancel-timing  the component's measuring program for the cancel timing
@@ -40,7 +42,8 @@ SCAN="$(realpath "$1")"
 shift
 [ -x "$SCAN" ] || die "$SCAN is not an executable (build it first: ./orvane build)"
 ROUNDS=7
-ONLY="generated,adversarial,usr"
+ONLY="generated,adversarial,usr,file-table"
+TABLE_FILES=1000000
 SWEEP=0
 COLD_ROUNDS=5
 SLOW_DEVICE=0
@@ -52,6 +55,7 @@ while [ $# -gt 0 ]; do
         --slow-device) SLOW_DEVICE=1; shift ;;
         --cancel-timing) CANCEL_TIMING="$2"; shift 2 ;;
         --only) ONLY="$2"; shift 2 ;;
+        --table-files) TABLE_FILES="$2"; shift 2 ;;
         --sweep) SWEEP=1; shift ;;
         *) die "unknown option $1" ;;
     esac
@@ -276,6 +280,91 @@ sweep_slow_device() {
     python3 "$TOOLS/bench_run.py" --cold --rounds 3 --warmup 0 "${args[@]}"
 }
 
+# --- The file table ---------------------------------------------------------
+#
+# One volume made once: TABLE_FILES empty files, 1,000 to a folder, as an
+# NTFS image (made by ntfs-3g's library) and as the same tree on this
+# machine's own file system. orvane-scan reads the image's file table; du and
+# gdu walk the tree. The physical limit is reading the table's bytes alone.
+
+TABLE_TOOL="$ROOT/build/native/bin/ntfs_image_tool"
+
+make_table_volume() {
+    local image="$BENCH/table-$TABLE_FILES.img" tree="$BENCH/table-$TABLE_FILES"
+    if [ ! -f "$image" ]; then
+        log "making an NTFS image of $TABLE_FILES files in $image (once)"
+        rm -f "$image.partial"
+        truncate -s $(((TABLE_FILES / 1000 + 64) * 2))M "$image.partial"
+        /usr/sbin/mkntfs -F -f -q "$image.partial" >/dev/null 2>&1
+        "$TABLE_TOOL" many "$image.partial" "$TABLE_FILES" 1
+        mv "$image.partial" "$image"
+    fi
+    if [ ! -f "$tree.done" ]; then
+        log "making the same tree in $tree (once)"
+        rm -rf "$tree"
+        python3 - "$tree" "$TABLE_FILES" <<'PY'
+import os, sys
+root, count = sys.argv[1], int(sys.argv[2])
+for folder in range((count + 999) // 1000):
+    path = os.path.join(root, "d%05d" % folder)
+    os.makedirs(path)
+    for i in range(folder * 1000, min(count, folder * 1000 + 1000)):
+        open(os.path.join(path, "file-%07d.dat" % i), "wb").close()
+PY
+        touch "$tree.done"
+    fi
+    TABLE_IMAGE="$image"
+    TABLE_TREE="$tree"
+}
+
+# table_extent IMAGE: "OFFSET LENGTH" of the table's bytes (one piece on a
+# volume made at once).
+table_extent() {
+    python3 - "$1" <<'PY'
+import struct, sys
+with open(sys.argv[1], "rb") as f:
+    boot = f.read(512)
+    sector, per_cluster = struct.unpack_from("<HB", boot, 0x0B)
+    cluster = sector * per_cluster
+    start = struct.unpack_from("<Q", boot, 0x30)[0] * cluster
+    f.seek(start)
+    record = f.read(1024)
+offset = struct.unpack_from("<H", record, 0x14)[0]
+while struct.unpack_from("<I", record, offset)[0] != 0x80:
+    offset += struct.unpack_from("<I", record, offset + 4)[0]
+print(start, struct.unpack_from("<Q", record, offset + 0x30)[0])
+PY
+}
+
+bench_file_table() {
+    make_table_volume
+    local extent offset length
+    extent="$(table_extent "$TABLE_IMAGE")"
+    offset="${extent% *}"
+    length="${extent#* }"
+    echo "file table: $TABLE_FILES files; the table is $length bytes at $offset of $TABLE_IMAGE"
+    "$SCAN" --quiet --method file-table --json "$BENCH/table.json" "$TABLE_IMAGE" >/dev/null
+    python3 -c 'import json,sys; r=json.load(open(sys.argv[1])); print("  entries %d, records in use %d, ledger remainder %d" % (r["totals"]["entries"], r["file_table"]["records_in_use"], r["ledger"]["remainder_bytes"]))' "$BENCH/table.json"
+    local args=(orvane-scan -- "$SCAN" --quiet --method file-table "$TABLE_IMAGE"
+                "du -s" -- du -s "$TABLE_TREE"
+                "gdu" -- gdu --non-interactive --no-progress --summarize "$TABLE_TREE"
+                "table bytes" -- dd if="$TABLE_IMAGE" of=/dev/null bs=2M iflag=skip_bytes,count_bytes
+                    skip="$offset" count="$length")
+    log "timing the file table ($ROUNDS rounds)"
+    python3 "$TOOLS/bench_run.py" --rounds "$ROUNDS" --warmup 1 \
+        --save "$BENCH/table.warm.json" "${args[@]}"
+    if may_drop_caches; then
+        echo
+        log "timing the file table cold ($COLD_ROUNDS rounds)"
+        python3 "$TOOLS/bench_run.py" --cold --rounds "$COLD_ROUNDS" --warmup 0 \
+            --save "$BENCH/table.cold.json" "${args[@]}"
+        echo
+        echo "warm and cold, file table against walks of the same tree"
+        python3 "$TOOLS/bench_run.py" --side-by-side "$BENCH/table.warm.json" "$BENCH/table.cold.json"
+    fi
+    python3 -c 'import json,sys; rows={r["label"]: r for r in json.load(open(sys.argv[1]))}; t=rows["orvane-scan"]["wall"]; print("  records/s, warm: %.0f" % (int(sys.argv[2]) / t))' "$BENCH/table.warm.json" "$TABLE_FILES" 2>/dev/null || true
+}
+
 echo "machine: $(nproc) cores, $(uname -sr), load $(cut -d' ' -f1-3 /proc/loadavg)"
 may_drop_caches || echo "cold-cache runs skipped: dropping the page cache needs root and a writable /proc/sys/vm/drop_caches"
 mkdir -p "$BENCH"  # the reports and saved tables, even when no tree is made
@@ -313,6 +402,10 @@ for tree in "${trees[@]}"; do
         fi
     fi
 done
+if wanted file-table; then
+    echo
+    bench_file_table
+fi
 if [ "$SLOW_DEVICE" = 1 ]; then
     echo
     sweep_slow_device

@@ -40,8 +40,9 @@ def sums_problems(report):
                     problems.append("folder %d: other + children %s = %d != %d" % (index, key, total, folder[key]))
     ledger = report.get("ledger")
     if ledger:
-        if ledger["found_bytes"] + ledger["remainder_bytes"] != ledger["used_bytes"]:
-            problems.append("ledger: found + remainder != used")
+        explained = sum(ledger.get("explained", {}).values())
+        if ledger["found_bytes"] + explained + ledger["remainder_bytes"] != ledger["used_bytes"]:
+            problems.append("ledger: found + explained + remainder != used")
         if ledger["volume_bytes"] - ledger["free_bytes"] != ledger["used_bytes"]:
             problems.append("ledger: volume - free != used")
         if ledger["found_bytes"] != report["totals"]["allocated_bytes"]:

@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "program_under_test.h"
+#include "test_support.h"
 #include "wizard/control_ids.h"
 
 namespace orvane::blackbox {
@@ -23,17 +26,36 @@ std::filesystem::path ReportFolder() {
     return folder;
 }
 
-// Reports of drive D: written since the given time.
-int NewReportsOfD(std::filesystem::file_time_type since) {
-    int count = 0;
+// JSON reports of `drive` ("D") written since the given time.
+std::vector<std::filesystem::path> NewReports(const std::wstring& drive,
+                                              std::filesystem::file_time_type since) {
+    std::vector<std::filesystem::path> found;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(ReportFolder(), error)) {
         const std::wstring name = entry.path().filename().wstring();
-        if (name.rfind(L"D-", 0) == 0 && entry.path().extension() == L".json" &&
+        if (name.rfind(drive + L"-", 0) == 0 && entry.path().extension() == L".json" &&
             entry.last_write_time() >= since)
-            ++count;
+            found.push_back(entry.path());
     }
-    return count;
+    return found;
+}
+
+int NewReportsOfD(std::filesystem::file_time_type since) {
+    return static_cast<int>(NewReports(L"D", since).size());
+}
+
+// Checks only `drive`, runs to Finish and ends the program with it.
+void RunToFinish(ProgramUnderTest& program, const std::wstring& drive) {
+    ASSERT_EQ("", program.failure());
+    ASSERT_NE(nullptr, program.WaitUntilReady()) << "the wizard did not come up";
+    ASSERT_TRUE(CheckOnly(program, drive));
+    Click(program.Control(ids::cmdNext));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Control(ids::cmdCancel)) == L"Finish"; }))
+        << "the run did not finish";
+    Click(program.Control(ids::cmdCancel));
+    const auto exit_code = program.WaitForExit();
+    ASSERT_TRUE(exit_code.has_value()) << "Finish did not end the program";
+    EXPECT_EQ(*exit_code, 0u);
 }
 
 // The newest page of a report of drive D: written since the given time.
@@ -209,6 +231,32 @@ TEST(RealComponents, ARunOfSeveralDrivesOffersTheReportsIndex) {
     EXPECT_NE(opened.find("/Reports/index.html\n"), std::string::npos) << opened;
     Click(program.Control(ids::cmdCancel));
     ASSERT_TRUE(program.WaitForExit().has_value()) << "Finish did not end the program";
+}
+
+// A drive whose raw device is an NTFS image (made by the native tests; Wine
+// gives a drive such a device, and runs programs as administrator): the
+// wizard's run reads its file table.
+TEST(RealComponents, AnNtfsDriveIsAnalysedThroughItsFileTable) {
+    if (!TestDrivesPrepared()) GTEST_SKIP() << "needs the test drives of ./orvane test";
+    const wchar_t* image = _wgetenv(L"ORVANE_NTFS_IMAGE");
+    if (!image || ::GetFileAttributesW(image) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "the native tests make the image (ORVANE_NTFS_IMAGE)";
+    engine_test::TempTree folder(L"ntfs-wizard");
+    engine_test::MappedDrive drive(folder.root(), image);
+    ASSERT_TRUE(drive.ok());
+    const std::wstring letter = drive.drive().substr(0, 1);
+    const auto started = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(2);
+    ProgramUnderTest program(StartOptions().RealComponents());
+    RunToFinish(program, letter);
+    const auto reports = NewReports(letter, started);
+    ASSERT_EQ(reports.size(), 1u);
+    std::ifstream in(reports[0], std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("\"method\": \"file_table\""), std::string::npos);
+    std::error_code error;
+    std::filesystem::remove(reports[0], error);
+    std::filesystem::remove(std::filesystem::path(reports[0]).replace_extension(L".html"), error);
 }
 
 // Puts a file where the reports folder goes, so that no report can be

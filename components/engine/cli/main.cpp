@@ -1,7 +1,7 @@
 // orvane-scan: the scanning core on the command line.
 //
 //   orvane-scan [--json FILE] [--html FILE] [--compare OLD.json] [--threads N]
-//               [--top N] [--tree N] [--quiet] PATH
+//               [--top N] [--tree N] [--method auto|walk|file-table] [--quiet] PATH
 //   orvane-scan --version
 //
 // Prints the totals and the largest folders of PATH (with the space ledger
@@ -13,6 +13,8 @@
 // of a resource (the report says which), 5 the summary cannot be printed
 // (standard output closed or full), 130 / 143 stopped by SIGINT / SIGTERM
 // (Ctrl+C / the console's other control events): no report is written then.
+// PATH may also be an NTFS volume whose file table is read instead of its
+// folders walked: a drive on Windows (C:), a file or block device on Linux.
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -32,6 +34,7 @@
 #endif
 
 #include "cli/stop_requests.h"
+#include "cli/table_phase.h"
 #include "cli/text_report.h"
 #include "core/report_json.h"
 #include "core/scanner.h"
@@ -62,12 +65,13 @@ struct Arguments {
     unsigned threads = 0;
     std::size_t top = 20;
     std::size_t tree = 5000;
+    MethodChoice method = MethodChoice::kAuto;
     bool quiet = false;
 };
 
 constexpr char kUsage[] =
     "usage: orvane-scan [--json FILE] [--html FILE] [--compare OLD.json] [--threads N]\n"
-    "                   [--top N] [--tree N] [--quiet] PATH\n"
+    "                   [--top N] [--tree N] [--method auto|walk|file-table] [--quiet] PATH\n"
     "  --json FILE  also write the full report as JSON (replaced atomically)\n"
     "  --html FILE  also write the report as a page to open in a browser\n"
     "  --compare OLD.json  list what changed since that earlier report\n"
@@ -75,6 +79,10 @@ constexpr char kUsage[] =
     "  --threads N  worker threads (default: one per core, more while they wait\n"
     "               on the device)\n"
     "  --top N      length of the largest-folder, file and type lists (default 20)\n"
+    "  --method M   file-table: read the NTFS file table of PATH (a drive on Windows,\n"
+    "               a file or block device on Linux), fail if it cannot be read;\n"
+    "               walk: walk the folders; auto (default): the table where it can be\n"
+    "               read, else the walk\n"
     "  --quiet      no progress line on a terminal\n"
     "  --version    print the version and exit\n";
 
@@ -86,6 +94,19 @@ bool ParseCount(NativeStringView text, unsigned long long limit, unsigned long l
         value = value * 10 + static_cast<unsigned>(c - '0');
     }
     return value >= 1 && value <= limit;
+}
+
+bool ParseMethod(const NativeString* text, MethodChoice& method) {
+    if (!text) return false;
+    if (*text == ORVANE_NATIVE("auto"))
+        method = MethodChoice::kAuto;
+    else if (*text == ORVANE_NATIVE("walk"))
+        method = MethodChoice::kWalk;
+    else if (*text == ORVANE_NATIVE("file-table"))
+        method = MethodChoice::kFileTable;
+    else
+        return false;
+    return true;
 }
 
 // False with a message on standard error when the arguments make no sense.
@@ -128,6 +149,11 @@ bool ParseArguments(const std::vector<NativeString>& args, Arguments& parsed) {
                        false;
             }
             parsed.tree = none ? 0 : static_cast<std::size_t>(number);
+        } else if (arg == ORVANE_NATIVE("--method")) {
+            if (!ParseMethod(value(), parsed.method)) {
+                return std::fputs("orvane-scan: --method needs auto, walk or file-table\n", stderr),
+                       false;
+            }
         } else if (arg == ORVANE_NATIVE("--threads")) {
             const NativeString* count = value();
             if (!count || !ParseCount(*count, 256, number)) {
@@ -213,13 +239,26 @@ bool ReadEarlierReport(const NativeString& file, std::optional<report::ReportSna
     return false;
 }
 
-ReportAddenda Addenda(const ScanResult& result, const Arguments& args,
-                      const std::optional<report::ReportSnapshot>& earlier) {
-    ReportAddenda addenda;
-    if (result.status == ScanStatus::kCompleted) {
-        if (auto volume = report::QueryVolume(result.root))
-            addenda.ledger = report::MakeLedger(*volume, result.totals);
+// The ledger from the volume's own figures where its file table was read,
+// else from what the platform says of the volume PATH is the top of.
+std::optional<Ledger> LedgerOf(const ScanResult& result, const ScanSource& source) {
+    ntfs::TableVolumeFigures figures;
+    if (source.table && source.method.file_table) {
+        if (!source.table->Figures(figures)) return std::nullopt;
+        const report::VolumeInfo volume{figures.volume_bytes, figures.free_bytes, figures.serial};
+        return report::MakeLedger(volume, result.totals, figures.explained);
     }
+    if (auto volume = report::QueryVolume(result.root))
+        return report::MakeLedger(*volume, result.totals);
+    return std::nullopt;
+}
+
+ReportAddenda Addenda(const ScanResult& result, const Arguments& args,
+                      const std::optional<report::ReportSnapshot>& earlier,
+                      const ScanSource& source) {
+    ReportAddenda addenda;
+    addenda.method = source.method;
+    if (result.status == ScanStatus::kCompleted) addenda.ledger = LedgerOf(result, source);
     if (earlier) {
         const std::u8string file_name =
             std::filesystem::path(*args.compare_file).filename().u8string();
@@ -229,11 +268,13 @@ ReportAddenda Addenda(const ScanResult& result, const Arguments& args,
     return addenda;
 }
 
-// "cannot scan PATH: <what the system said>".
-void ReportUnscannable(const ScanResult& result) {
-    const std::string reason = result.root_system_error != 0
-                                   ? SystemErrorText(result.root_system_error)
-                                   : OpenErrorWords(result.root_error);
+// "cannot scan PATH: <what the system said>", and why its file table could
+// not stand in where it was tried (a file that holds no NTFS volume).
+void ReportUnscannable(const ScanResult& result, const ScanMethodNote& method) {
+    std::string reason = result.root_system_error != 0 ? SystemErrorText(result.root_system_error)
+                                                       : OpenErrorWords(result.root_error);
+    if (!method.table_unavailable.empty())
+        reason += " (as a volume: " + method.table_unavailable + ")";
     std::fprintf(stderr, "orvane-scan: cannot scan %s: %s\n", DisplayText(result.root).c_str(),
                  reason.c_str());
 }
@@ -276,7 +317,14 @@ int Stopped() {
 int Run(const Arguments& args) {
     std::optional<report::ReportSnapshot> earlier;
     if (args.compare_file && !ReadEarlierReport(*args.compare_file, earlier)) return kExitUsage;
-    std::unique_ptr<DirectoryReader> reader = CreatePlatformDirectoryReader();
+    const bool show_progress = !args.quiet && StderrIsTerminal();
+    ScanSource source = ChooseScanSource(args.path, args.method, show_progress);
+    if (StopRequested()) return Stopped();
+    if (!source.reader) {
+        std::fprintf(stderr, "orvane-scan: cannot scan %s: %s\n", DisplayText(args.path).c_str(),
+                     source.error.c_str());
+        return kExitPathUnscannable;
+    }
     ScanOptions options;
     options.threads = args.threads;
     options.top_count = args.top;
@@ -284,21 +332,21 @@ int Run(const Arguments& args) {
     // Where listings give no link counts (Windows), count hard-linked data
     // once by file id, as the component does: both front ends then agree.
     options.unknown_link_count = UnknownLinkCount::kRememberFileId;
-    Scanner scanner(*reader, options);
+    Scanner scanner(*source.reader, options);
     ScanResult result;
     {
         const CancelOnStop cancel_on_stop(scanner);
         scanner.Start(args.path);
-        WaitShowingProgress(scanner, !args.quiet && StderrIsTerminal());
+        WaitShowingProgress(scanner, show_progress);
         result = scanner.TakeResult();
     }
     if (StopRequested()) return Stopped();
 
-    const ReportAddenda addenda = Addenda(result, args, earlier);
+    const ReportAddenda addenda = Addenda(result, args, earlier, source);
 
     int exit_code = kExitScanned;
     if (result.status == ScanStatus::kRootUnreadable) {
-        ReportUnscannable(result);
+        ReportUnscannable(result, source.method);
         exit_code = kExitPathUnscannable;
     } else if (result.status != ScanStatus::kCompleted && result.status != ScanStatus::kCancelled) {
         exit_code = kExitIncomplete;

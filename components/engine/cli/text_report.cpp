@@ -103,19 +103,39 @@ std::string TextSummary(const ScanResult& result, std::size_t folder_lines) {
     return out;
 }
 
+namespace {
+
+// What the file table tells of the used bytes outside the tree.
+std::string ExplainedText(const ExplainedBytes& explained) {
+    std::string out = Line("metadata", BytesValue(explained.metadata));
+    out += Line("folder indexes", BytesValue(explained.folder_indexes));
+    out += Line("alternate streams", BytesValue(explained.alternate_streams));
+    out += Line("other attributes", BytesValue(explained.other_attributes));
+    out += Line("orphaned, damaged", BytesValue(explained.orphaned_damaged));
+    return out;
+}
+
+}  // namespace
+
 std::string LedgerText(const Ledger& ledger) {
     std::string out = "\nSpace on the volume\n";
     out += Line("volume size", BytesValue(ledger.volume_bytes));
     out += Line("used", BytesValue(ledger.used_bytes));
     out += Line("found by the scan", BytesValue(ledger.found_bytes));
+    if (ledger.explained) {
+        out += "  of the rest, as the file table tells:\n";
+        out += ExplainedText(*ledger.explained);
+    }
     const bool negative = ledger.remainder_bytes < 0;
     const std::uint64_t remainder =
         negative ? static_cast<std::uint64_t>(-(ledger.remainder_bytes + 1)) + 1
                  : static_cast<std::uint64_t>(ledger.remainder_bytes);
     std::string value = negative ? "-" : "";
     value += BytesValue(remainder);
-    out +=
-        Line("not visible", value += ", used - found: system areas, metadata, protected folders");
+    out += Line("not visible",
+                value += ledger.explained
+                             ? ", used - found - the above: nothing else is known to hold it"
+                             : ", used - found: system areas, metadata, protected folders");
     out += Line("free", BytesValue(ledger.free_bytes));
     out += Line("online-only files", BytesValue(ledger.online_only_bytes));
     out += Line("compression saves", BytesValue(ledger.compression_saved_bytes));

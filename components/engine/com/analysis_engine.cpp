@@ -145,7 +145,17 @@ HRESULT AnalysisEngine::Analyze(BSTR drive) {
     CallScope call(in_call_);
     cancel_.ResetEvent();
     JoinReportWriter();
-    StartScanner(letter);
+    DropScanner();
+    {
+        std::lock_guard lock(mutex_);
+        drive_letter_ = letter;
+        drive_root_ = std::wstring{letter, L':', L'\\'};
+        result_taken_ = false;
+    }
+    // Reading the file table takes administrator rights and an NTFS drive;
+    // without either the drive is walked, and its report says why.
+    if (!table_.Read(drive_root_, cancel_.get())) return S_OK;
+    StartScanner();
     switch (PumpMessagesUntil(scan_done_.get(), cancel_.get())) {
         case PumpOutcome::kDone:
             break;
@@ -161,15 +171,19 @@ HRESULT AnalysisEngine::Analyze(BSTR drive) {
     return S_OK;
 }
 
-void AnalysisEngine::StartScanner(wchar_t drive_letter) {
-    // A cancelled walk may still be winding down, and it signals its end
-    // when it gets there: let it finish before the event is armed again.
+// A cancelled walk may still be winding down, and it signals its end when
+// it gets there: it must finish before the event is armed again, and before
+// the file table it may be listing is replaced.
+void AnalysisEngine::DropScanner() {
     std::unique_ptr<Scanner> previous;
     {
         std::lock_guard lock(mutex_);
         previous = std::move(scanner_);
     }
     previous.reset();
+}
+
+void AnalysisEngine::StartScanner() {
     scan_done_.ResetEvent();
 
     ScanOptions options;
@@ -177,13 +191,11 @@ void AnalysisEngine::StartScanner(wchar_t drive_letter) {
     // links once, which is what the drive's used space does.
     options.unknown_link_count = UnknownLinkCount::kRememberFileId;
     options.on_finished = [done = scan_done_.get()] { ::SetEvent(done); };
-    auto scanner = std::make_unique<Scanner>(*reader_, std::move(options));
+    DirectoryReader& reader = table_.reader() ? *table_.reader() : *reader_;
+    auto scanner = std::make_unique<Scanner>(reader, std::move(options));
     {
         std::lock_guard lock(mutex_);
         scanner_ = std::move(scanner);
-        drive_letter_ = drive_letter;
-        drive_root_ = std::wstring{drive_letter, L':', L'\\'};
-        result_taken_ = false;
     }
     // A root that cannot be opened ends the walk at once (and signals it);
     // FinishDrive then reports the drive as unreadable.
@@ -256,7 +268,10 @@ HRESULT AnalysisEngine::SaveReport(const std::wstring& folder, const ScanResult&
     const std::wstring path =
         UnusedReportPath(folder, ReportFileName(drive_letter_, LocalStartTime(result)));
     std::string failure;
-    const HRESULT hr = PublishReport(folder, path, result, &abandon_report_, &failure);
+    ReportAddenda given;
+    given.method = table_.method();
+    given.ledger = table_.LedgerFor(result);
+    const HRESULT hr = PublishReport(folder, path, result, &abandon_report_, &failure, &given);
     if (FAILED(hr)) {
         if (failure.empty()) failure = SystemErrorText(static_cast<int>(HRESULT_CODE(hr)));
         report_failure_ =
@@ -277,7 +292,10 @@ HRESULT AnalysisEngine::GetStatusText(BSTR* pbstrStatus) {
         std::wstring text;
         {
             std::lock_guard lock(mutex_);
-            if (!scanner_) {
+            if (table_.reading()) {
+                // The table is named by its own path, the count is of records.
+                text = FormatStatusText(drive_root_ + L"$MFT", table_.records_read());
+            } else if (!scanner_) {
                 // Nothing scanned yet: a root-less folder field that still
                 // has the one character the wizard drops.
                 text = FormatStatusText(L"", 0);

@@ -13,6 +13,7 @@
 
 #include "core/directory_reader.h"
 #include "core/scanner.h"
+#include "drive_table.h"
 #include "orvane/com_server.h"
 #include "orvane/components.h"
 #include "orvane/win32_handles.h"
@@ -52,7 +53,8 @@ public:
 private:
     HRESULT Analyze(BSTR drive);
     HRESULT Finish();
-    void StartScanner(wchar_t drive_letter);
+    void DropScanner();
+    void StartScanner();
     void WriteReport();
     HRESULT SaveReport(const std::wstring& folder, const ScanResult& result);
     void JoinReportWriter();
@@ -61,6 +63,7 @@ private:
 
     // Declared before the scanner: it refers to them until it is gone.
     std::unique_ptr<DirectoryReader> reader_;
+    DriveTable table_;        // the drive's file table, where it can be read
     unique_event scan_done_;  // set by the scanner when its walk has ended
     unique_event report_done_;
     unique_event cancel_;  // set by Cancel while a call waits

@@ -166,11 +166,12 @@ HRESULT EnsureReportsIndex(const std::wstring& folder) {
 
 HRESULT PublishReport(const std::wstring& folder, const std::wstring& json_path,
                       const ScanResult& result, const std::atomic<bool>* abandon,
-                      std::string* failure) {
+                      std::string* failure, const ReportAddenda* given) {
     EnsureReportsIndex(folder);  // the index stays true to the folder even if what follows fails
     std::vector<StoredReport> stored = StoredReports(folder);
     ReportAddenda addenda;
-    addenda.ledger = LedgerFor(result);
+    if (given) addenda.method = given->method;
+    addenda.ledger = given && given->ledger ? given->ledger : LedgerFor(result);
     report::IndexEntry entry = EntryOfResult(result, addenda, json_path);
     // A drive that could not be read has nothing to set against its last report.
     if (result.status != ScanStatus::kRootUnreadable)

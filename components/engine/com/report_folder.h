@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/report_addenda.h"
 #include "core/scanner.h"
 
 namespace orvane::engine::com {
@@ -25,9 +26,11 @@ HRESULT EnsureReportsIndex(const std::wstring& folder);
 // rewrites the index. When `abandon` is set before the files are in place,
 // nothing is published. On failure `failure` (when given) says what could
 // not be done.
+// `given` carries what the scan itself knows: how it was made, and the
+// ledger where the volume's own figures gave one.
 HRESULT PublishReport(const std::wstring& folder, const std::wstring& json_path,
                       const ScanResult& result, const std::atomic<bool>* abandon,
-                      std::string* failure = nullptr);
+                      std::string* failure = nullptr, const ReportAddenda* given = nullptr);
 
 // "C-20261207-201530.json", or with "-2", "-3"... before the extension.
 bool IsReportFileName(std::wstring_view name);

@@ -13,6 +13,20 @@
 
 namespace orvane::engine {
 
+// Used bytes the scan knows the purpose of although no file in the tree holds
+// them: what reading the file table (rather than walking the folders) tells.
+struct ExplainedBytes {
+    std::uint64_t metadata = 0;           // the file system's own files
+    std::uint64_t folder_indexes = 0;     // the folders' name indexes
+    std::uint64_t alternate_streams = 0;  // named data streams of files and folders
+    std::uint64_t other_attributes = 0;   // attribute lists, security, reparse and EA data
+    std::uint64_t orphaned_damaged = 0;   // records in use outside the tree, or damaged
+
+    std::uint64_t Sum() const {
+        return metadata + folder_indexes + alternate_streams + other_attributes + orphaned_damaged;
+    }
+};
+
 // Where every used byte of a volume went. found + remainder = used, to the
 // byte; remainder is what the scan could not see (system areas, file system
 // metadata, other users' or protected folders, shadow copies) and is
@@ -27,6 +41,8 @@ struct Ledger {
     std::uint64_t online_only_bytes = 0;
     std::uint64_t compression_saved_bytes = 0;
     std::string volume_serial;  // "1A2B-3C4D"; empty where the platform gives none
+    // With the file table: found + explained + remainder = used.
+    std::optional<ExplainedBytes> explained;
 };
 
 struct SizeChange {
@@ -52,7 +68,21 @@ struct ReportChanges {
     std::vector<SizeChange> largest_changes;
 };
 
+// How the scan was made: by walking the folders, or by reading an NTFS
+// volume's file table.
+struct ScanMethodNote {
+    bool file_table = false;
+    // A walk where the file table was tried: why it could not be read ("not
+    // an NTFS volume", "the volume cannot be opened: Access is denied.").
+    std::string table_unavailable;
+    // With the file table: what it held besides the tree.
+    std::uint64_t records_in_use = 0;
+    std::uint64_t damaged_records = 0;
+    std::uint64_t orphaned_records = 0;
+};
+
 struct ReportAddenda {
+    ScanMethodNote method;
     std::optional<Ledger> ledger;          // only for a scan of a whole volume
     std::optional<ReportChanges> changes;  // only when there was something to compare with
 };

@@ -323,6 +323,17 @@ void WriteTree(JsonWriter& json, const FolderTree& tree) {
     json.EndObject();
 }
 
+void WriteExplained(JsonWriter& json, const ExplainedBytes& explained) {
+    json.Key("explained");
+    json.BeginObject();
+    json.NumberField("metadata", explained.metadata);
+    json.NumberField("folder_indexes", explained.folder_indexes);
+    json.NumberField("alternate_streams", explained.alternate_streams);
+    json.NumberField("other_attributes", explained.other_attributes);
+    json.NumberField("orphaned_damaged", explained.orphaned_damaged);
+    json.EndObject();
+}
+
 void WriteLedger(JsonWriter& json, const Ledger& ledger) {
     json.Key("ledger");
     json.BeginObject();
@@ -345,7 +356,24 @@ void WriteLedger(JsonWriter& json, const Ledger& ledger) {
         json.Key("volume_serial");
         json.String(ledger.volume_serial);
     }
+    if (ledger.explained) WriteExplained(json, *ledger.explained);
     json.EndObject();
+}
+
+void WriteMethod(JsonWriter& json, const ScanMethodNote& method) {
+    json.Key("method");
+    json.String(method.file_table ? "file_table" : "walk");
+    if (method.file_table) {
+        json.Key("file_table");
+        json.BeginObject();
+        json.NumberField("records_in_use", method.records_in_use);
+        json.NumberField("damaged_records", method.damaged_records);
+        json.NumberField("orphaned_records", method.orphaned_records);
+        json.EndObject();
+    } else if (!method.table_unavailable.empty()) {
+        json.Key("file_table_unavailable");
+        json.String(method.table_unavailable);
+    }
 }
 
 void WritePrevious(JsonWriter& json, const PreviousTotals& previous) {
@@ -447,6 +475,7 @@ std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda) {
     json.Key("started_at");
     json.String(Iso8601Utc(result.started_at));
     json.NumberField("threads", result.threads);
+    WriteMethod(json, addenda.method);
     WriteTotals(json, result.totals);
     if (addenda.ledger) WriteLedger(json, *addenda.ledger);
     if (addenda.changes) WriteChanges(json, *addenda.changes);

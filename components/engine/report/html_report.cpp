@@ -8,6 +8,7 @@
 #include "core/scan_names.h"
 #include "orvane/format.h"
 #include "report/changes.h"
+#include "report/html_method.h"
 #include "report/html_text.h"
 #include "report/treemap.h"
 
@@ -308,6 +309,7 @@ std::string ReportHtml(const ScanResult& result, const ReportAddenda& addenda,
                        const HtmlOptions& options) {
     std::string out = Head(result);
     out += "<section id=\"totals\">\n<h2>Totals</h2>\n" + Totals(result) + "</section>\n";
+    out += MethodSection(addenda);
     if (addenda.ledger) out += LedgerSection(*addenda.ledger);
     out += TreemapSection(result);
     out += ChangesSection(result, addenda, options);

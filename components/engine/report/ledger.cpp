@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "core/folder_node.h"
 #include "core/report_json.h"
 
 namespace orvane::engine::report {
@@ -20,14 +21,18 @@ std::int64_t Difference(std::uint64_t a, std::uint64_t b) {
 
 }  // namespace
 
-Ledger MakeLedger(const VolumeInfo& volume, const ScanTotals& totals) {
+Ledger MakeLedger(const VolumeInfo& volume, const ScanTotals& totals,
+                  const std::optional<ExplainedBytes>& explained) {
     Ledger ledger;
     ledger.volume_bytes = volume.total_bytes;
     ledger.free_bytes = volume.free_bytes;
     ledger.used_bytes =
         volume.total_bytes > volume.free_bytes ? volume.total_bytes - volume.free_bytes : 0;
     ledger.found_bytes = totals.allocated_bytes;
-    ledger.remainder_bytes = Difference(ledger.used_bytes, ledger.found_bytes);
+    ledger.explained = explained;
+    const std::uint64_t accounted =
+        SaturatingSum(ledger.found_bytes, explained ? explained->Sum() : 0);
+    ledger.remainder_bytes = Difference(ledger.used_bytes, accounted);
     ledger.unreadable_folders = totals.unreadable_folders;
     ledger.online_only_bytes = totals.online_only_bytes;
     ledger.compression_saved_bytes = totals.compression_saved_bytes;

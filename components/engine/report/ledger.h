@@ -22,8 +22,9 @@ struct VolumeInfo {
 // a volume (or the volume cannot be asked). Implemented per platform.
 std::optional<VolumeInfo> QueryVolume(const NativeString& root);
 
-// used = total - free (never below 0), remainder = used - found.
-Ledger MakeLedger(const VolumeInfo& volume, const ScanTotals& totals);
+// used = total - free (never below 0), remainder = used - found - explained.
+Ledger MakeLedger(const VolumeInfo& volume, const ScanTotals& totals,
+                  const std::optional<ExplainedBytes>& explained = std::nullopt);
 
 // What identifies a volume across reports: its serial number, else the
 // drive (or root) the report names.

@@ -163,12 +163,13 @@ WineUnixNameFn WineUnixName() {
                   : nullptr;
 }
 
-bool WineMountManager(wchar_t letter, const std::string& unix_path) {
+bool WineMountManager(wchar_t letter, const std::string& unix_path,
+                      const std::string& unix_device = {}) {
     const orvane::unique_file manager(
         ::CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!manager) return false;
-    std::vector<char> buffer(sizeof(WineUnixDrive) + unix_path.size() + 1, 0);
+    std::vector<char> buffer(sizeof(WineUnixDrive) + unix_path.size() + unix_device.size() + 2, 0);
     auto* request = reinterpret_cast<WineUnixDrive*>(buffer.data());
     request->size = static_cast<ULONG>(buffer.size());
     request->letter = static_cast<WCHAR>(letter - L'A' + L'a');
@@ -176,6 +177,12 @@ bool WineMountManager(wchar_t letter, const std::string& unix_path) {
         request->type = DRIVE_FIXED;
         request->mount_point_offset = sizeof(WineUnixDrive);
         std::copy(unix_path.begin(), unix_path.end(), buffer.begin() + sizeof(WineUnixDrive));
+        if (!unix_device.empty()) {
+            request->device_offset =
+                static_cast<USHORT>(sizeof(WineUnixDrive) + unix_path.size() + 1);
+            std::copy(unix_device.begin(), unix_device.end(),
+                      buffer.begin() + request->device_offset);
+        }
     } else {
         // This type is what removes a letter; any other keeps it listed as
         // a drive without a folder.
@@ -204,11 +211,11 @@ bool Shows(wchar_t letter, const std::wstring& folder) {
 
 }  // namespace
 
-MappedDrive::MappedDrive(const std::wstring& folder) : target_(folder) {
+MappedDrive::MappedDrive(const std::wstring& folder, const std::wstring& device) : target_(folder) {
     const DWORD used = ::GetLogicalDrives();
     for (wchar_t letter = L'Y'; letter >= L'M'; --letter) {
         if (used & (1u << (letter - L'A'))) continue;
-        if (Define(letter, folder)) {
+        if (Define(letter, folder, device)) {
             letter_ = letter;
             return;
         }
@@ -217,19 +224,26 @@ MappedDrive::MappedDrive(const std::wstring& folder) : target_(folder) {
 
 MappedDrive::~MappedDrive() { Remove(); }
 
-bool MappedDrive::Define(wchar_t letter, const std::wstring& folder) {
-    const std::wstring device{letter, L':'};
-    if (::DefineDosDeviceW(0, device.c_str(), folder.c_str())) {
+bool MappedDrive::Define(wchar_t letter, const std::wstring& folder, const std::wstring& device) {
+    const std::wstring name{letter, L':'};
+    if (device.empty() && ::DefineDosDeviceW(0, name.c_str(), folder.c_str())) {
         if (Shows(letter, folder)) return true;
-        ::DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, device.c_str(),
+        ::DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, name.c_str(),
                            folder.c_str());
     }
     if (WineUnixNameFn unix_name = WineUnixName()) {
-        char* path = unix_name(folder.c_str());
-        if (!path) return false;
-        const std::string unix_path = path;
-        ::HeapFree(::GetProcessHeap(), 0, path);
-        if (WineMountManager(letter, unix_path) && Shows(letter, folder)) {
+        auto unix_of = [&](const std::wstring& path) {
+            std::string out;
+            if (char* text = unix_name(path.c_str())) {
+                out = text;
+                ::HeapFree(::GetProcessHeap(), 0, text);
+            }
+            return out;
+        };
+        const std::string unix_path = unix_of(folder);
+        const std::string unix_device = device.empty() ? std::string() : unix_of(device);
+        if (unix_path.empty() || (!device.empty() && unix_device.empty())) return false;
+        if (WineMountManager(letter, unix_path, unix_device) && Shows(letter, folder)) {
             through_mount_manager_ = true;
             return true;
         }

@@ -60,10 +60,12 @@ struct Census {
 };
 Census TakeCensus(const std::wstring& folder);
 
-// A drive letter that shows `folder` for as long as the object lives.
+// A drive letter that shows `folder` for as long as the object lives. With
+// `device` (an image file), Wine also gives the drive that file as its raw
+// device, so \\.\X: reads the image as a volume; Windows cannot do this.
 class MappedDrive {
 public:
-    explicit MappedDrive(const std::wstring& folder);
+    explicit MappedDrive(const std::wstring& folder, const std::wstring& device = {});
     MappedDrive(const MappedDrive&) = delete;
     MappedDrive& operator=(const MappedDrive&) = delete;
     ~MappedDrive();
@@ -73,7 +75,7 @@ public:
     std::wstring root() const { return drive() + L"\\"; }
 
 private:
-    bool Define(wchar_t letter, const std::wstring& folder);
+    bool Define(wchar_t letter, const std::wstring& folder, const std::wstring& device);
     void Remove();
     wchar_t letter_ = 0;
     bool through_mount_manager_ = false;

@@ -1,0 +1,54 @@
+// The component's file-table phase for one drive: the table read on a
+// thread of its own while the caller's messages keep flowing, then what the
+// scan and the report take from it. A cancelled read is left to end on its
+// own (it stops within one chunk) and is joined by the next drive or the
+// destructor, so Cancel never waits for it.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "core/directory_reader.h"
+#include "core/report_addenda.h"
+#include "core/scanner.h"
+#include "ntfs/file_table_source.h"
+#include "orvane/win32_handles.h"
+
+namespace orvane::engine::com {
+
+class DriveTable {
+public:
+    DriveTable();
+    ~DriveTable();
+    DriveTable(const DriveTable&) = delete;
+    DriveTable& operator=(const DriveTable&) = delete;
+
+    // Reads the table of `drive_root` ("C:\"), pumping messages meanwhile.
+    // False when `cancel` was signalled (or WM_QUIT came) first.
+    bool Read(const std::wstring& drive_root, HANDLE cancel);
+    // Whether a Read is under way (for the status text), and how far it got.
+    bool reading() const { return reading_.load(); }
+    std::uint64_t records_read() const;
+
+    // The table as folders to list, or null when the drive is walked.
+    DirectoryReader* reader() const { return reader_.get(); }
+    const ScanMethodNote& method() const { return method_; }
+    // The volume's own ledger, where the table was read.
+    std::optional<Ledger> LedgerFor(const ScanResult& result) const;
+
+private:
+    void Join();
+
+    std::unique_ptr<ntfs::FileTableSource> source_;
+    std::unique_ptr<DirectoryReader> reader_;
+    ScanMethodNote method_;
+    unique_event done_;
+    std::thread thread_;
+    std::atomic<bool> reading_{false};
+};
+
+}  // namespace orvane::engine::com

@@ -1,0 +1,54 @@
+// What a front end needs to scan a volume through its file table instead of
+// walking its folders: reading the table (cancellable, with progress), then
+// a DirectoryReader over it for the scanner, and the figures the report's
+// method note and ledger take from it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/directory_reader.h"
+#include "core/report_addenda.h"
+#include "ntfs/table_reader.h"
+
+namespace orvane::engine::ntfs {
+
+// Whether `path` names something whose file table could be read: a drive
+// ("C:", "C:\") on Windows, a regular file or a block device on POSIX.
+bool IsVolumePath(const NativeString& path);
+
+// The volume as its own figures tell it, for the ledger.
+struct TableVolumeFigures {
+    std::uint64_t volume_bytes = 0;
+    std::uint64_t free_bytes = 0;
+    std::string serial;  // "1A2B-3C4D", as Windows shows an NTFS volume's
+    ExplainedBytes explained;
+};
+
+class FileTableSource {
+public:
+    // Opens `path` and reads its table; blocks until done. False (with
+    // problem() saying why, or cancelled()) when there is no table.
+    bool Read(const NativeString& path);
+    // Ends a Read in progress soon after; callable from any thread.
+    void Cancel() { cancel_.store(true); }
+    bool cancelled() const { return cancel_.load(); }
+    const std::string& problem() const { return problem_; }
+    const TableProgress& progress() const { return progress_; }
+
+    // Over the table Read produced; valid while this source lives.
+    std::unique_ptr<DirectoryReader> CreateReader() const;
+    ScanMethodNote Method() const;
+    // False when the volume's cluster bitmap could not be read: no ledger then.
+    bool Figures(TableVolumeFigures& figures) const;
+
+private:
+    std::atomic<bool> cancel_{false};
+    TableProgress progress_;
+    std::unique_ptr<FileTable> table_;
+    std::string problem_;
+};
+
+}  // namespace orvane::engine::ntfs

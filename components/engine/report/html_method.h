@@ -1,0 +1,13 @@
+// The report page's sentence on how the scan was made, and with the file
+// table the used bytes it explains outside the tree.
+#pragma once
+
+#include <string>
+
+#include "core/report_addenda.h"
+
+namespace orvane::engine::report {
+
+std::string MethodSection(const ReportAddenda& addenda);
+
+}  // namespace orvane::engine::report
