@@ -12,6 +12,7 @@
 #include "core/scanner.h"
 #include "fake_reader.h"
 #include "report/changes.h"
+#include "report/html_report.h"
 #include "report/ledger.h"
 #include "report/report_index.h"
 #include "report/report_snapshot.h"
@@ -329,6 +330,29 @@ TEST(Changes, AnUnchangedTreeWithHardLinksIsUnchangedAtAnyThreadCount) {
         for (std::size_t i = 0; i < result.largest_files.size(); ++i)
             EXPECT_EQ(result.largest_files[i].path, results[0].largest_files[i].path);
     }
+}
+
+// What the page says of sizes beyond counting, of no change, and of every
+// reason a folder could not be read.
+TEST(HtmlPage, SaturatedSizesReadAtLeastNoChangeIsUncolouredAndEveryReasonHasWords) {
+    ScanResult result;
+    result.root = N("/root");
+    result.totals.allocated_bytes = ~std::uint64_t{0};
+    result.totals.bytes_saturated = true;
+    for (OpenError reason :
+         {OpenError::kAccessDenied, OpenError::kNotFound, OpenError::kNotDirectory,
+          OpenError::kOther, OpenError::kNoDescriptors})
+        result.unreadable.push_back({N("/root/x"), reason});
+    result.totals.unreadable_folders = result.unreadable.size();
+    ReportAddenda addenda;
+    addenda.changes.emplace();
+    addenda.changes->previous.allocated_bytes = result.totals.allocated_bytes;
+    const std::string page = report::ReportHtml(result, addenda);
+    EXPECT_NE(page.find("title=\"at least 18,446,744,073,709,551,615 bytes\">at least 16.0 EB"),
+              std::string::npos);
+    EXPECT_NE(page.find("<span title=\"0 bytes\">0 bytes</span>"), std::string::npos)
+        << "a change of nothing has no colour";
+    EXPECT_NE(page.find("<td>too many open files</td>"), std::string::npos);
 }
 
 TEST(Changes, ANameMissingFromATruncatedTreeOrListIsNotCalledNewOrGone) {
