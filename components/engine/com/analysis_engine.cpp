@@ -194,15 +194,12 @@ void AnalysisEngine::WriteReport() {
             SYSTEMTIME started{};
             const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
                 result.started_at.time_since_epoch());
-            // Unix seconds to FILETIME (100 ns since 1601), then local time.
+            // Unix seconds to FILETIME (100 ns since 1601). The name says the
+            // time in UTC, as the page and the JSON do.
             const ULONGLONG ticks =
                 (static_cast<ULONGLONG>(seconds.count()) + 11644473600ULL) * 10000000ULL;
             FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-            SYSTEMTIME utc_time{};
-            if (!::FileTimeToSystemTime(&utc, &utc_time) ||
-                !::SystemTimeToTzSpecificLocalTime(nullptr, &utc_time, &started)) {
-                ::GetLocalTime(&started);
-            }
+            if (!::FileTimeToSystemTime(&utc, &started)) ::GetSystemTime(&started);
             const std::wstring path =
                 UnusedReportPath(folder, ReportFileName(drive_letter_, started));
             std::string failure;
