@@ -16,6 +16,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -96,7 +97,9 @@ private:
     struct Shard {
         mutable std::mutex mutex;
         std::unordered_map<FileIdentity, NameOfData, FileIdentityHash> carriers;
-        std::vector<OtherName> others;  // every name met that does not carry its data
+        // Every name met that does not carry its data; a deque, so that
+        // growing never holds two copies.
+        std::deque<OtherName> others;
     };
     const Shard& ShardOf(const FileIdentity& identity) const {
         return shards_[FileIdentityHash{}(identity) >> 58];
