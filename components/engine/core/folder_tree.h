@@ -4,10 +4,10 @@
 // A folder's subtree is never smaller than one of its subfolders', and ties
 // are broken by the number of folders in the subtree (a parent always has
 // more), then by the folder's path key, so the K largest form a tree with the
-// root at the top and are the same K whatever order the walk offers them in. Folders are
-// offered once, when their whole subtree is done (children before parents);
-// the keeper holds at most K of them plus, per folder still being walked,
-// the few of its kept children that wait for it to learn their parent.
+// root at the top and are the same K whatever order the walk offers them in.
+// Folders are offered once, when their whole subtree is done (children before
+// parents); the keeper holds at most K of them plus, per folder still being
+// walked, the few of its kept children that wait for it to learn their parent.
 // Memory is bounded by K and by the folders being worked on, never by the
 // number of files or folders.
 #pragma once

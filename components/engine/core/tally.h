@@ -7,8 +7,8 @@
 // agree on (the names of hard-linked data, the unreadable list) lives in one
 // TallyShared. Hard-linked data is counted once in the totals and carried by
 // one of its names whatever the walk's order (core/linked_data.h): what the
-// others added to their folders and lists is taken out in Merge. Nothing here starts a thread, so a
-// test can drive the rules entry by entry.
+// others added to their folders and lists is taken out in Merge. Nothing
+// here starts a thread, so a test can drive the rules entry by entry.
 #pragma once
 
 #include <array>
