@@ -12,7 +12,9 @@
 // included), 3 a report cannot be written, 4 the scan stopped early for lack
 // of a resource (the report says which), 5 the summary cannot be printed
 // (standard output closed or full), 130 / 143 stopped by SIGINT / SIGTERM
-// (Ctrl+C / the console's other control events): no report is written then.
+// (Ctrl+C / the console's other control events): no report is written then,
+// unless the stop came once the JSON was in place: the page is then written
+// too (both reports or neither), and the message says so.
 // PATH may also be an NTFS volume whose file table is read instead of its
 // folders walked: a drive on Windows (C:), a file or block device on Linux.
 #include <cerrno>
@@ -30,6 +32,7 @@
 #include <io.h>
 #else
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -44,6 +47,9 @@
 #include "report/report_snapshot.h"
 #include "orvane/atomic_file.h"
 #include "orvane/system_error.h"
+#if defined(_WIN32)
+#include "orvane/win32_handles.h"
+#endif
 
 namespace orvane::engine::cli {
 namespace {
@@ -192,6 +198,19 @@ bool ParseArguments(const std::vector<NativeString>& args, Arguments& parsed) {
 #if defined(_WIN32)
 bool StderrIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
 
+// Whether `path` names the file standard output goes to (--json /dev/stdout
+// or CON with standard output redirected to a file).
+bool IsStandardOutput(const NativeString& path) {
+    BY_HANDLE_FILE_INFORMATION out, target;
+    const unique_file file(
+        ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file && ::GetFileInformationByHandle(::GetStdHandle(STD_OUTPUT_HANDLE), &out) &&
+           ::GetFileInformationByHandle(file.get(), &target) &&
+           out.dwVolumeSerialNumber == target.dwVolumeSerialNumber &&
+           out.nFileIndexHigh == target.nFileIndexHigh && out.nFileIndexLow == target.nFileIndexLow;
+}
+
 std::size_t TerminalWidth() {
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info)) {
@@ -201,6 +220,13 @@ std::size_t TerminalWidth() {
 }
 #else
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
+
+// Whether `path` names the file standard output goes to (--json /dev/stdout).
+bool IsStandardOutput(const NativeString& path) {
+    struct stat out, target;
+    return ::fstat(STDOUT_FILENO, &out) == 0 && ::stat(path.c_str(), &target) == 0 &&
+           out.st_dev == target.st_dev && out.st_ino == target.st_ino;
+}
 
 std::size_t TerminalWidth() {
     struct winsize size;
@@ -279,13 +305,17 @@ void ReportUnscannable(const ScanResult& result, const ScanMethodNote& method) {
                  reason.c_str());
 }
 
-// False (with the message printed) when the report could not be written.
-bool WriteReport(const NativeString& path, const std::string& content) {
-    const write_result written = WriteFileAtomically(path, content, &StopRequested());
-    if (written.ok()) return true;
+enum class Written { kPlaced, kDropped, kFailed };
+
+// kFailed (with the message printed) when the report could not be written.
+// With `abandon_on_stop`, a stop request drops it (kDropped).
+Written WriteReport(const NativeString& path, const std::string& content, bool abandon_on_stop) {
+    const write_result written =
+        WriteFileAtomically(path, content, abandon_on_stop ? &StopRequested() : nullptr);
+    if (written.ok()) return written.abandoned ? Written::kDropped : Written::kPlaced;
     std::fprintf(stderr, "orvane-scan: cannot write %s: %s\n", DisplayText(path).c_str(),
                  written.message().c_str());
-    return false;
+    return Written::kFailed;
 }
 
 // The summary with the ledger and the changes when there are any.
@@ -296,17 +326,26 @@ std::string SummaryText(const ScanResult& result, const ReportAddenda& addenda, 
     return text;
 }
 
-// False (with a message on standard error) when standard output is closed
-// or full: the summary is then lost, which is a failure to report.
-bool PrintSummary(const std::string& summary) {
+// False (with a message on standard error) when `stream` is closed or full:
+// the summary is then lost, which is a failure to report.
+bool PrintSummary(const std::string& summary, std::FILE* stream) {
     errno = 0;
-    const bool printed = std::fwrite(summary.data(), 1, summary.size(), stdout) == summary.size() &&
-                         std::fflush(stdout) == 0;
+    const bool printed = std::fwrite(summary.data(), 1, summary.size(), stream) == summary.size() &&
+                         std::fflush(stream) == 0;
     if (printed) return true;
     const int error = errno;
-    std::fprintf(stderr, "orvane-scan: cannot print the summary on standard output: %s\n",
+    std::fprintf(stderr, "orvane-scan: cannot print the summary on standard %s: %s\n",
+                 stream == stdout ? "output" : "error",
                  error != 0 ? SystemErrorText(error).c_str() : "write failed");
     return false;
+}
+
+// Where the summary goes: standard error when a report is written to the
+// file standard output goes to, which must then hold the report alone.
+std::FILE* SummaryStream(const Arguments& args) {
+    const bool report_on_stdout = (args.json_file && IsStandardOutput(*args.json_file)) ||
+                                  (args.html_file && IsStandardOutput(*args.html_file));
+    return report_on_stdout ? stderr : stdout;
 }
 
 int Stopped() {
@@ -314,9 +353,29 @@ int Stopped() {
     return StopExitCode();
 }
 
+// Both reports or neither: once one is in place, a stop no longer drops the
+// other. False when one could not be written (said on standard error);
+// `placed` tells whether any was put in place.
+bool WriteReports(const Arguments& args, const ScanResult& result, const ReportAddenda& addenda,
+                  bool& placed) {
+    placed = false;
+    bool failed = false;
+    auto write = [&](const NativeString& path, const std::string& content) {
+        const Written written = WriteReport(path, content, !placed);
+        placed |= written == Written::kPlaced;
+        failed |= written == Written::kFailed;
+    };
+    if (args.json_file) write(*args.json_file, ReportJson(result, addenda));
+    if (args.html_file && (placed || !StopRequested()))
+        write(*args.html_file, report::ReportHtml(result, addenda));
+    return !failed;
+}
+
 int Run(const Arguments& args) {
     std::optional<report::ReportSnapshot> earlier;
     if (args.compare_file && !ReadEarlierReport(*args.compare_file, earlier)) return kExitUsage;
+    // Asked before the reports may replace what the names lead to.
+    std::FILE* const summary_stream = SummaryStream(args);
     const bool show_progress = !args.quiet && StderrIsTerminal();
     ScanSource source = ChooseScanSource(args.path, args.method, show_progress);
     if (StopRequested()) return Stopped();
@@ -353,16 +412,16 @@ int Run(const Arguments& args) {
     }
     // The reports are safe before anything is printed: a reader that stops
     // early (| head) or a full standard output cannot cost them.
-    const bool json_written =
-        !args.json_file || WriteReport(*args.json_file, ReportJson(result, addenda));
-    if (StopRequested()) return Stopped();
-    const bool html_written =
-        !args.html_file || WriteReport(*args.html_file, report::ReportHtml(result, addenda));
-    if (StopRequested()) return Stopped();
-    if ((!json_written || !html_written) && exit_code == kExitScanned)
-        exit_code = kExitReportFailed;
+    bool placed = false;
+    const bool written = WriteReports(args, result, addenda, placed);
+    if (StopRequested()) {
+        if (!placed) return Stopped();
+        std::fputs("orvane-scan: stopped; the reports were written\n", stderr);
+        return StopExitCode();
+    }
+    if (!written && exit_code == kExitScanned) exit_code = kExitReportFailed;
     if (result.status != ScanStatus::kRootUnreadable &&
-        !PrintSummary(SummaryText(result, addenda, args.top))) {
+        !PrintSummary(SummaryText(result, addenda, args.top), summary_stream)) {
         if (exit_code == kExitScanned) exit_code = kExitOutputFailed;
     }
     return exit_code;

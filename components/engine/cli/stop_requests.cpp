@@ -22,8 +22,11 @@
 namespace orvane::engine::cli {
 namespace {
 
+#if defined(_WIN32)
+// The exit codes of the signals POSIX would have sent for the console events.
 constexpr int kSigInt = 2;
 constexpr int kSigTerm = 15;
+#endif
 constexpr auto kGracePeriod = std::chrono::seconds(1);
 
 std::atomic<bool> requested{false};

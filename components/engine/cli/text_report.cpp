@@ -1,6 +1,7 @@
 #include "cli/text_report.h"
 
 #include <cstdio>
+#include <limits>
 
 #include "core/report_json.h"
 #include "core/scan_names.h"
@@ -58,8 +59,13 @@ std::string Line(const char* label, const std::string& value) {
     return buffer + value + "\n";
 }
 
+// A count that reached the largest value stopped there: the truth is more.
+const char* AtLeast(std::uint64_t bytes) {
+    return bytes == std::numeric_limits<std::uint64_t>::max() ? "at least " : "";
+}
+
 std::string BytesValue(std::uint64_t bytes) {
-    return GroupDigits(bytes) + " (" + HumanBytes(bytes) + ")";
+    return AtLeast(bytes) + GroupDigits(bytes) + " (" + HumanBytes(bytes) + ")";
 }
 
 std::string PadLeft(const std::string& text, std::size_t width) {
@@ -87,8 +93,9 @@ std::string TextSummary(const ScanResult& result, std::size_t folder_lines) {
     std::size_t shown = 0;
     for (const FolderSize& folder : result.largest_folders) {
         if (shown++ == folder_lines) break;
-        out += "  " + PadLeft(HumanBytes(folder.allocated_bytes), 10) + "  " +
-               DisplayText(folder.path) + "\n";
+        out += "  " +
+               PadLeft(AtLeast(folder.allocated_bytes) + HumanBytes(folder.allocated_bytes), 10) +
+               "  " + DisplayText(folder.path) + "\n";
     }
     if (!result.unreadable.empty()) {
         out += "\nUnreadable folders\n";

@@ -64,18 +64,16 @@ private:
 constexpr HRESULT kBusy = HRESULT_FROM_WIN32(ERROR_BUSY);
 
 // When the scan started, in local time: the report's file name says it so.
-SYSTEMTIME LocalStartTime(const ScanResult& result) {
+SYSTEMTIME UtcStartTime(const ScanResult& result) {
     const auto seconds =
         std::chrono::duration_cast<std::chrono::seconds>(result.started_at.time_since_epoch());
-    // Unix seconds to FILETIME (100 ns since 1601), then local time.
+    // Unix seconds to FILETIME (100 ns since 1601). The name says the time in
+    // UTC, as the page and the JSON do.
     const ULONGLONG ticks =
         (static_cast<ULONGLONG>(seconds.count()) + 11644473600ULL) * 10000000ULL;
     FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-    SYSTEMTIME utc_time{}, started{};
-    if (!::FileTimeToSystemTime(&utc, &utc_time) ||
-        !::SystemTimeToTzSpecificLocalTime(nullptr, &utc_time, &started)) {
-        ::GetLocalTime(&started);
-    }
+    SYSTEMTIME started{};
+    if (!::FileTimeToSystemTime(&utc, &started)) ::GetSystemTime(&started);
     return started;
 }
 
@@ -266,7 +264,7 @@ void AnalysisEngine::WriteReport() {
 
 HRESULT AnalysisEngine::SaveReport(const std::wstring& folder, const ScanResult& result) {
     const std::wstring path =
-        UnusedReportPath(folder, ReportFileName(drive_letter_, LocalStartTime(result)));
+        UnusedReportPath(folder, ReportFileName(drive_letter_, UtcStartTime(result)));
     std::string failure;
     ReportAddenda given;
     given.method = table_.method();

@@ -17,6 +17,21 @@ FolderNode::~FolderNode() {
     }
 }
 
+std::uint64_t PathKeyOf(std::uint64_t folder_key, NativeStringView name) {
+    // FNV-1a over the code units, seeded with the folder's key, then mixed
+    // (the finaliser of splitmix64) so that sibling names spread apart.
+    std::uint64_t hash = folder_key ^ 0xcbf29ce484222325ull;
+    for (NativeChar unit : name) {
+        hash ^= static_cast<std::uint32_t>(unit);
+        hash *= 0x100000001b3ull;
+    }
+    hash ^= hash >> 30;
+    hash *= 0xbf58476d1ce4e5b9ull;
+    hash ^= hash >> 27;
+    hash *= 0x94d049bb133111ebull;
+    return hash ^ (hash >> 31);
+}
+
 void AppendName(NativeString& path, NativeStringView name, NativeChar separator) {
     if (path.empty() || path.back() != separator) path.push_back(separator);
     path.append(name);

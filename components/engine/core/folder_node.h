@@ -37,6 +37,16 @@ struct FileIdentityHash {
 
 inline FileIdentity IdentityOf(const EntryStats& stats) { return {stats.device, stats.file_id}; }
 
+// A fixed 64-bit hash of a path below the starting folder, built one name at
+// a time: the same names give the same key in every walk, whatever its order,
+// its thread count or where the starting folder lies. It orders what the walk
+// meets in no useful order (equal sizes, the names of hard-linked data).
+constexpr std::uint64_t kStartingFolderKey = 0x6f7276616e650001ull;
+std::uint64_t PathKeyOf(std::uint64_t folder_key, NativeStringView name);
+
+// No index in LinkedFolders (core/linked_data.h) yet.
+constexpr std::uint32_t kNotLinked = ~std::uint32_t{0};
+
 struct FolderNode {
     FolderNode() = default;
     ~FolderNode();
@@ -46,6 +56,9 @@ struct FolderNode {
     std::shared_ptr<FolderNode> parent;  // null for the starting folder
     NativeString name;                   // the starting folder holds the root path as given
     FileIdentity identity;               // as its parent's listing gave it
+    std::uint64_t path_key = kStartingFolderKey;  // PathKeyOf its path
+    // Set once a name of remembered data is met in its subtree.
+    std::atomic<std::uint32_t> linked{kNotLinked};
     // Listed without a type: whether it is a folder is known once opened.
     bool kind_unknown = false;
     // The parent's open folder, held until this folder has been opened from it.
@@ -77,6 +90,13 @@ inline void AddSaturating(std::atomic<std::uint64_t>& sum, std::uint64_t value) 
     std::uint64_t old = sum.load(std::memory_order_relaxed);
     while (!sum.compare_exchange_weak(old, SaturatingSum(old, value), std::memory_order_relaxed)) {
     }
+}
+
+// `value` less `part`, never below 0; a saturated sum stays saturated (its
+// true value is unknown).
+inline std::uint64_t Minus(std::uint64_t value, std::uint64_t part) {
+    if (value == kSaturated) return value;
+    return value > part ? value - part : 0;
 }
 
 // Appends `name` to `path` with one separator between them.

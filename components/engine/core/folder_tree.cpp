@@ -8,11 +8,14 @@
 #include <algorithm>
 #include <tuple>
 
+#include "core/folder_node.h"
+
 namespace orvane::engine {
 namespace {
 
-bool Less(const FolderSums& a, const FolderSums& b) {
-    return std::tie(a.allocated_bytes, a.folders) < std::tie(b.allocated_bytes, b.folders);
+bool Less(const FolderSums& a, std::uint64_t a_key, const FolderSums& b, std::uint64_t b_key) {
+    return std::tie(a.allocated_bytes, a.folders, a_key) <
+           std::tie(b.allocated_bytes, b.folders, b_key);
 }
 
 void Subtract(FolderSums& from, const FolderSums& part) {
@@ -25,30 +28,33 @@ void Subtract(FolderSums& from, const FolderSums& part) {
 }  // namespace
 
 bool FolderTreeKeeper::Smaller(std::uint32_t a, std::uint32_t b) const {
-    return Less(entries_[a].subtree, entries_[b].subtree);
+    return Less(entries_[a].subtree, entries_[a].ids.path_key, entries_[b].subtree,
+                entries_[b].ids.path_key);
 }
 
-bool FolderTreeKeeper::Admits(const FolderSums& subtree) const {
+bool FolderTreeKeeper::Admits(const FolderSums& subtree, std::uint64_t path_key) const {
     if (limit_ == 0) return false;
-    return heap_.size() < limit_ || std::tie(heap_.front().allocated, heap_.front().folders) <
-                                        std::tie(subtree.allocated_bytes, subtree.folders);
+    if (heap_.size() < limit_) return true;
+    const HeapItem& smallest = heap_.front();
+    return std::tie(smallest.allocated, smallest.folders, smallest.path_key) <
+           std::tie(subtree.allocated_bytes, subtree.folders, path_key);
 }
 
 void FolderTreeKeeper::Offer(const void* key, const void* parent_key, NativeStringView name,
-                             const FolderSums& subtree) {
+                             const FolderSums& subtree, Ids ids) {
     // Most folders of a big tree are too small once the heap is full: they
     // are turned away without the lock. Their kept children, if they ever
     // had any, were all evicted already; the sweep forgets their lists.
     if (limit_ == 0 || subtree.allocated_bytes < reject_below_.load(std::memory_order_relaxed))
         return;
     std::lock_guard lock(mutex_);
-    if (!Admits(subtree)) {
+    if (!Admits(subtree, ids.path_key)) {
         waiting_.erase(key);
         return;
     }
     if (heap_.size() == limit_) EvictSmallest();
-    const std::uint32_t slot = Store(name, subtree);
-    heap_.push_back({subtree.allocated_bytes, subtree.folders, slot});
+    const std::uint32_t slot = Store(name, subtree, ids);
+    heap_.push_back({subtree.allocated_bytes, subtree.folders, ids.path_key, slot});
     std::push_heap(heap_.begin(), heap_.end(), HeapItem::Greater);
     if (heap_.size() == limit_)
         reject_below_.store(heap_.front().allocated, std::memory_order_relaxed);
@@ -60,7 +66,7 @@ void FolderTreeKeeper::Offer(const void* key, const void* parent_key, NativeStri
     }
 }
 
-std::uint32_t FolderTreeKeeper::Store(NativeStringView name, const FolderSums& subtree) {
+std::uint32_t FolderTreeKeeper::Store(NativeStringView name, const FolderSums& subtree, Ids ids) {
     std::uint32_t slot;
     if (!free_slots_.empty()) {
         slot = free_slots_.back();
@@ -72,6 +78,7 @@ std::uint32_t FolderTreeKeeper::Store(NativeStringView name, const FolderSums& s
     Entry& entry = entries_[slot];
     entry.name.assign(name);
     entry.subtree = subtree;
+    entry.ids = ids;
     entry.serial = next_serial_++;
     entry.parent = TreeFolder::kNoParent;
     return slot;
@@ -118,6 +125,16 @@ void FolderTreeKeeper::SweepWaiting() {
     sweep_at_ = 2 * waiting_.size() + 1024;
 }
 
+void FolderTreeKeeper::TakeOut(const std::function<FolderSums(std::uint32_t)>& excess) {
+    std::lock_guard lock(mutex_);
+    for (const HeapItem& item : heap_) {
+        Entry& entry = entries_[item.slot];
+        const FolderSums part = excess(entry.ids.linked);
+        entry.subtree.allocated_bytes = Minus(entry.subtree.allocated_bytes, part.allocated_bytes);
+        entry.subtree.apparent_bytes = Minus(entry.subtree.apparent_bytes, part.apparent_bytes);
+    }
+}
+
 FolderTree FolderTreeKeeper::Take() {
     std::lock_guard lock(mutex_);
     FolderTree tree;
@@ -127,7 +144,7 @@ FolderTree FolderTreeKeeper::Take() {
     std::sort(kept.begin(), kept.end(), [this](std::uint32_t a, std::uint32_t b) {
         if (Smaller(b, a)) return true;
         if (Smaller(a, b)) return false;
-        return entries_[a].name < entries_[b].name;
+        return entries_[a].name < entries_[b].name;  // equal keys: a hash collision
     });
     std::vector<std::uint32_t> index_of(entries_.size(), TreeFolder::kNoParent);
     for (std::uint32_t slot : kept) {

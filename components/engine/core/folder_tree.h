@@ -3,16 +3,18 @@
 //
 // A folder's subtree is never smaller than one of its subfolders', and ties
 // are broken by the number of folders in the subtree (a parent always has
-// more), so the K largest form a tree with the root at the top. Folders are
-// offered once, when their whole subtree is done (children before parents);
-// the keeper holds at most K of them plus, per folder still being walked,
-// the few of its kept children that wait for it to learn their parent.
+// more), then by the folder's path key, so the K largest form a tree with the
+// root at the top and are the same K whatever order the walk offers them in.
+// Folders are offered once, when their whole subtree is done (children before
+// parents); the keeper holds at most K of them plus, per folder still being
+// walked, the few of its kept children that wait for it to learn their parent.
 // Memory is bounded by K and by the folders being worked on, never by the
 // number of files or folders.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <unordered_map>
@@ -48,8 +50,16 @@ struct FolderTree {
     std::vector<TreeFolder> folders;
 };
 
+// How the walk knows a folder beyond its sizes.
+struct TreeFolderIds {
+    std::uint64_t path_key = 0;  // orders folders of equal sizes
+    std::uint32_t linked = std::numeric_limits<std::uint32_t>::max();  // for TakeOut
+};
+
 class FolderTreeKeeper {
 public:
+    using Ids = TreeFolderIds;
+
     explicit FolderTreeKeeper(std::size_t limit) : limit_(limit) {}
     FolderTreeKeeper(const FolderTreeKeeper&) = delete;
     FolderTreeKeeper& operator=(const FolderTreeKeeper&) = delete;
@@ -58,7 +68,11 @@ public:
     // offered itself; `parent_key` is its parent's (null for the root), which
     // must still be unoffered. Callable from any thread.
     void Offer(const void* key, const void* parent_key, NativeStringView name,
-               const FolderSums& subtree);
+               const FolderSums& subtree, Ids ids = {});
+    // Once every folder has been offered: takes out of each kept folder's
+    // bytes what `excess(ids.linked)` says its subtree counted too much
+    // (allocated and apparent bytes only).
+    void TakeOut(const std::function<FolderSums(std::uint32_t linked)>& excess);
     // The tree, once every folder has been offered.
     FolderTree Take();
 
@@ -66,6 +80,7 @@ private:
     struct Entry {
         NativeString name;
         FolderSums subtree;
+        Ids ids;
         std::uint64_t serial = 0;  // 0: the slot is free
         std::uint32_t parent = TreeFolder::kNoParent;
     };
@@ -74,9 +89,9 @@ private:
         std::size_t prune_at = 16;
     };
 
-    bool Admits(const FolderSums& subtree) const;
+    bool Admits(const FolderSums& subtree, std::uint64_t path_key) const;
     bool Smaller(std::uint32_t a, std::uint32_t b) const;
-    std::uint32_t Store(NativeStringView name, const FolderSums& subtree);
+    std::uint32_t Store(NativeStringView name, const FolderSums& subtree, Ids ids);
     void EvictSmallest();
     void AdoptChildren(const void* key, std::uint32_t slot);
     void WaitForParent(const void* parent_key, std::uint32_t slot);
@@ -89,9 +104,12 @@ private:
     struct HeapItem {  // the key beside the slot: sifting touches no entry
         std::uint64_t allocated;
         std::uint64_t folders;
+        std::uint64_t path_key;
         std::uint32_t slot;
         static bool Greater(const HeapItem& a, const HeapItem& b) {
-            return a.allocated != b.allocated ? a.allocated > b.allocated : a.folders > b.folders;
+            if (a.allocated != b.allocated) return a.allocated > b.allocated;
+            if (a.folders != b.folders) return a.folders > b.folders;
+            return a.path_key > b.path_key;
         }
     };
     std::vector<HeapItem> heap_;  // the kept folders, smallest on top

@@ -53,6 +53,50 @@ FileSize FileSizeOf(const FileCandidate& candidate, NativeChar separator) {
     return size;
 }
 
+// The `limit` largest of the workers' candidates by the walk's own order:
+// the same items whichever worker met which.
+template <typename Item>
+std::vector<const Item*> LargestAsCounted(std::vector<const Item*> items, std::size_t limit) {
+    const std::size_t kept = std::min(items.size(), limit);
+    std::partial_sort(items.begin(), items.begin() + kept, items.end(),
+                      [](const Item* a, const Item* b) { return TopList<Item>::Greater(*a, *b); });
+    items.resize(kept);
+    return items;
+}
+
+// Names that do not carry their data take places in the largest files while
+// the walk cannot tell them yet; the list keeps room for them.
+std::size_t FileCandidates(const ScanOptions& options) { return 2 * options.top_count; }
+
+// The tree's folder at `index` as a list entry, its path built from the names
+// up its parent links.
+FolderSize TreeFolderSizeOf(const FolderTree& tree, std::size_t index, NativeChar separator) {
+    const TreeFolder& folder = tree.folders[index];
+    FolderSize size{{},
+                    folder.subtree.allocated_bytes,
+                    folder.subtree.apparent_bytes,
+                    folder.subtree.files,
+                    folder.subtree.folders};
+    std::vector<const NativeString*> names;
+    for (std::uint32_t i = static_cast<std::uint32_t>(index); i != TreeFolder::kNoParent;
+         i = tree.folders[i].parent)
+        names.push_back(&tree.folders[i].name);
+    size.path = *names.back();
+    for (std::size_t i = names.size() - 1; i-- > 0;) AppendName(size.path, *names[i], separator);
+    return size;
+}
+
+// The totals counted the first name met of each data; its carrier's sizes
+// (the same, unless the listings disagree) replace them.
+void CountCarriers(const LinkedDataFix& fix, ScanTotals& totals) {
+    totals.allocated_bytes = SaturatingSum(
+        Minus(totals.allocated_bytes, fix.first_counted.allocated), fix.carrier_counted.allocated);
+    totals.apparent_bytes = SaturatingSum(Minus(totals.apparent_bytes, fix.first_counted.apparent),
+                                          fix.carrier_counted.apparent);
+    totals.bytes_saturated =
+        totals.allocated_bytes == kSaturated || totals.apparent_bytes == kSaturated;
+}
+
 void AddType(FileTypeSize& merged, const FileTypeSize& type) {
     merged.files += type.files;
     AddSaturating(merged.allocated_bytes, type.allocated_bytes);
@@ -63,26 +107,14 @@ void AddType(FileTypeSize& merged, const FileTypeSize& type) {
 
 template <typename Item>
 void TopList<Item>::Add(Item item) {
-    if (!Admits(item.allocated_bytes)) return;
+    if (limit_ == 0) return;
     if (items_.size() == limit_) {
+        if (!Greater(item, items_.front())) return;
         std::pop_heap(items_.begin(), items_.end(), Greater);
         items_.pop_back();
     }
     items_.push_back(std::move(item));
     std::push_heap(items_.begin(), items_.end(), Greater);
-}
-
-bool IdentitySet::Insert(const FileIdentity& identity) {
-    auto& shard = shards_[FileIdentityHash{}(identity) >> 58];
-    std::lock_guard lock(shard.mutex);
-    try {
-        return shard.ids.insert(identity).second;
-    } catch (const std::bad_alloc&) {
-        // Remembering is what grows without bound on a tree of hard links;
-        // counting on without it beats stopping the scan.
-        dropped_.store(true, std::memory_order_relaxed);
-        return true;
-    }
 }
 
 void FoldersInProgress::Enter(const FileIdentity& identity) {
@@ -116,12 +148,26 @@ void FoldersInProgress::Leave(const FileIdentity& identity) {
     if (found != shard.counts.end() && --found->second == 0) shard.counts.erase(found);
 }
 
-bool TallyShared::FirstNameOfData(const EntryStats& stats) {
+bool TallyShared::Remembers(const EntryStats& stats) const {
     bool shared =
         stats.link_count > 1 ||
         (stats.link_count == 0 && options_.unknown_link_count == UnknownLinkCount::kRememberFileId);
-    if (!shared || stats.file_id == 0) return true;
-    return identities_.Insert(IdentityOf(stats));
+    return shared && stats.file_id != 0;
+}
+
+bool TallyShared::MeetName(FolderNode& folder, const DirEntry& entry, NativeStringView extension) {
+    if (!Remembers(entry.stats)) return true;
+    NameOfData name;
+    name.key = PathKeyOf(folder.path_key, entry.name);
+    name.bytes = {entry.stats.allocated_bytes, entry.stats.apparent_bytes};
+    name.type = TypeKeyOf(extension);
+    try {
+        name.folder = linked_.IndexOf(folder);
+    } catch (const std::bad_alloc&) {
+        names_.NoteDropped();
+        return true;
+    }
+    return names_.Meet(IdentityOf(entry.stats), name);
 }
 
 void TallyShared::RecordUnreadable(const FolderNode& folder, OpenError reason) {
@@ -136,14 +182,14 @@ void TallyShared::RecordUnreadable(const FolderNode& folder, OpenError reason) {
 
 void TallyShared::MoveUnreadableInto(ScanResult& result) {
     std::lock_guard lock(unreadable_mutex_);
-    result.totals.hard_links_exact = identities_.Complete();
+    result.totals.hard_links_exact = names_.Complete();
     result.totals.unreadable_folders = unreadable_count_;
     result.unreadable = std::move(unreadable_);
 }
 
 Tally::Tally(TallyShared& shared)
     : shared_(shared),
-      largest_files_(shared.options().top_count),
+      largest_files_(FileCandidates(shared.options())),
       largest_folders_(shared.options().top_count) {}
 
 FolderRef Tally::StartRoot(const NativeString& root, const EntryStats& self) {
@@ -166,6 +212,7 @@ std::uint64_t Tally::CountEntry(const FolderRef& folder, const DirEntry& entry, 
         auto unknown = std::make_shared<FolderNode>();
         unknown->parent = folder;
         unknown->name.assign(entry.name);
+        unknown->path_key = PathKeyOf(folder->path_key, entry.name);
         unknown->kind_unknown = true;
         unknown->folders.store(0, std::memory_order_relaxed);
         subfolders.push_back(std::move(unknown));
@@ -189,34 +236,44 @@ std::uint64_t Tally::CountEntry(const FolderRef& folder, const DirEntry& entry, 
     child->parent = folder;
     child->name.assign(entry.name);
     child->identity = IdentityOf(stats);
+    child->path_key = PathKeyOf(folder->path_key, entry.name);
     child->allocated.store(stats.allocated_bytes, std::memory_order_relaxed);
     child->apparent.store(stats.apparent_bytes, std::memory_order_relaxed);
     subfolders.push_back(std::move(child));
     return stats.allocated_bytes;
 }
 
+// Every name adds its data's sizes to its folder, its type and the largest
+// files, as if it were the only one: sums that do not depend on which name
+// the walk meets first. The totals count the data once.
 std::uint64_t Tally::CountFile(const FolderRef& folder, const DirEntry& entry, Sums& own) {
-    std::uint64_t allocated = entry.stats.allocated_bytes;
-    std::uint64_t apparent = entry.stats.apparent_bytes;
-    if (!shared_.FirstNameOfData(entry.stats)) allocated = apparent = 0;
+    const std::uint64_t allocated = entry.stats.allocated_bytes;
+    const std::uint64_t apparent = entry.stats.apparent_bytes;
+    std::array<NativeChar, kMaxExtension> buffer;
+    const NativeStringView ext = LowerExtension(entry.name, buffer);
+    std::uint64_t counted = 0;
+    if (shared_.MeetName(*folder, entry, ext)) {
+        counted = allocated;
+        AddSaturating(sums_.allocated, allocated);
+        AddSaturating(sums_.apparent, apparent);
+        if (entry.online_only) AddSaturating(sums_.online_only, apparent);
+        if (apparent > allocated) AddSaturating(sums_.saved, apparent - allocated);
+    }
     sums_.files++;
-    AddSaturating(sums_.allocated, allocated);
-    AddSaturating(sums_.apparent, apparent);
     own.files++;
     AddSaturating(own.allocated, allocated);
     AddSaturating(own.apparent, apparent);
-    if (entry.online_only) AddSaturating(sums_.online_only, apparent);
-    if (apparent > allocated) AddSaturating(sums_.saved, apparent - allocated);
-    CountType(entry.name, allocated, apparent);
-    if (largest_files_.Admits(allocated)) {
-        largest_files_.Add(FileCandidate{folder, NativeString(entry.name), allocated, apparent});
+    CountType(ext, allocated, apparent);
+    if (largest_files_.MayAdmit(allocated)) {
+        const FileIdentity data =
+            shared_.Remembers(entry.stats) ? IdentityOf(entry.stats) : FileIdentity{};
+        largest_files_.Add(FileCandidate{folder, NativeString(entry.name), allocated, apparent,
+                                         PathKeyOf(folder->path_key, entry.name), data});
     }
-    return allocated;
+    return counted;
 }
 
-void Tally::CountType(NativeStringView name, std::uint64_t allocated, std::uint64_t apparent) {
-    std::array<NativeChar, kMaxExtension> buffer;
-    NativeStringView ext = LowerExtension(name, buffer);
+void Tally::CountType(NativeStringView ext, std::uint64_t allocated, std::uint64_t apparent) {
     auto found = types_.find(ext);
     if (found == types_.end()) {
         found = types_.emplace(NativeString(ext), FileTypeSize{NativeString(ext)}).first;
@@ -230,7 +287,8 @@ bool Tally::SettleKind(FolderNode& entry, OpenError error) {
     if (error == OpenError::kNotDirectory) {
         sums_.files++;
         entry.files.store(1, std::memory_order_relaxed);
-        CountType(entry.name, 0, 0);
+        std::array<NativeChar, kMaxExtension> buffer;
+        CountType(LowerExtension(entry.name, buffer), 0, 0);
         return false;
     }
     // A folder, or what cannot be told from one: its contents stay unknown
@@ -266,12 +324,15 @@ void Tally::SubtreeComplete(const FolderRef& folder) {
     // An entry listed without a type that turned out a file is no folder.
     if (folders > 0) {
         try {
-            if (largest_folders_.Admits(allocated))
-                largest_folders_.Add(FolderCandidate{folder, allocated, apparent, files, folders});
+            if (largest_folders_.MayAdmit(allocated))
+                largest_folders_.Add(
+                    FolderCandidate{folder, allocated, apparent, files, folders, folder->path_key});
             // Keyed by the node, which lives while any subfolder still
             // waits for it; the tree keeps names, its paths are never built.
-            shared_.tree().Offer(folder.get(), folder->parent.get(), folder->name,
-                                 {allocated, apparent, files, folders});
+            shared_.tree().Offer(
+                folder.get(), folder->parent.get(), folder->name,
+                {allocated, apparent, files, folders},
+                {folder->path_key, folder->linked.load(std::memory_order_acquire)});
         } catch (const std::bad_alloc&) {
             shared_.NoteOutOfMemory();  // the sums still go up the chain
         }
@@ -299,37 +360,93 @@ void Tally::Merge(const std::vector<Tally*>& tallies, TallyShared& shared, ScanR
     result.totals.folders = sums.folders;
     result.totals.allocated_bytes = sums.allocated;
     result.totals.apparent_bytes = sums.apparent;
-    result.totals.bytes_saturated = sums.allocated == kSaturated || sums.apparent == kSaturated;
     result.totals.online_only_bytes = sums.online_only;
     result.totals.compression_saved_bytes = sums.saved;
     shared.MoveUnreadableInto(result);
+    const LinkedDataFix fix = shared.FixLinkedData();
+    CountCarriers(fix, result.totals);
+    shared.tree().TakeOut([&fix](std::uint32_t linked) {
+        const ByteCounts excess = fix.Below(linked);
+        return FolderSums{excess.allocated, excess.apparent, 0, 0};
+    });
     result.tree = shared.tree().Take();
-    MergeLists(tallies, shared.separator(), result);
-    std::size_t top = shared.options().top_count;
+    MergeFiles(tallies, shared, result);
+    MergeFolders(tallies, shared, fix, result);
+    MergeTypes(tallies, fix, shared.options().top_count, result);
+}
+
+// The workers' candidates are first cut to the largest as the walk counted
+// them, which are the same whichever worker met which: a name that turns out
+// not to carry its data must not let in a file that another split of the
+// work would have turned away.
+void Tally::MergeFiles(const std::vector<Tally*>& tallies, const TallyShared& shared,
+                       ScanResult& result) {
+    std::vector<const FileCandidate*> candidates;
+    for (Tally* tally : tallies) {
+        for (const auto& file : tally->largest_files_.items()) candidates.push_back(&file);
+    }
+    for (const FileCandidate* file :
+         LargestAsCounted(candidates, FileCandidates(shared.options()))) {
+        FileSize size = FileSizeOf(*file, shared.separator());
+        // A name that does not carry its data lists it as it counts it: without bytes.
+        if (file->data.known() && !shared.names().Carries(file->data, file->path_key))
+            size.allocated_bytes = size.apparent_bytes = 0;
+        result.largest_files.push_back(std::move(size));
+    }
     SortLargestFirst(
-        result.largest_files, [](const FileSize& f) -> const NativeString& { return f.path; }, top);
+        result.largest_files, [](const FileSize& f) -> const NativeString& { return f.path; },
+        shared.options().top_count);
+}
+
+// With a tree, the largest folders are its largest, so the two agree; the
+// candidates of the walk serve where no tree is kept.
+void Tally::MergeFolders(const std::vector<Tally*>& tallies, const TallyShared& shared,
+                         const LinkedDataFix& fix, ScanResult& result) {
+    const std::size_t top = shared.options().top_count;
+    if (result.tree.limit >= top && !result.tree.folders.empty()) {
+        const std::size_t count = std::min(top, result.tree.folders.size());
+        for (std::size_t i = 0; i < count; ++i)
+            result.largest_folders.push_back(TreeFolderSizeOf(result.tree, i, shared.separator()));
+    } else {
+        std::vector<const FolderCandidate*> candidates;
+        for (Tally* tally : tallies) {
+            for (const auto& folder : tally->largest_folders_.items())
+                candidates.push_back(&folder);
+        }
+        for (const FolderCandidate* folder : LargestAsCounted(candidates, top)) {
+            FolderSize size = FolderSizeOf(*folder, shared.separator());
+            const ByteCounts excess =
+                fix.Below(folder->folder->linked.load(std::memory_order_relaxed));
+            size.allocated_bytes = Minus(size.allocated_bytes, excess.allocated);
+            size.apparent_bytes = Minus(size.apparent_bytes, excess.apparent);
+            result.largest_folders.push_back(std::move(size));
+        }
+    }
     SortLargestFirst(
         result.largest_folders, [](const FolderSize& f) -> const NativeString& { return f.path; },
         top);
-    SortLargestFirst(
-        result.largest_types,
-        [](const FileTypeSize& t) -> const NativeString& { return t.extension; }, top);
 }
 
-void Tally::MergeLists(const std::vector<Tally*>& tallies, NativeChar separator,
-                       ScanResult& result) {
+void Tally::MergeTypes(const std::vector<Tally*>& tallies, const LinkedDataFix& fix,
+                       std::size_t top, ScanResult& result) {
     TypeMap types;
     for (Tally* tally : tallies) {
-        for (const auto& file : tally->largest_files_.items())
-            result.largest_files.push_back(FileSizeOf(file, separator));
-        for (const auto& folder : tally->largest_folders_.items())
-            result.largest_folders.push_back(FolderSizeOf(folder, separator));
         for (auto& [ext, type] : tally->types_) {
             FileTypeSize& merged = types.try_emplace(ext, FileTypeSize{ext}).first->second;
             AddType(merged, type);
         }
     }
-    for (auto& [ext, type] : types) result.largest_types.push_back(std::move(type));
+    for (auto& [ext, type] : types) {
+        auto excess = fix.by_type.find(TypeKeyOf(ext));
+        if (excess != fix.by_type.end()) {
+            type.allocated_bytes = Minus(type.allocated_bytes, excess->second.allocated);
+            type.apparent_bytes = Minus(type.apparent_bytes, excess->second.apparent);
+        }
+        result.largest_types.push_back(std::move(type));
+    }
+    SortLargestFirst(
+        result.largest_types,
+        [](const FileTypeSize& t) -> const NativeString& { return t.extension; }, top);
 }
 
 }  // namespace orvane::engine

@@ -4,9 +4,11 @@
 // one result.
 //
 // A Tally belongs to one worker and is used by one thread; what workers must
-// agree on (identities of hard-linked data, the unreadable list) lives in one
-// TallyShared. Nothing here starts a thread, so a test can drive the rules
-// entry by entry.
+// agree on (the names of hard-linked data, the unreadable list) lives in one
+// TallyShared. Hard-linked data is counted once in the totals and carried by
+// one of its names whatever the walk's order (core/linked_data.h): what the
+// others added to their folders and lists is taken out in Merge. Nothing
+// here starts a thread, so a test can drive the rules entry by entry.
 #pragma once
 
 #include <array>
@@ -15,11 +17,11 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "core/folder_node.h"
 #include "core/folder_tree.h"
+#include "core/linked_data.h"
 #include "core/scanner.h"
 
 namespace orvane::engine {
@@ -33,23 +35,29 @@ struct Sums {
     std::uint64_t saved = 0;        // only in the tallies' totals
 };
 
-// Keeps the `limit` largest items by allocated bytes; a min-heap so the
-// smallest kept item is the one to beat.
+// Keeps the `limit` largest items by allocated bytes, then apparent bytes,
+// then path key (so the same items whatever order they come in); a min-heap
+// so the smallest kept item is the one to beat.
 template <typename Item>
 class TopList {
 public:
     explicit TopList(std::size_t limit) : limit_(limit) {}
 
-    bool Admits(std::uint64_t allocated) const {
-        return limit_ > 0 && (items_.size() < limit_ || allocated > items_.front().allocated_bytes);
+    // False when an item of this size cannot be admitted, whatever its key.
+    bool MayAdmit(std::uint64_t allocated) const {
+        return limit_ > 0 &&
+               (items_.size() < limit_ || allocated >= items_.front().allocated_bytes);
     }
     void Add(Item item);
     std::vector<Item>& items() { return items_; }
 
-private:
     static bool Greater(const Item& a, const Item& b) {
-        return a.allocated_bytes > b.allocated_bytes;
+        if (a.allocated_bytes != b.allocated_bytes) return a.allocated_bytes > b.allocated_bytes;
+        if (a.apparent_bytes != b.apparent_bytes) return a.apparent_bytes > b.apparent_bytes;
+        return a.path_key > b.path_key;
     }
+
+private:
     std::size_t limit_;
     std::vector<Item> items_;
 };
@@ -63,6 +71,7 @@ struct FolderCandidate {
     std::uint64_t apparent_bytes = 0;
     std::uint64_t files = 0;
     std::uint64_t folders = 0;
+    std::uint64_t path_key = 0;
 };
 
 struct FileCandidate {
@@ -70,6 +79,8 @@ struct FileCandidate {
     NativeString name;
     std::uint64_t allocated_bytes = 0;
     std::uint64_t apparent_bytes = 0;
+    std::uint64_t path_key = 0;
+    FileIdentity data;  // of remembered data only: whether this name carries it
 };
 
 struct ViewHash {
@@ -81,24 +92,6 @@ struct ViewHash {
 struct ViewEqual {
     using is_transparent = void;
     bool operator()(NativeStringView a, NativeStringView b) const noexcept { return a == b; }
-};
-
-// Remembers the identities of data with several names, spread over shards so
-// workers rarely meet on one lock.
-class IdentitySet {
-public:
-    // True the first time an identity is seen, and when there is no memory
-    // left to remember it (the data is then counted, maybe once too often).
-    bool Insert(const FileIdentity& identity);
-    bool Complete() const { return !dropped_.load(std::memory_order_relaxed); }
-
-private:
-    std::atomic<bool> dropped_{false};
-    struct Shard {
-        std::mutex mutex;
-        std::unordered_set<FileIdentity, FileIdentityHash> ids;
-    };
-    std::array<Shard, 64> shards_;
 };
 
 // The identities of the folders being walked (listed, not yet complete), so
@@ -128,8 +121,14 @@ public:
     TallyShared(const ScanOptions& options, NativeChar separator)
         : options_(options), separator_(separator), tree_(options.tree_folders) {}
 
-    // False when the data behind this name was already counted under another.
-    bool FirstNameOfData(const EntryStats& stats);
+    // Whether data listed so may have further names, and is remembered.
+    bool Remembers(const EntryStats& stats) const;
+    // Remembers a name of the data listed by `folder` (with its lowered
+    // `extension`); false when the data was already counted under another.
+    bool MeetName(FolderNode& folder, const DirEntry& entry, NativeStringView extension);
+    // Once the walk is over.
+    LinkedDataFix FixLinkedData() const { return names_.Fix(linked_.parents()); }
+    const DataNames& names() const { return names_; }
     void RecordUnreadable(const FolderNode& folder, OpenError reason);
     FoldersInProgress& folders_in_progress() { return in_progress_; }
     FolderTreeKeeper& tree() { return tree_; }
@@ -145,7 +144,8 @@ public:
 private:
     const ScanOptions& options_;
     const NativeChar separator_;
-    IdentitySet identities_;
+    DataNames names_;
+    LinkedFolders linked_;
     FoldersInProgress in_progress_;
     FolderTreeKeeper tree_;
     std::atomic<bool> out_of_memory_{false};
@@ -192,10 +192,14 @@ private:
     // its parent link and name) holds the final sums. Offers it to the
     // largest folders and to the tree, and adds its sums to its parent.
     void SubtreeComplete(const FolderRef& folder);
-    static void MergeLists(const std::vector<Tally*>& tallies, NativeChar separator,
+    static void MergeFiles(const std::vector<Tally*>& tallies, const TallyShared& shared,
                            ScanResult& result);
+    static void MergeFolders(const std::vector<Tally*>& tallies, const TallyShared& shared,
+                             const LinkedDataFix& fix, ScanResult& result);
+    static void MergeTypes(const std::vector<Tally*>& tallies, const LinkedDataFix& fix,
+                           std::size_t top, ScanResult& result);
     std::uint64_t CountFile(const FolderRef& folder, const DirEntry& entry, Sums& own);
-    void CountType(NativeStringView name, std::uint64_t allocated, std::uint64_t apparent);
+    void CountType(NativeStringView extension, std::uint64_t allocated, std::uint64_t apparent);
 
     TallyShared& shared_;
     Sums sums_;

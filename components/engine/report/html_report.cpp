@@ -286,6 +286,26 @@ std::string ListsSection(const ScanResult& result) {
     return out + "</table>\n</section>\n";
 }
 
+// Every reason has its words: a switch without a default, so a new reason
+// that is not given any is a compiler warning rather than a read past a table.
+const char* ReasonWords(OpenError reason) {
+    switch (reason) {
+        case OpenError::kNone:
+            return "";
+        case OpenError::kAccessDenied:
+            return "access denied";
+        case OpenError::kNotFound:
+            return "deleted during the scan";
+        case OpenError::kNotDirectory:
+            return "replaced by a file or link during the scan";
+        case OpenError::kOther:
+            return "other error";
+        case OpenError::kNoDescriptors:
+            return "too many open files";
+    }
+    return "other error";
+}
+
 std::string UnreadableSection(const ScanResult& result) {
     std::string out = "<section id=\"unreadable\">\n<h2>Unreadable folders</h2>\n";
     if (result.totals.unreadable_folders == 0)
@@ -294,11 +314,8 @@ std::string UnreadableSection(const ScanResult& result) {
            " folders could not be read; what they hold is not counted.</p>\n<table>\n"
            "<tr><th>folder</th><th>reason</th></tr>\n";
     for (const UnreadableFolder& f : result.unreadable) {
-        static const char* const kReasons[] = {"", "access denied", "deleted during the scan",
-                                               "replaced by a file or link during the scan",
-                                               "other error"};
-        out += "<tr><td class=\"path\">" + Text(f.path) + "</td><td>" +
-               kReasons[static_cast<int>(f.reason)] + "</td></tr>\n";
+        out += "<tr><td class=\"path\">" + Text(f.path) + "</td><td>" + ReasonWords(f.reason) +
+               "</td></tr>\n";
     }
     return out + "</table>\n</section>\n";
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <iterator>
+#include <limits>
 
 #include "orvane/format.h"
 
@@ -45,9 +46,12 @@ std::string HumanSize(std::uint64_t bytes) {
 }
 
 std::string SizeSpan(std::uint64_t bytes, std::string_view id) {
+    // A count that reached the largest value stopped there: the truth is more.
+    const char* at_least = bytes == std::numeric_limits<std::uint64_t>::max() ? "at least " : "";
     std::string out = "<span";
     if (!id.empty()) out += " id=\"" + std::string(id) + "\"";
-    out += " title=\"" + GroupDigits(bytes) + " bytes\">" + HumanSize(bytes) + "</span>";
+    out += std::string(" title=\"") + at_least + GroupDigits(bytes) + " bytes\">" + at_least +
+           HumanSize(bytes) + "</span>";
     return out;
 }
 
@@ -55,8 +59,9 @@ std::string ChangeSpan(std::uint64_t before, std::uint64_t after) {
     const bool grew = after >= before;
     const std::uint64_t change = grew ? after - before : before - after;
     const char* sign = change == 0 ? "" : grew ? "+" : "\u2212";
-    return std::string("<span class=\"") + (grew ? "up" : "down") + "\" title=\"" + sign +
-           GroupDigits(change) + " bytes\">" + sign + HumanSize(change) + "</span>";
+    const char* colour = change == 0 ? "" : grew ? " class=\"up\"" : " class=\"down\"";
+    return std::string("<span") + colour + " title=\"" + sign + GroupDigits(change) + " bytes\">" +
+           sign + HumanSize(change) + "</span>";
 }
 
 std::string ReadableTime(std::string_view iso) {

@@ -15,6 +15,16 @@
 namespace orvane::engine::report {
 
 struct JsonValue {
+    // Declared here and defaulted below, where the type is complete: a
+    // vector of pairs holding the type being defined cannot be destroyed
+    // inside its own definition (clang with libstdc++ refuses it).
+    JsonValue();
+    JsonValue(const JsonValue&);
+    JsonValue(JsonValue&&) noexcept;
+    JsonValue& operator=(const JsonValue&);
+    JsonValue& operator=(JsonValue&&) noexcept;
+    ~JsonValue();
+
     enum class Kind : std::uint8_t { kNull, kBool, kNumber, kString, kArray, kObject };
     Kind kind = Kind::kNull;
     bool boolean = false;
@@ -31,6 +41,13 @@ struct JsonValue {
     std::uint64_t UnsignedAt(std::string_view key, std::uint64_t otherwise = 0) const;
     std::string StringAt(std::string_view key) const;
 };
+
+inline JsonValue::JsonValue() = default;
+inline JsonValue::JsonValue(const JsonValue&) = default;
+inline JsonValue::JsonValue(JsonValue&&) noexcept = default;
+inline JsonValue& JsonValue::operator=(const JsonValue&) = default;
+inline JsonValue& JsonValue::operator=(JsonValue&&) noexcept = default;
+inline JsonValue::~JsonValue() = default;
 
 // Null when `text` is not exactly one JSON value.
 std::optional<JsonValue> ParseJson(std::string_view text);

@@ -334,6 +334,57 @@ TEST_F(AnalysisEngineTest, ASecondRunListsWhatChangedTheIndexListsBothAndOldRepo
     engine_test::RemoveReports(letter);
 }
 
+// The report's tree as text: each folder's name, parent and sizes.
+std::string TreeOf(const engine_test::Json& report) {
+    std::string text;
+    for (const engine_test::Json& folder : report.Find("tree")->Find("folders")->items) {
+        const engine_test::Json* parent = folder.Find("parent");
+        text += folder.Find("name")->text + " " + (parent ? parent->number : "-") + " " +
+                folder.Find("allocated_bytes")->number + "\n";
+    }
+    return text;
+}
+
+// Which name of hard-linked data a worker meets first changes from run to
+// run; the folders' sizes must not.
+TEST_F(AnalysisEngineTest, AnUnchangedDriveWithHardLinksIsUnchangedRunAfterRun) {
+    TempTree tree(L"linked");
+    for (int i = 0; i < 8; ++i) {
+        const std::wstring name = L"lib" + std::to_wstring(i) + L".dll";
+        tree.AddFile(L"System\\" + name, 4096 * (1 + i % 3));
+        tree.AddFolder(L"Store\\v1\\x64\\" + std::to_wstring(i));
+        tree.AddFolder(L"Apps\\" + std::to_wstring(i) + L"\\bin");
+        const std::wstring target = tree.root() + L"\\System\\" + name;
+        ASSERT_TRUE(::CreateHardLinkW(
+            (tree.root() + L"\\Store\\v1\\x64\\" + std::to_wstring(i) + L"\\" + name).c_str(),
+            target.c_str(), nullptr));
+        ASSERT_TRUE(::CreateHardLinkW(
+            (tree.root() + L"\\Apps\\" + std::to_wstring(i) + L"\\bin\\" + name).c_str(),
+            target.c_str(), nullptr));
+    }
+    MappedDrive drive(tree.root());
+    ASSERT_TRUE(drive.ok());
+    const wchar_t letter = drive.drive()[0];
+    engine_test::RemoveReports(letter);
+    std::string first;
+    for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE(run);
+        if (run > 0) ::Sleep(1100);  // a later second, so the reports' names tell their order
+        ASSERT_HRESULT_SUCCEEDED(engine_test::Analyze(*engine_, drive.drive()));
+        ASSERT_HRESULT_SUCCEEDED(engine_->FinishDrive());
+        const auto reports = engine_test::ReportFiles(letter);
+        ASSERT_EQ(reports.size(), static_cast<std::size_t>(run + 1));
+        const engine_test::Json report = ParsedReport(reports.back());
+        if (run == 0) {
+            first = TreeOf(report);
+            continue;
+        }
+        EXPECT_EQ(TreeOf(report), first);
+        EXPECT_TRUE(report.Find("changes")->Find("largest_changes")->items.empty());
+    }
+    engine_test::RemoveReports(letter);
+}
+
 TEST_F(AnalysisEngineTest, KeepsTheCallersMessagesFlowingAndAnswersFromInsideTheCall) {
     ASSERT_TRUE(BigDrive().ok());
     const std::wstring drive = BigDrive().drive();

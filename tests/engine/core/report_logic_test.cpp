@@ -289,6 +289,72 @@ TEST(Changes, GrownShrunkNewAndGoneFoldersAndFilesLargestFirstRenamedIsGoneAndNe
     }
 }
 
+// Hard links everywhere, at several depths, many folders of equal size and a
+// tree cut short of the whole: what a worker meets first must not show.
+TEST(Changes, AnUnchangedTreeWithHardLinksIsUnchangedAtAnyThreadCount) {
+    FakeReader reader;
+    reader.separator = kSep;
+    reader.latency = std::chrono::microseconds(200);  // workers overtake each other
+    FakeNode& system = reader.root.AddFolder(N("system"));
+    FakeNode& store = reader.root.AddFolder(N("store")).AddFolder(N("v1")).AddFolder(N("x64"));
+    FakeNode& apps = reader.root.AddFolder(N("apps"));
+    for (int i = 0; i < 12; ++i) {
+        const NativeString name = NativeString(N("lib")) + NativeString(1, NativeChar('a' + i));
+        const std::uint64_t bytes = 4096u * (1 + i % 3);
+        const std::uint64_t id = 100 + i;
+        system.AddFile(name, bytes, bytes, id, 3);
+        store.AddFolder(name).AddFile(N("copy"), bytes, bytes, id, 3);
+        apps.AddFolder(name).AddFolder(N("bin")).AddFile(N("link"), bytes, bytes, id, 3);
+    }
+    std::vector<ScanResult> results;
+    for (unsigned threads : {1u, 2u, 3u, 8u}) {
+        ScanOptions options;
+        options.threads = threads;
+        options.tree_folders = 20;
+        options.top_count = 5;
+        results.push_back(Scanner(reader, options).Run(N("/root")));
+    }
+    const report::ReportSnapshot first = Reread(results[0]);
+    for (const ScanResult& result : results) {
+        SCOPED_TRACE(result.threads);
+        ASSERT_EQ(result.tree.folders.size(), results[0].tree.folders.size());
+        for (std::size_t i = 0; i < result.tree.folders.size(); ++i) {
+            EXPECT_EQ(result.tree.folders[i].name, results[0].tree.folders[i].name);
+            EXPECT_EQ(result.tree.folders[i].subtree.allocated_bytes,
+                      results[0].tree.folders[i].subtree.allocated_bytes);
+        }
+        EXPECT_EQ(result.tree.folders[0].subtree.allocated_bytes, result.totals.allocated_bytes);
+        const ReportChanges changes = report::ComputeChanges(first, result, "earlier.json");
+        EXPECT_TRUE(changes.largest_changes.empty()) << changes.largest_changes.size();
+        ASSERT_EQ(result.largest_files.size(), results[0].largest_files.size());
+        for (std::size_t i = 0; i < result.largest_files.size(); ++i)
+            EXPECT_EQ(result.largest_files[i].path, results[0].largest_files[i].path);
+    }
+}
+
+// What the page says of sizes beyond counting, of no change, and of every
+// reason a folder could not be read.
+TEST(HtmlPage, SaturatedSizesReadAtLeastNoChangeIsUncolouredAndEveryReasonHasWords) {
+    ScanResult result;
+    result.root = N("/root");
+    result.totals.allocated_bytes = ~std::uint64_t{0};
+    result.totals.bytes_saturated = true;
+    for (OpenError reason :
+         {OpenError::kAccessDenied, OpenError::kNotFound, OpenError::kNotDirectory,
+          OpenError::kOther, OpenError::kNoDescriptors})
+        result.unreadable.push_back({N("/root/x"), reason});
+    result.totals.unreadable_folders = result.unreadable.size();
+    ReportAddenda addenda;
+    addenda.changes.emplace();
+    addenda.changes->previous.allocated_bytes = result.totals.allocated_bytes;
+    const std::string page = report::ReportHtml(result, addenda);
+    EXPECT_NE(page.find("title=\"at least 18,446,744,073,709,551,615 bytes\">at least 16.0 EB"),
+              std::string::npos);
+    EXPECT_NE(page.find("<span title=\"0 bytes\">0 bytes</span>"), std::string::npos)
+        << "a change of nothing has no colour";
+    EXPECT_NE(page.find("<td>too many open files</td>"), std::string::npos);
+}
+
 TEST(Changes, ANameMissingFromATruncatedTreeOrListIsNotCalledNewOrGone) {
     FakeReader before;
     before.root.AddFolder(N("big")).AddFile(N("big.bin"), 900000, 900000);

@@ -112,7 +112,7 @@ TEST(ScanCliReportTarget, LinksAreFollowedAndWhatIsNotAFileIsWrittenInPlace) {
         CommandOutput(kScan + " --json " + ShellQuote(tree.Path("stdout")) + " " + root, &code);
     EXPECT_EQ(code, 0);
     EXPECT_TRUE(IsReport(out)) << out;
-    EXPECT_NE(out.find("files "), std::string::npos) << "the summary follows the report";
+    EXPECT_EQ(out.find("files "), std::string::npos) << "the summary goes to standard error";
     EXPECT_EQ(TypeOf(tree.Path("stdout")), S_IFLNK);
     EXPECT_EQ(CommandOutput("ls " + ShellQuote(tree.root()) + " | grep -c tmp"), "0\n");
 }
@@ -162,6 +162,18 @@ TEST(ScanCliOutput, TheReportIsWrittenFirstAndALostSummaryIsAnError) {
     EXPECT_TRUE(IsReport(ReadFile(report)));
 }
 
+TEST(ScanCliOutput, AReportToTheFileOfStandardOutputGetsItAloneAndTheSummaryGoesToErrors) {
+    TempTree tree;
+    const std::string root = ShellQuote(SmallTree(tree));
+    int code = -1;
+    CommandOutput(kScan + " --json /dev/stdout " + root + " > " +
+                      ShellQuote(tree.Path("out.json")) + " 2> " + ShellQuote(tree.Path("err")),
+                  &code);
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(IsReport(ReadFile(tree.Path("out.json"))));
+    EXPECT_NE(ReadFile(tree.Path("err")).find("Largest folders"), std::string::npos);
+}
+
 TEST(ScanCliOutput, NamesCannotSteerTheTerminalOrForgeLines) {
     TempTree tree;
     tree.Folder("root");
@@ -197,14 +209,16 @@ TEST(ScanCliMessages, NameThePathAndSayWhatWentWrongInWords) {
 }
 
 // Starts the slowed scanner on `root`; its pid.
-pid_t StartSlowScan(const std::string& root, const std::string& report, const std::string& log) {
+// Starts orvane-scan with `args`, its output and errors into `log`, its
+// listings slowed down when `slow`.
+pid_t StartScan(std::vector<std::string> args, const std::string& log, bool slow) {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry) environment.emplace_back(*entry);
-    environment.push_back("LD_PRELOAD=" + kSlowListing);
+    if (slow) environment.push_back("LD_PRELOAD=" + kSlowListing);
     std::vector<char*> envp;
     for (std::string& entry : environment) envp.push_back(entry.data());
     envp.push_back(nullptr);
-    std::vector<std::string> args{ORVANE_SCAN_EXE, "--threads", "1", "--json", report, root};
+    args.insert(args.begin(), ORVANE_SCAN_EXE);
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -217,6 +231,10 @@ pid_t StartSlowScan(const std::string& root, const std::string& report, const st
         ::posix_spawn(&pid, ORVANE_SCAN_EXE, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     return failed ? -1 : pid;
+}
+
+pid_t StartSlowScan(const std::string& root, const std::string& report, const std::string& log) {
+    return StartScan({"--threads", "1", "--json", report, root}, log, true);
 }
 
 TEST(ScanCliStop, SigintAndSigtermStopTheScanPromptlyAndLeaveTheOldReport) {
@@ -242,6 +260,35 @@ TEST(ScanCliStop, SigintAndSigtermStopTheScanPromptlyAndLeaveTheOldReport) {
         EXPECT_NE(ReadFile(tree.Path("log")).find("stopped; no report written"), std::string::npos);
         EXPECT_EQ(CommandOutput("ls " + ShellQuote(tree.root()) + " | grep -c tmp"), "0\n");
     }
+}
+
+// The page is a FIFO nobody reads yet, so the stop comes while the page is
+// being written, after the JSON was put in place: both reports are written.
+TEST(ScanCliStop, AStopOnceTheJsonIsInPlaceStillWritesThePage) {
+    TempTree tree;
+    const std::string root = SmallTree(tree);
+    ASSERT_EQ(::mkfifo(tree.Path("page").c_str(), 0600), 0);
+    const pid_t pid = StartScan({"--json", tree.Path("r.json"), "--html", tree.Path("page"), root},
+                                tree.Path("log"), false);
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 1000 && !IsReport(ReadFile(tree.Path("r.json"))); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    // Its thread for signals takes it while the page waits for a reader.
+    const std::string pending = "/proc/" + std::to_string(pid) + "/status";
+    for (int i = 0;
+         i < 500 && ReadFile(pending).find("ShdPnd:\t0000000000000000") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::string page = ReadFile(tree.Path("page"));
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_TRUE(IsReport(ReadFile(tree.Path("r.json"))));
+    EXPECT_NE(page.find("</html>"), std::string::npos) << "the whole page";
+    EXPECT_NE(ReadFile(tree.Path("log")).find("stopped; the reports were written"),
+              std::string::npos);
 }
 
 }  // namespace

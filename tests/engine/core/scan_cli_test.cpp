@@ -247,6 +247,13 @@ TEST(ScanCliText, NumbersAndTheProgressLine) {
     EXPECT_EQ(cli::HumanBytes(512), "512 B");
     EXPECT_EQ(cli::HumanBytes(1536), "1.5 KiB");
     EXPECT_EQ(cli::HumanBytes(10ull << 30), "10.0 GiB");
+    ScanResult saturated;
+    saturated.totals.allocated_bytes = ~std::uint64_t{0};
+    saturated.largest_folders.push_back({"/big", ~std::uint64_t{0}, 0, 0, 1});
+    const std::string summary = cli::TextSummary(saturated, 5);
+    EXPECT_NE(summary.find("at least 18,446,744,073,709,551,615 (16.0 EiB)"), std::string::npos)
+        << summary;
+    EXPECT_NE(summary.find("at least 16.0 EiB  /big"), std::string::npos) << summary;
 
     ScanProgress progress;
     progress.entries = 1234;

@@ -3,8 +3,12 @@
 // how the workers' tallies merge.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "core/tally.h"
 #include "failing_allocator.h"
+#include "fake_reader.h"
 
 namespace orvane::engine {
 namespace {
@@ -65,21 +69,25 @@ TEST(TallyRules, ASubtreeCompletesAfterAllItsFoldersAndTalliesMergeInAnyOrder) {
     EXPECT_EQ(result.totals.folders, 4u);  // the mount point counts, without bytes
     EXPECT_EQ(result.totals.allocated_bytes, 3 * 4096u + 8192);
     EXPECT_EQ(result.totals.apparent_bytes, 4096u + 10 + 20 + 8000);
+    // One of the data's two names carries it, in the list and in its folder.
+    ASSERT_EQ(result.largest_files.size(), 2u);
+    EXPECT_EQ(result.largest_files[0].allocated_bytes, 8192u);
+    EXPECT_EQ(result.largest_files[1].allocated_bytes, 0u);
+    const bool a_carries = result.largest_files[0].path == N("/r/a/y.log");
     ASSERT_EQ(result.largest_folders.size(), 3u);
     EXPECT_EQ(result.largest_folders[0].path, N("/r"));
     EXPECT_EQ(result.largest_folders[0].allocated_bytes, result.totals.allocated_bytes);
     EXPECT_EQ(result.largest_folders[0].folders, 4u);
-    EXPECT_EQ(result.largest_folders[1].path, N("/r/b"));  // ties on allocated: apparent decides
-    EXPECT_EQ(result.largest_folders[2].path, N("/r/a"));
-    EXPECT_EQ(result.largest_folders[2].files, 1u);
-    EXPECT_EQ(result.largest_folders[2].folders, 2u);
+    // Without the data, a ties b on allocated bytes: apparent bytes decide.
+    const FolderSize& a = result.largest_folders[a_carries ? 1 : 2];
+    EXPECT_EQ(result.largest_folders[a_carries ? 2 : 1].path, N("/r/b"));
+    EXPECT_EQ(a.path, N("/r/a"));
+    EXPECT_EQ(a.allocated_bytes, 4096u + (a_carries ? 8192 : 0));
+    EXPECT_EQ(a.files, 1u);
+    EXPECT_EQ(a.folders, 2u);
     ASSERT_EQ(result.largest_types.size(), 1u);
     EXPECT_EQ(result.largest_types[0].extension, N("log"));
     EXPECT_EQ(result.largest_types[0].files, 2u);
-    ASSERT_EQ(result.largest_files.size(), 2u);
-    EXPECT_EQ(result.largest_files[0].path, N("/r/x.LOG"));
-    EXPECT_EQ(result.largest_files[1].path, N("/r/a/y.log"));
-    EXPECT_EQ(result.largest_files[1].allocated_bytes, 0u);
 }
 
 // Where the data is elsewhere or compressed, a second name of it adds
@@ -115,15 +123,16 @@ TEST(TallyRules, OnlineOnlyAndSavedBytesCountDataOnceAndTheTreeGetsEveryFolder) 
 TEST(TallyRules, DataWhoseIdentityFindsNoMemoryIsCountedAndTheResultSaysSo) {
     ScanOptions options;
     TallyShared shared(options, '/');
-    const EntryStats remembered = Entry(N("a"), EntryKind::kFile, 4096, 1, 7, 2).stats;
-    const EntryStats forgotten = Entry(N("b"), EntryKind::kFile, 4096, 1, 8, 2).stats;
-    EXPECT_TRUE(shared.FirstNameOfData(remembered));
+    FolderNode folder;
+    const DirEntry remembered = Entry(N("a"), EntryKind::kFile, 4096, 1, 7, 2);
+    const DirEntry forgotten = Entry(N("b"), EntryKind::kFile, 4096, 1, 8, 2);
+    EXPECT_TRUE(shared.MeetName(folder, remembered, {}));
     bool first, again, remembered_again;
     {
         testing::AllocationsFail no_memory;
-        first = shared.FirstNameOfData(forgotten);
-        again = shared.FirstNameOfData(forgotten);
-        remembered_again = shared.FirstNameOfData(remembered);
+        first = shared.MeetName(folder, forgotten, {});
+        again = shared.MeetName(folder, forgotten, {});
+        remembered_again = shared.MeetName(folder, remembered, {});
     }
     EXPECT_TRUE(first);
     EXPECT_TRUE(again);  // not remembered: counted under each name
@@ -131,6 +140,113 @@ TEST(TallyRules, DataWhoseIdentityFindsNoMemoryIsCountedAndTheResultSaysSo) {
     ScanResult result;
     Tally::Merge({}, shared, result);
     EXPECT_FALSE(result.totals.hard_links_exact);
+}
+
+// Walks `root` through `tally_count` tallies in an order drawn from `seed`:
+// any listed folder may be listed next, its entries in any order, by any
+// tally, as workers do. Returns the merged result.
+ScanResult WalkInOrder(const testing::FakeNode& root, unsigned seed, std::size_t tally_count) {
+    std::mt19937 random(seed);
+    ScanOptions options;
+    options.top_count = 4;
+    TallyShared shared(options, '/');
+    std::vector<std::unique_ptr<Tally>> tallies;
+    for (std::size_t i = 0; i < tally_count; ++i)
+        tallies.push_back(std::make_unique<Tally>(shared));
+    std::vector<std::pair<FolderRef, const testing::FakeNode*>> to_list{
+        {tallies[0]->StartRoot(N("/r"), root.stats), &root}};
+    while (!to_list.empty()) {
+        std::swap(to_list[random() % to_list.size()], to_list.back());
+        auto [folder, node] = to_list.back();
+        to_list.pop_back();
+        std::vector<DirEntry> entries;
+        for (const auto& child : node->children)
+            entries.push_back(Entry(child->name, child->kind, child->stats.allocated_bytes,
+                                    child->stats.apparent_bytes, child->stats.file_id,
+                                    child->stats.link_count));
+        std::shuffle(entries.begin(), entries.end(), random);
+        Tally& tally = *tallies[random() % tally_count];
+        for (FolderRef& sub : List(tally, folder, entries)) {
+            for (const auto& child : node->children)
+                if (NativeStringView(child->name) == NativeStringView(sub->name))
+                    to_list.emplace_back(sub, child.get());
+        }
+        tally.Complete(folder);
+    }
+    std::vector<Tally*> merged;
+    for (auto& tally : tallies) merged.push_back(tally.get());
+    ScanResult result;
+    Tally::Merge(merged, shared, result);
+    return result;
+}
+
+// Data with names in several folders at several depths, and sizes that tie,
+// so the top lists must choose among equals.
+void BuildLinkedTree(testing::FakeNode& root) {
+    root.kind = EntryKind::kDirectory;
+    root.stats.allocated_bytes = root.stats.apparent_bytes = 4096;
+    testing::FakeNode& a = root.AddFolder(N("a"));
+    testing::FakeNode& deep = a.AddFolder(N("b")).AddFolder(N("c"));
+    testing::FakeNode& z = root.AddFolder(N("z"));
+    a.AddFile(N("lib.so"), 1 << 20, 1000000, 11, 3);
+    deep.AddFile(N("lib.so.1"), 1 << 20, 1000000, 11, 3);
+    z.AddFile(N("copy"), 1 << 20, 1000000, 11, 3);
+    deep.AddFile(N("x.dat"), 65536, 60000, 12, 2);
+    root.AddFile(N("x.dat"), 65536, 60000, 12, 2);
+    for (const NativeChar* name : {N("p.txt"), N("q.txt"), N("r.txt"), N("s.txt")})
+        z.AddFolder(name).AddFile(N("same.bin"), 8192, 8000);
+}
+
+bool SameFolders(const FolderTree& a, const FolderTree& b) {
+    if (a.folders.size() != b.folders.size()) return false;
+    for (std::size_t i = 0; i < a.folders.size(); ++i) {
+        const TreeFolder& x = a.folders[i];
+        const TreeFolder& y = b.folders[i];
+        if (x.name != y.name || x.parent != y.parent ||
+            x.subtree.allocated_bytes != y.subtree.allocated_bytes ||
+            x.subtree.apparent_bytes != y.subtree.apparent_bytes ||
+            x.other.allocated_bytes != y.other.allocated_bytes)
+            return false;
+    }
+    return true;
+}
+
+TEST(TallyRules, HardLinkedDataIsCarriedByOneNameWhateverTheOrderOfTheWalk) {
+    testing::FakeNode root;
+    BuildLinkedTree(root);
+    const ScanResult first = WalkInOrder(root, 1, 1);
+    // Counted once, as du does; the folders add up to the same total.
+    EXPECT_EQ(first.totals.allocated_bytes, 9 * 4096u + (1 << 20) + 65536 + 4 * 8192);
+    ASSERT_FALSE(first.tree.folders.empty());
+    EXPECT_EQ(first.tree.folders[0].subtree.allocated_bytes, first.totals.allocated_bytes);
+    EXPECT_EQ(first.tree.folders[0].subtree.apparent_bytes, first.totals.apparent_bytes);
+    std::uint64_t typed = 0;
+    for (const auto& type : first.largest_types) typed += type.allocated_bytes;
+    EXPECT_EQ(typed, (1u << 20) + 65536 + 4 * 8192);
+    ASSERT_EQ(first.largest_files.size(), 4u);
+    EXPECT_EQ(first.largest_files[0].allocated_bytes, 1u << 20);
+    EXPECT_EQ(first.largest_files[1].allocated_bytes, 65536u);
+    EXPECT_EQ(first.largest_files[2].allocated_bytes, 8192u);  // the rest carry nothing
+
+    for (unsigned seed = 2; seed < 60; ++seed) {
+        SCOPED_TRACE(seed);
+        const ScanResult again = WalkInOrder(root, seed, 1 + seed % 4);
+        EXPECT_EQ(again.totals.allocated_bytes, first.totals.allocated_bytes);
+        EXPECT_TRUE(SameFolders(again.tree, first.tree));
+        ASSERT_EQ(again.largest_folders.size(), first.largest_folders.size());
+        for (std::size_t i = 0; i < first.largest_folders.size(); ++i) {
+            EXPECT_EQ(again.largest_folders[i].path, first.largest_folders[i].path);
+            EXPECT_EQ(again.largest_folders[i].allocated_bytes,
+                      first.largest_folders[i].allocated_bytes);
+        }
+        ASSERT_EQ(again.largest_files.size(), first.largest_files.size());
+        for (std::size_t i = 0; i < first.largest_files.size(); ++i)
+            EXPECT_EQ(again.largest_files[i].path, first.largest_files[i].path);
+        ASSERT_EQ(again.largest_types.size(), first.largest_types.size());
+        for (std::size_t i = 0; i < first.largest_types.size(); ++i)
+            EXPECT_EQ(again.largest_types[i].allocated_bytes,
+                      first.largest_types[i].allocated_bytes);
+    }
 }
 
 }  // namespace
