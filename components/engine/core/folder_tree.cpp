@@ -35,7 +35,7 @@ bool FolderTreeKeeper::Admits(const FolderSums& subtree) const {
 }
 
 void FolderTreeKeeper::Offer(const void* key, const void* parent_key, NativeStringView name,
-                             const FolderSums& subtree) {
+                             const FolderSums& subtree, OwnFiles files) {
     // Most folders of a big tree are too small once the heap is full: they
     // are turned away without the lock. Their kept children, if they ever
     // had any, were all evicted already; the sweep forgets their lists.
@@ -47,7 +47,7 @@ void FolderTreeKeeper::Offer(const void* key, const void* parent_key, NativeStri
         return;
     }
     if (heap_.size() == limit_) EvictSmallest();
-    const std::uint32_t slot = Store(name, subtree);
+    const std::uint32_t slot = Store(name, subtree, std::move(files));
     heap_.push_back({subtree.allocated_bytes, subtree.folders, slot});
     std::push_heap(heap_.begin(), heap_.end(), HeapItem::Greater);
     if (heap_.size() == limit_)
@@ -60,7 +60,8 @@ void FolderTreeKeeper::Offer(const void* key, const void* parent_key, NativeStri
     }
 }
 
-std::uint32_t FolderTreeKeeper::Store(NativeStringView name, const FolderSums& subtree) {
+std::uint32_t FolderTreeKeeper::Store(NativeStringView name, const FolderSums& subtree,
+                                      OwnFiles files) {
     std::uint32_t slot;
     if (!free_slots_.empty()) {
         slot = free_slots_.back();
@@ -72,6 +73,7 @@ std::uint32_t FolderTreeKeeper::Store(NativeStringView name, const FolderSums& s
     Entry& entry = entries_[slot];
     entry.name.assign(name);
     entry.subtree = subtree;
+    entry.files = std::move(files);
     entry.serial = next_serial_++;
     entry.parent = TreeFolder::kNoParent;
     return slot;
@@ -83,6 +85,7 @@ void FolderTreeKeeper::EvictSmallest() {
     heap_.pop_back();
     entries_[slot].serial = 0;
     entries_[slot].name = NativeString();
+    entries_[slot].files = OwnFiles();
     free_slots_.push_back(slot);
 }
 
@@ -143,7 +146,12 @@ FolderTree FolderTreeKeeper::Take() {
             if (parent == TreeFolder::kNoParent) continue;
         }
         index_of[slot] = static_cast<std::uint32_t>(tree.folders.size());
-        TreeFolder folder{entry.name, parent, entry.subtree, entry.subtree};
+        TreeFolder folder{entry.name,
+                          parent,
+                          entry.subtree,
+                          entry.subtree,
+                          std::move(entries_[slot].files.largest),
+                          entry.files.rest};
         folder.other.folders -= 1;  // the folder itself
         if (!is_root) Subtract(tree.folders[parent].other, entry.subtree);
         tree.folders.push_back(std::move(folder));

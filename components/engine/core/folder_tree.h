@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/folder_files.h"
 #include "core/native_string.h"
 
 namespace orvane::engine {
@@ -39,6 +40,10 @@ struct TreeFolder {
     // the subfolders that were not kept, with everything below them.
     // subtree = other + the kept children's subtrees (folders: + 1 itself).
     FolderSums other;
+    // Part of `other`: the files directly inside, the largest by name and the
+    // rest summed (largest + other_files = all the folder's own files).
+    std::vector<TreeFile> largest_files;
+    FileSums other_files;
 };
 
 struct FolderTree {
@@ -58,7 +63,7 @@ public:
     // offered itself; `parent_key` is its parent's (null for the root), which
     // must still be unoffered. Callable from any thread.
     void Offer(const void* key, const void* parent_key, NativeStringView name,
-               const FolderSums& subtree);
+               const FolderSums& subtree, OwnFiles files = {});
     // The tree, once every folder has been offered.
     FolderTree Take();
 
@@ -66,6 +71,7 @@ private:
     struct Entry {
         NativeString name;
         FolderSums subtree;
+        OwnFiles files;
         std::uint64_t serial = 0;  // 0: the slot is free
         std::uint32_t parent = TreeFolder::kNoParent;
     };
@@ -76,7 +82,7 @@ private:
 
     bool Admits(const FolderSums& subtree) const;
     bool Smaller(std::uint32_t a, std::uint32_t b) const;
-    std::uint32_t Store(NativeStringView name, const FolderSums& subtree);
+    std::uint32_t Store(NativeStringView name, const FolderSums& subtree, OwnFiles files);
     void EvictSmallest();
     void AdoptChildren(const void* key, std::uint32_t slot);
     void WaitForParent(const void* parent_key, std::uint32_t slot);

@@ -300,6 +300,23 @@ void WriteSums(JsonWriter& json, const FolderSums& sums) {
     json.NumberField("folders", sums.folders);
 }
 
+void WriteOwnFiles(JsonWriter& json, const TreeFolder& folder) {
+    json.Key("largest_files");
+    json.BeginArray();
+    for (const TreeFile& file : folder.largest_files) {
+        json.BeginObject();
+        json.NativeField("name", file.name);
+        WriteSizes(json, file.allocated_bytes, file.apparent_bytes);
+        json.EndObject();
+    }
+    json.EndArray();
+    json.Key("other_files");
+    json.BeginObject();
+    WriteSizes(json, folder.other_files.allocated_bytes, folder.other_files.apparent_bytes);
+    json.NumberField("files", folder.other_files.files);
+    json.EndObject();
+}
+
 void WriteTree(JsonWriter& json, const FolderTree& tree) {
     json.Key("tree");
     json.BeginObject();
@@ -317,6 +334,7 @@ void WriteTree(JsonWriter& json, const FolderTree& tree) {
         json.BeginObject();
         WriteSums(json, folder.other);
         json.EndObject();
+        WriteOwnFiles(json, folder);
         json.EndObject();
     }
     json.EndArray();

@@ -1,0 +1,120 @@
+#include "report/page_data.h"
+
+#include "core/report_json.h"
+
+namespace orvane::engine::report {
+namespace {
+
+void AppendEscape(std::string& out, unsigned code) {
+    static const char kHex[] = "0123456789abcdef";
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(code >> shift) & 0xF];
+}
+
+void AppendName(std::string& out, NativeStringView name) {
+    AppendScriptSafeJsonString(out, ToUtf8Lossy(name));
+}
+
+void AppendFolder(std::string& out, const TreeFolder& folder) {
+    out += '[';
+    AppendName(out, folder.name);
+    out += ',';
+    out += folder.parent == TreeFolder::kNoParent ? "-1" : std::to_string(folder.parent);
+    for (std::uint64_t n :
+         {folder.subtree.allocated_bytes, folder.subtree.files, folder.other.allocated_bytes}) {
+        out += ',';
+        out += std::to_string(n);
+    }
+    out += ",[";
+    bool first = true;
+    for (const TreeFile& file : folder.largest_files) {
+        if (!first) out += ',';
+        first = false;
+        AppendName(out, file.name);
+        out += ',';
+        out += std::to_string(file.allocated_bytes);
+    }
+    out += "]]";
+}
+
+// Folders the tree shows with nothing in them but one kept subfolder.
+std::vector<bool> PassThroughs(const FolderTree& tree) {
+    std::vector<std::uint32_t> kept_children(tree.folders.size(), 0);
+    for (const TreeFolder& folder : tree.folders) {
+        if (folder.parent != TreeFolder::kNoParent) kept_children[folder.parent]++;
+    }
+    std::vector<bool> out(tree.folders.size(), false);
+    for (std::size_t i = 0; i < tree.folders.size(); ++i) {
+        const FolderSums& other = tree.folders[i].other;
+        out[i] = kept_children[i] == 1 && other.files == 0 && other.folders == 0;
+    }
+    return out;
+}
+
+NativeString PathOf(const FolderTree& tree, std::uint32_t index, NativeChar separator) {
+    std::vector<std::uint32_t> chain;
+    for (std::uint32_t at = index; at != TreeFolder::kNoParent; at = tree.folders[at].parent)
+        chain.push_back(at);
+    NativeString path;
+    for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
+        if (!path.empty() && path.back() != separator) path.push_back(separator);
+        path += tree.folders[*at].name;
+    }
+    return path;
+}
+
+}  // namespace
+
+void AppendScriptSafeJsonString(std::string& out, std::string_view utf8) {
+    out += '"';
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte == '"' || byte == '\\') {
+            out += '\\';
+            out += static_cast<char>(byte);
+        } else if (byte < 0x20 || byte == '<' || byte == '>' || byte == '&') {
+            AppendEscape(out, byte);
+        } else if (byte == 0xE2 && i + 2 < utf8.size() && utf8[i + 1] == '\x80' &&
+                   (utf8[i + 2] == '\xA8' || utf8[i + 2] == '\xA9')) {
+            AppendEscape(out, utf8[i + 2] == '\xA8' ? 0x2028 : 0x2029);
+            i += 2;
+        } else {
+            out += static_cast<char>(byte);
+        }
+    }
+    out += '"';
+}
+
+std::string PageDataJson(const ScanResult& result, NativeChar separator) {
+    std::string out = "{\"sep\":";
+    AppendName(out, NativeStringView(&separator, 1));
+    out += ",\"types\":[";
+    for (std::size_t i = 0; i < result.largest_types.size(); ++i) {
+        if (i) out += ',';
+        out += '[';
+        AppendName(out, result.largest_types[i].extension);
+        out += ',' + std::to_string(result.largest_types[i].allocated_bytes) + ']';
+    }
+    out += "],\"f\":[";
+    for (std::size_t i = 0; i < result.tree.folders.size(); ++i) {
+        if (i) out += ",\n";
+        AppendFolder(out, result.tree.folders[i]);
+    }
+    return out + "]}";
+}
+
+std::vector<DistinctFolder> DistinctLargestFolders(const FolderTree& tree, std::size_t count,
+                                                   NativeChar separator) {
+    std::vector<DistinctFolder> out;
+    const std::vector<bool> pass_through = PassThroughs(tree);
+    for (std::uint32_t i = 0; i < tree.folders.size() && out.size() < count; ++i) {
+        if (pass_through[i]) continue;
+        const TreeFolder& folder = tree.folders[i];
+        std::uint64_t own = folder.other_files.allocated_bytes;
+        for (const TreeFile& file : folder.largest_files) own += file.allocated_bytes;
+        out.push_back({i, PathOf(tree, i, separator), folder.subtree, own});
+    }
+    return out;
+}
+
+}  // namespace orvane::engine::report
