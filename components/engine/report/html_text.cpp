@@ -118,8 +118,8 @@ p.focus { margin: 2px 0 6px; color: #333; word-break: break-all; }
 ul.legend { list-style: none; padding: 0; margin: 6px 0; display: flex; flex-wrap: wrap; gap: 2px 16px; color: #333; }
 .finder { margin: 6px 0 10px; }
 .finder input { width: 22em; max-width: 100%; font: inherit; padding: 2px 4px; }
-ol.found { margin: 4px 0; padding-left: 1.6em; word-break: break-all; }
-ol.found .n { color: #555; white-space: nowrap; }
+ol.hits { margin: 4px 0; padding-left: 1.6em; word-break: break-all; }
+ol.hits .n { color: #555; white-space: nowrap; }
 table.list { margin-top: 8px; }
 table.list button.sort { font: inherit; font-weight: bold; border: 0; background: none; padding: 0; cursor: pointer; color: inherit; }
 table.list tr.x-rest td { color: #555; font-style: italic; }

@@ -197,7 +197,7 @@ std::string_view ExploreScript() {
   findBox.placeholder = 'part of a folder or file name';
   findBox.autocomplete = 'off';
   findLabel.appendChild(findBox);
-  var found = el('ol', 'found');
+  var found = el('ol', 'hits');
   found.id = 'found';
   var foundNote = el('p', 'note');
   finder.appendChild(findLabel);
