@@ -35,7 +35,7 @@ bool FolderTreeKeeper::Admits(const FolderSums& subtree) const {
 }
 
 void FolderTreeKeeper::Offer(const void* key, const void* parent_key, NativeStringView name,
-                             const FolderSums& subtree, OwnFiles files) {
+                             const FolderSums& subtree, FileShortlist* files) {
     // Most folders of a big tree are too small once the heap is full: they
     // are turned away without the lock. Their kept children, if they ever
     // had any, were all evicted already; the sweep forgets their lists.
@@ -47,7 +47,7 @@ void FolderTreeKeeper::Offer(const void* key, const void* parent_key, NativeStri
         return;
     }
     if (heap_.size() == limit_) EvictSmallest();
-    const std::uint32_t slot = Store(name, subtree, std::move(files));
+    const std::uint32_t slot = Store(name, subtree, files ? files->Take() : OwnFiles());
     heap_.push_back({subtree.allocated_bytes, subtree.folders, slot});
     std::push_heap(heap_.begin(), heap_.end(), HeapItem::Greater);
     if (heap_.size() == limit_)

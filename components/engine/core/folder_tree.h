@@ -62,8 +62,10 @@ public:
     // A folder whose subtree is complete. `key` stands for it until it is
     // offered itself; `parent_key` is its parent's (null for the root), which
     // must still be unoffered. Callable from any thread.
+    // `files`, when given, is taken only if the folder is kept: most folders
+    // are not, and sorting their lists would be wasted.
     void Offer(const void* key, const void* parent_key, NativeStringView name,
-               const FolderSums& subtree, OwnFiles files = {});
+               const FolderSums& subtree, FileShortlist* files = nullptr);
     // The tree, once every folder has been offered.
     FolderTree Take();
 

@@ -272,10 +272,12 @@ void Tally::SubtreeComplete(const FolderRef& folder) {
             // Keyed by the node, which lives while any subfolder still
             // waits for it; the tree keeps names, its paths are never built.
             shared_.tree().Offer(folder.get(), folder->parent.get(), folder->name,
-                                 {allocated, apparent, files, folders}, folder->own_files.Take());
+                                 {allocated, apparent, files, folders}, &folder->own_files);
         } catch (const std::bad_alloc&) {
             shared_.NoteOutOfMemory();  // the sums still go up the chain
         }
+        // A folder the tree turned away may still be held by a top list.
+        folder->own_files = FileShortlist();
     }
     if (FolderNode* parent = folder->parent.get()) {
         AddSaturating(parent->allocated, allocated);
