@@ -1,10 +1,12 @@
 #include "report/page_script.h"
 
-namespace orvane::engine::report {
+#include <string>
 
-// Two literals: some compilers limit one literal's length.
-std::string_view ExploreScript() {
-    static constexpr char kScript[] = R"JS(
+namespace orvane::engine::report {
+namespace {
+
+// Two literals: some compilers limit the length of one.
+constexpr char kScript[] = R"JS(
 (function () {
   'use strict';
   var source = document.getElementById('tree-data');
@@ -205,7 +207,8 @@ std::string_view ExploreScript() {
   finder.appendChild(found);
   [finder, crumbs, headline, svg, legend, table].forEach(function (part) { box.appendChild(part); });
 
-)JS" R"JS(  function fillLegend() {
+)JS"
+                           R"JS(  function fillLegend() {
     var types = data.types.slice(0, PALETTE.length);
     var entries = types.map(function (t) {
       return [t[0] ? '.' + t[0] : '(no extension)', typeColour[t[0]], t[1]];
@@ -342,7 +345,18 @@ std::string_view ExploreScript() {
   render(focusFromAddress());
 })();
 )JS";
-    return std::string_view(kScript, sizeof kScript - 1);
+
+}  // namespace
+
+// A checkout that turned the line ends of this file into CR LF would give
+// the script other bytes than the browser hashes (it reads CR LF as LF).
+std::string_view ExploreScript() {
+    static const std::string script = [] {
+        std::string text(kScript);
+        std::erase(text, '\r');
+        return text;
+    }();
+    return script;
 }
 
 }  // namespace orvane::engine::report
