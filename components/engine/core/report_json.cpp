@@ -56,11 +56,22 @@ std::size_t DecodeAt(NativeStringView text, std::size_t i, char32_t& code) {
     }
 }
 
+// Where the ASCII run starting at `i` ends: most names are all ASCII, and a
+// report of a big tree converts tens of thousands of them.
+std::size_t AsciiRunEnd(NativeStringView text, std::size_t i) {
+    while (i < text.size() && static_cast<std::make_unsigned_t<NativeChar>>(text[i]) < 0x80) ++i;
+    return i;
+}
+
 void AppendJsonString(std::string& out, std::string_view utf8) {
     out.push_back('"');
-    for (char c : utf8) {
-        auto byte = static_cast<unsigned char>(c);
-        switch (c) {
+    std::size_t plain = 0;  // where the run of characters written as they are began
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\') continue;
+        out.append(utf8, plain, i - plain);
+        plain = i + 1;
+        switch (byte) {
             case '"':
                 out += "\\\"";
                 break;
@@ -77,15 +88,12 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
                 out += "\\t";
                 break;
             default:
-                if (byte < 0x20) {
-                    out += "\\u00";
-                    out.push_back(kHexDigits[byte >> 4]);
-                    out.push_back(kHexDigits[byte & 0xF]);
-                } else {
-                    out.push_back(c);
-                }
+                out += "\\u00";
+                out.push_back(kHexDigits[byte >> 4]);
+                out.push_back(kHexDigits[byte & 0xF]);
         }
     }
+    out.append(utf8, plain);
     out.push_back('"');
 }
 
@@ -104,10 +112,12 @@ public:
     void EndObject() { Close('}'); }
     void BeginArray() { Open('['); }
     void EndArray() { Close(']'); }
+    // Keys are the format's own names, which need no escaping.
     void Key(std::string_view key) {
         Separate();
-        AppendJsonString(out_, key);
-        out_ += ": ";
+        out_ += '"';
+        out_ += key;
+        out_ += "\": ";
         after_key_ = true;
     }
     void String(std::string_view utf8) {
@@ -410,7 +420,7 @@ void WriteChanges(JsonWriter& json, const ReportChanges& changes) {
 
 bool IsValidNativeText(NativeStringView text) {
     char32_t code;
-    for (std::size_t i = 0; i < text.size();) {
+    for (std::size_t i = AsciiRunEnd(text, 0); i < text.size(); i = AsciiRunEnd(text, i)) {
         std::size_t used = DecodeAt(text, i, code);
         if (used == 0) return false;
         i += used;
@@ -423,6 +433,15 @@ std::string ToUtf8Lossy(NativeStringView text) {
     out.reserve(text.size());
     char32_t code;
     for (std::size_t i = 0; i < text.size();) {
+        if (const std::size_t end = AsciiRunEnd(text, i); end > i) {
+            if constexpr (sizeof(NativeChar) == 1) {
+                out.append(text.data() + i, end - i);
+                i = end;
+            } else {
+                for (; i < end; ++i) out.push_back(static_cast<char>(text[i]));
+            }
+            continue;
+        }
         std::size_t used = DecodeAt(text, i, code);
         if (used == 0) {
             AppendUtf8(out, kReplacement);

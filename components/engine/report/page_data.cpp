@@ -67,21 +67,28 @@ NativeString PathOf(const FolderTree& tree, std::uint32_t index, NativeChar sepa
 
 void AppendScriptSafeJsonString(std::string& out, std::string_view utf8) {
     out += '"';
+    std::size_t plain = 0;  // where the run of characters written as they are began
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const auto byte = static_cast<unsigned char>(utf8[i]);
+        const bool line_separator = byte == 0xE2 && i + 2 < utf8.size() && utf8[i + 1] == '\x80' &&
+                                    (utf8[i + 2] == '\xA8' || utf8[i + 2] == '\xA9');
+        if (byte >= 0x20 && byte != '"' && byte != '\\' && byte != '<' && byte != '>' &&
+            byte != '&' && !line_separator)
+            continue;
+        out.append(utf8, plain, i - plain);
+        plain = i + 1;
         if (byte == '"' || byte == '\\') {
             out += '\\';
             out += static_cast<char>(byte);
-        } else if (byte < 0x20 || byte == '<' || byte == '>' || byte == '&') {
-            AppendEscape(out, byte);
-        } else if (byte == 0xE2 && i + 2 < utf8.size() && utf8[i + 1] == '\x80' &&
-                   (utf8[i + 2] == '\xA8' || utf8[i + 2] == '\xA9')) {
+        } else if (line_separator) {
             AppendEscape(out, utf8[i + 2] == '\xA8' ? 0x2028 : 0x2029);
             i += 2;
+            plain = i + 1;
         } else {
-            out += static_cast<char>(byte);
+            AppendEscape(out, byte);
         }
     }
+    out.append(utf8, plain);
     out += '"';
 }
 
