@@ -469,6 +469,11 @@ std::string NativeHex(NativeStringView text) {
 
 std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda) {
     std::string out;
+    // The tree is most of a big report: room for it up front spares copying
+    // megabytes each time the text outgrows its buffer.
+    std::size_t tree_files = 0;
+    for (const TreeFolder& folder : result.tree.folders) tree_files += folder.largest_files.size();
+    out.reserve(16384 + 320 * result.tree.folders.size() + 96 * tree_files);
     JsonWriter json(out);
     json.BeginObject();
     json.Key("format");

@@ -338,7 +338,9 @@ std::string UnreadableSection(const ScanResult& result) {
 
 std::string ReportHtml(const ScanResult& result, const ReportAddenda& addenda,
                        const HtmlOptions& options) {
-    std::string out = Head(result);
+    std::string out;
+    out.reserve(65536 + 300 * result.tree.folders.size());  // map and data: about that per folder
+    out += Head(result);
     out += "<section id=\"totals\">\n<h2>Totals</h2>\n" + Totals(result) + "</section>\n";
     if (addenda.ledger) out += LedgerSection(*addenda.ledger);
     out += TreemapSection(result);
@@ -347,8 +349,9 @@ std::string ReportHtml(const ScanResult& result, const ReportAddenda& addenda,
     out += UnreadableSection(result);
     if (!result.tree.folders.empty()) {
         // Data, never markup: the script reads it and sets names as text.
-        out += "<script type=\"application/json\" id=\"tree-data\">" +
-               PageDataJson(result, kNativeSeparator) + "</script>\n<script>";
+        out += "<script type=\"application/json\" id=\"tree-data\">";
+        out += PageDataJson(result, kNativeSeparator);
+        out += "</script>\n<script>";
         out += ExploreScript();
         out += "</script>\n";
     }

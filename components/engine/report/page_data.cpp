@@ -1,5 +1,7 @@
 #include "report/page_data.h"
 
+#include <charconv>
+
 #include "core/report_json.h"
 
 namespace orvane::engine::report {
@@ -11,19 +13,42 @@ void AppendEscape(std::string& out, unsigned code) {
     for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(code >> shift) & 0xF];
 }
 
+// Names that are already UTF-8 (most, on POSIX) are escaped as they are,
+// without a converted copy each.
+template <typename Char>
+bool AppendValidUtf8(std::string& out, std::basic_string_view<Char> name) {
+    if constexpr (sizeof(Char) == 1) {
+        if (!IsValidNativeText(name)) return false;
+        AppendScriptSafeJsonString(out, std::string_view(name.data(), name.size()));
+        return true;
+    } else {
+        return false;
+    }
+}
+
 void AppendName(std::string& out, NativeStringView name) {
-    AppendScriptSafeJsonString(out, ToUtf8Lossy(name));
+    if (!AppendValidUtf8(out, name)) AppendScriptSafeJsonString(out, ToUtf8Lossy(name));
+}
+
+void AppendNumber(std::string& out, std::uint64_t value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end);
 }
 
 void AppendFolder(std::string& out, const TreeFolder& folder) {
     out += '[';
     AppendName(out, folder.name);
     out += ',';
-    out += folder.parent == TreeFolder::kNoParent ? "-1" : std::to_string(folder.parent);
+    if (folder.parent == TreeFolder::kNoParent) {
+        out += "-1";
+    } else {
+        AppendNumber(out, folder.parent);
+    }
     for (std::uint64_t n :
          {folder.subtree.allocated_bytes, folder.subtree.files, folder.other.allocated_bytes}) {
         out += ',';
-        out += std::to_string(n);
+        AppendNumber(out, n);
     }
     out += ",[";
     bool first = true;
@@ -32,7 +57,7 @@ void AppendFolder(std::string& out, const TreeFolder& folder) {
         first = false;
         AppendName(out, file.name);
         out += ',';
-        out += std::to_string(file.allocated_bytes);
+        AppendNumber(out, file.allocated_bytes);
     }
     out += "]]";
 }
@@ -93,7 +118,11 @@ void AppendScriptSafeJsonString(std::string& out, std::string_view utf8) {
 }
 
 std::string PageDataJson(const ScanResult& result, NativeChar separator) {
-    std::string out = "{\"sep\":";
+    std::size_t files = 0;
+    for (const TreeFolder& folder : result.tree.folders) files += folder.largest_files.size();
+    std::string out;
+    out.reserve(4096 + 64 * result.tree.folders.size() + 40 * files);
+    out += "{\"sep\":";
     AppendName(out, NativeStringView(&separator, 1));
     out += ",\"types\":[";
     for (std::size_t i = 0; i < result.largest_types.size(); ++i) {
