@@ -16,10 +16,6 @@ function check(condition, what) {
   if (!condition) throw new Error(what);
 }
 
-async function focusName(page) {
-  return page.$eval('.crumbs [aria-current]', (e) => e.textContent);
-}
-
 // A real mouse click in the middle of the folder's rectangle on the map.
 async function clickFolder(page, name) {
   const box = await page.evaluate((wanted) => {
@@ -83,7 +79,9 @@ async function explore(browser) {
   await page.waitForFunction((n) => document.querySelector('.crumbs [aria-current]').textContent === n,
                              {timeout: 5000}, chain[0]);
   await page.goBack();
-  check((await focusName(page)) === deepest, 'Back did not return to the folder opened last');
+  await page.waitForFunction((n) => document.querySelector('.crumbs [aria-current]').textContent === n,
+                             {timeout: 5000}, deepest)
+      .catch(() => check(false, 'Back did not return to the folder opened last'));
 
   // Find by name, from the drive.
   await page.goto(url, {waitUntil: 'load'});
@@ -117,6 +115,7 @@ async function withoutScript(browser) {
   const browser = await puppeteer.launch({
     executablePath: process.env.ORVANE_CHROMIUM || '/usr/bin/chromium',
     headless: true,
+    timeout: 120000,  // a machine busy building starts a browser slowly
     args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking',
            '--disable-component-update', '--disable-sync', '--no-first-run'],
   });
