@@ -45,8 +45,8 @@ void AppendFolder(std::string& out, const TreeFolder& folder) {
     } else {
         AppendNumber(out, folder.parent);
     }
-    for (std::uint64_t n :
-         {folder.subtree.allocated_bytes, folder.subtree.files, folder.other.allocated_bytes}) {
+    for (std::uint64_t n : {folder.subtree.allocated_bytes, folder.subtree.files,
+                            folder.other.allocated_bytes, folder.other.folders}) {
         out += ',';
         AppendNumber(out, n);
     }

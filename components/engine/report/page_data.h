@@ -14,7 +14,8 @@ namespace orvane::engine::report {
 
 // Compact: {"sep": "/", "types": [[ext, bytes], ...], "f": [folder, ...]}, one
 // folder an array [name, parent (-1 for the root), bytes, files, other bytes,
-// [file name, bytes, file name, bytes, ...]] in the tree's order.
+// other folders, [file name, bytes, file name, bytes, ...]] in the tree's
+// order (other: what the kept subfolders do not cover, as in the tree).
 std::string PageDataJson(const ScanResult& result, NativeChar separator);
 
 // JSON string text safe inside a script element: <, > and & (and the two

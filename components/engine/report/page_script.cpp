@@ -15,7 +15,7 @@ constexpr char kScript[] = R"JS(
   var data = JSON.parse(source.textContent);
   var F = data.f;
   if (!F.length) return;
-  var NAME = 0, PARENT = 1, SIZE = 2, FILES = 3, OTHER = 4, FILE_LIST = 5;
+  var NAME = 0, PARENT = 1, SIZE = 2, FILES = 3, OTHER = 4, OTHER_FOLDERS = 5, FILE_LIST = 6;
   var SVG = 'http://www.w3.org/2000/svg';
   var WIDTH = 1000, HEIGHT = 560;
   var PALETTE = ['#4e79a7', '#f28e2b', '#59a14f', '#e15759', '#b07aa1',
@@ -75,9 +75,13 @@ constexpr char kScript[] = R"JS(
     var restFiles = F[f][FILES];
     kids[f].forEach(function (k) { restFiles -= F[k][FILES]; });
     restFiles -= listed.length / 2;
+    // What the rest is: the folder's own entry always, with whatever the
+    // report did not keep by name.
+    var folders = F[f][OTHER_FOLDERS];
+    var restName = restFiles > 0 && folders > 0 ? 'other files and smaller folders'
+                 : restFiles > 0 ? 'other files' : folders > 0 ? 'smaller folders' : 'the folder itself';
     if (rest > 0 || restFiles > 0)
-      items.push({kind: 'rest', name: 'other files and smaller folders', size: Math.max(rest, 0),
-                  files: restFiles});
+      items.push({kind: 'rest', name: restName, size: Math.max(rest, 0), files: restFiles});
     return items;
   }
 
