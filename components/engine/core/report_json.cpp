@@ -63,6 +63,16 @@ std::size_t AsciiRunEnd(NativeStringView text, std::size_t i) {
     return i;
 }
 
+// A template, so that only the branch of the platform's characters is compiled.
+template <typename Char>
+void AppendAscii(std::string& out, std::basic_string_view<Char> ascii) {
+    if constexpr (sizeof(Char) == 1) {
+        out.append(ascii.data(), ascii.size());
+    } else {
+        for (Char c : ascii) out.push_back(static_cast<char>(c));
+    }
+}
+
 void AppendJsonString(std::string& out, std::string_view utf8) {
     out.push_back('"');
     std::size_t plain = 0;  // where the run of characters written as they are began
@@ -434,12 +444,8 @@ std::string ToUtf8Lossy(NativeStringView text) {
     char32_t code;
     for (std::size_t i = 0; i < text.size();) {
         if (const std::size_t end = AsciiRunEnd(text, i); end > i) {
-            if constexpr (sizeof(NativeChar) == 1) {
-                out.append(text.data() + i, end - i);
-                i = end;
-            } else {
-                for (; i < end; ++i) out.push_back(static_cast<char>(text[i]));
-            }
+            AppendAscii(out, text.substr(i, end - i));
+            i = end;
             continue;
         }
         std::size_t used = DecodeAt(text, i, code);
