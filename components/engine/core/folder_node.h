@@ -59,8 +59,10 @@ struct FolderNode {
     std::atomic<std::uint64_t> files{0};
     std::atomic<std::uint64_t> folders{1};
     // The files its own listing counted, for the tree; only the listing
-    // thread adds to it, and it is taken once the subtree is complete.
-    FileShortlist own_files;
+    // thread adds to it, and it is taken once the subtree is complete. Made
+    // at the first file, so the many folders of a walk's frontier that hold
+    // none cost a pointer.
+    std::unique_ptr<FileShortlist> own_files;
 };
 
 using FolderRef = std::shared_ptr<FolderNode>;

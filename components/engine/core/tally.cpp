@@ -208,7 +208,10 @@ std::uint64_t Tally::CountFile(const FolderRef& folder, const DirEntry& entry, S
     if (entry.online_only) AddSaturating(sums_.online_only, apparent);
     if (apparent > allocated) AddSaturating(sums_.saved, apparent - allocated);
     CountType(entry.name, allocated, apparent);
-    if (shared_.options().tree_folders > 0) folder->own_files.Add(entry.name, allocated, apparent);
+    if (shared_.options().tree_folders > 0) {
+        if (!folder->own_files) folder->own_files = std::make_unique<FileShortlist>();
+        folder->own_files->Add(entry.name, allocated, apparent);
+    }
     if (largest_files_.Admits(allocated)) {
         largest_files_.Add(FileCandidate{folder, NativeString(entry.name), allocated, apparent});
     }
@@ -272,12 +275,12 @@ void Tally::SubtreeComplete(const FolderRef& folder) {
             // Keyed by the node, which lives while any subfolder still
             // waits for it; the tree keeps names, its paths are never built.
             shared_.tree().Offer(folder.get(), folder->parent.get(), folder->name,
-                                 {allocated, apparent, files, folders}, &folder->own_files);
+                                 {allocated, apparent, files, folders}, folder->own_files.get());
         } catch (const std::bad_alloc&) {
             shared_.NoteOutOfMemory();  // the sums still go up the chain
         }
         // A folder the tree turned away may still be held by a top list.
-        folder->own_files = FileShortlist();
+        folder->own_files.reset();
     }
     if (FolderNode* parent = folder->parent.get()) {
         AddSaturating(parent->allocated, allocated);
