@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "core/directory_reader.h"
+#include "core/folder_files.h"
 #include "core/native_string.h"
 
 namespace orvane::engine {
@@ -70,6 +71,11 @@ struct FolderNode {
     std::atomic<std::uint64_t> apparent{0};
     std::atomic<std::uint64_t> files{0};
     std::atomic<std::uint64_t> folders{1};
+    // The files its own listing counted, for the tree; only the listing
+    // thread adds to it, and it is taken once the subtree is complete. Made
+    // at the first file, so the many folders of a walk's frontier that hold
+    // none cost a pointer.
+    std::unique_ptr<FileShortlist> own_files;
 };
 
 using FolderRef = std::shared_ptr<FolderNode>;

@@ -41,7 +41,7 @@ bool FolderTreeKeeper::Admits(const FolderSums& subtree, std::uint64_t path_key)
 }
 
 void FolderTreeKeeper::Offer(const void* key, const void* parent_key, NativeStringView name,
-                             const FolderSums& subtree, Ids ids) {
+                             const FolderSums& subtree, Ids ids, FileShortlist* files) {
     // Most folders of a big tree are too small once the heap is full: they
     // are turned away without the lock. Their kept children, if they ever
     // had any, were all evicted already; the sweep forgets their lists.
@@ -53,7 +53,7 @@ void FolderTreeKeeper::Offer(const void* key, const void* parent_key, NativeStri
         return;
     }
     if (heap_.size() == limit_) EvictSmallest();
-    const std::uint32_t slot = Store(name, subtree, ids);
+    const std::uint32_t slot = Store(name, subtree, ids, files ? files->Take() : OwnFiles());
     heap_.push_back({subtree.allocated_bytes, subtree.folders, ids.path_key, slot});
     std::push_heap(heap_.begin(), heap_.end(), HeapItem::Greater);
     if (heap_.size() == limit_)
@@ -66,7 +66,8 @@ void FolderTreeKeeper::Offer(const void* key, const void* parent_key, NativeStri
     }
 }
 
-std::uint32_t FolderTreeKeeper::Store(NativeStringView name, const FolderSums& subtree, Ids ids) {
+std::uint32_t FolderTreeKeeper::Store(NativeStringView name, const FolderSums& subtree, Ids ids,
+                                      OwnFiles files) {
     std::uint32_t slot;
     if (!free_slots_.empty()) {
         slot = free_slots_.back();
@@ -79,6 +80,7 @@ std::uint32_t FolderTreeKeeper::Store(NativeStringView name, const FolderSums& s
     entry.name.assign(name);
     entry.subtree = subtree;
     entry.ids = ids;
+    entry.files = std::move(files);
     entry.serial = next_serial_++;
     entry.parent = TreeFolder::kNoParent;
     return slot;
@@ -90,6 +92,7 @@ void FolderTreeKeeper::EvictSmallest() {
     heap_.pop_back();
     entries_[slot].serial = 0;
     entries_[slot].name = NativeString();
+    entries_[slot].files = OwnFiles();
     free_slots_.push_back(slot);
 }
 
@@ -160,7 +163,12 @@ FolderTree FolderTreeKeeper::Take() {
             if (parent == TreeFolder::kNoParent) continue;
         }
         index_of[slot] = static_cast<std::uint32_t>(tree.folders.size());
-        TreeFolder folder{entry.name, parent, entry.subtree, entry.subtree};
+        TreeFolder folder{entry.name,
+                          parent,
+                          entry.subtree,
+                          entry.subtree,
+                          std::move(entries_[slot].files.largest),
+                          entry.files.rest};
         folder.other.folders -= 1;  // the folder itself
         if (!is_root) Subtract(tree.folders[parent].other, entry.subtree);
         tree.folders.push_back(std::move(folder));

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/folder_files.h"
 #include "core/native_string.h"
 
 namespace orvane::engine {
@@ -41,6 +42,10 @@ struct TreeFolder {
     // the subfolders that were not kept, with everything below them.
     // subtree = other + the kept children's subtrees (folders: + 1 itself).
     FolderSums other;
+    // Part of `other`: the files directly inside, the largest by name and the
+    // rest summed (largest + other_files = all the folder's own files).
+    std::vector<TreeFile> largest_files;
+    FileSums other_files;
 };
 
 struct FolderTree {
@@ -67,8 +72,10 @@ public:
     // A folder whose subtree is complete. `key` stands for it until it is
     // offered itself; `parent_key` is its parent's (null for the root), which
     // must still be unoffered. Callable from any thread.
+    // `files`, when given, is taken only if the folder is kept: most folders
+    // are not, and sorting their lists would be wasted.
     void Offer(const void* key, const void* parent_key, NativeStringView name,
-               const FolderSums& subtree, Ids ids = {});
+               const FolderSums& subtree, Ids ids = {}, FileShortlist* files = nullptr);
     // Once every folder has been offered: takes out of each kept folder's
     // bytes what `excess(ids.linked)` says its subtree counted too much
     // (allocated and apparent bytes only).
@@ -81,6 +88,7 @@ private:
         NativeString name;
         FolderSums subtree;
         Ids ids;
+        OwnFiles files;
         std::uint64_t serial = 0;  // 0: the slot is free
         std::uint32_t parent = TreeFolder::kNoParent;
     };
@@ -91,7 +99,7 @@ private:
 
     bool Admits(const FolderSums& subtree, std::uint64_t path_key) const;
     bool Smaller(std::uint32_t a, std::uint32_t b) const;
-    std::uint32_t Store(NativeStringView name, const FolderSums& subtree, Ids ids);
+    std::uint32_t Store(NativeStringView name, const FolderSums& subtree, Ids ids, OwnFiles files);
     void EvictSmallest();
     void AdoptChildren(const void* key, std::uint32_t slot);
     void WaitForParent(const void* parent_key, std::uint32_t slot);

@@ -56,11 +56,32 @@ std::size_t DecodeAt(NativeStringView text, std::size_t i, char32_t& code) {
     }
 }
 
+// Where the ASCII run starting at `i` ends: most names are all ASCII, and a
+// report of a big tree converts tens of thousands of them.
+std::size_t AsciiRunEnd(NativeStringView text, std::size_t i) {
+    while (i < text.size() && static_cast<std::make_unsigned_t<NativeChar>>(text[i]) < 0x80) ++i;
+    return i;
+}
+
+// A template, so that only the branch of the platform's characters is compiled.
+template <typename Char>
+void AppendAscii(std::string& out, std::basic_string_view<Char> ascii) {
+    if constexpr (sizeof(Char) == 1) {
+        out.append(ascii.data(), ascii.size());
+    } else {
+        for (Char c : ascii) out.push_back(static_cast<char>(c));
+    }
+}
+
 void AppendJsonString(std::string& out, std::string_view utf8) {
     out.push_back('"');
-    for (char c : utf8) {
-        auto byte = static_cast<unsigned char>(c);
-        switch (c) {
+    std::size_t plain = 0;  // where the run of characters written as they are began
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\') continue;
+        out.append(utf8, plain, i - plain);
+        plain = i + 1;
+        switch (byte) {
             case '"':
                 out += "\\\"";
                 break;
@@ -77,15 +98,12 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
                 out += "\\t";
                 break;
             default:
-                if (byte < 0x20) {
-                    out += "\\u00";
-                    out.push_back(kHexDigits[byte >> 4]);
-                    out.push_back(kHexDigits[byte & 0xF]);
-                } else {
-                    out.push_back(c);
-                }
+                out += "\\u00";
+                out.push_back(kHexDigits[byte >> 4]);
+                out.push_back(kHexDigits[byte & 0xF]);
         }
     }
+    out.append(utf8, plain);
     out.push_back('"');
 }
 
@@ -104,10 +122,12 @@ public:
     void EndObject() { Close('}'); }
     void BeginArray() { Open('['); }
     void EndArray() { Close(']'); }
+    // Keys are the format's own names, which need no escaping.
     void Key(std::string_view key) {
         Separate();
-        AppendJsonString(out_, key);
-        out_ += ": ";
+        out_ += '"';
+        out_ += key;
+        out_ += "\": ";
         after_key_ = true;
     }
     void String(std::string_view utf8) {
@@ -300,6 +320,23 @@ void WriteSums(JsonWriter& json, const FolderSums& sums) {
     json.NumberField("folders", sums.folders);
 }
 
+void WriteOwnFiles(JsonWriter& json, const TreeFolder& folder) {
+    json.Key("largest_files");
+    json.BeginArray();
+    for (const TreeFile& file : folder.largest_files) {
+        json.BeginObject();
+        json.NativeField("name", file.name);
+        WriteSizes(json, file.allocated_bytes, file.apparent_bytes);
+        json.EndObject();
+    }
+    json.EndArray();
+    json.Key("other_files");
+    json.BeginObject();
+    WriteSizes(json, folder.other_files.allocated_bytes, folder.other_files.apparent_bytes);
+    json.NumberField("files", folder.other_files.files);
+    json.EndObject();
+}
+
 void WriteTree(JsonWriter& json, const FolderTree& tree) {
     json.Key("tree");
     json.BeginObject();
@@ -317,6 +354,7 @@ void WriteTree(JsonWriter& json, const FolderTree& tree) {
         json.BeginObject();
         WriteSums(json, folder.other);
         json.EndObject();
+        WriteOwnFiles(json, folder);
         json.EndObject();
     }
     json.EndArray();
@@ -420,7 +458,7 @@ void WriteChanges(JsonWriter& json, const ReportChanges& changes) {
 
 bool IsValidNativeText(NativeStringView text) {
     char32_t code;
-    for (std::size_t i = 0; i < text.size();) {
+    for (std::size_t i = AsciiRunEnd(text, 0); i < text.size(); i = AsciiRunEnd(text, i)) {
         std::size_t used = DecodeAt(text, i, code);
         if (used == 0) return false;
         i += used;
@@ -433,6 +471,11 @@ std::string ToUtf8Lossy(NativeStringView text) {
     out.reserve(text.size());
     char32_t code;
     for (std::size_t i = 0; i < text.size();) {
+        if (const std::size_t end = AsciiRunEnd(text, i); end > i) {
+            AppendAscii(out, text.substr(i, end - i));
+            i = end;
+            continue;
+        }
         std::size_t used = DecodeAt(text, i, code);
         if (used == 0) {
             AppendUtf8(out, kReplacement);
@@ -460,6 +503,11 @@ std::string NativeHex(NativeStringView text) {
 
 std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda) {
     std::string out;
+    // The tree is most of a big report: room for it up front spares copying
+    // megabytes each time the text outgrows its buffer.
+    std::size_t tree_files = 0;
+    for (const TreeFolder& folder : result.tree.folders) tree_files += folder.largest_files.size();
+    out.reserve(16384 + 320 * result.tree.folders.size() + 96 * tree_files);
     JsonWriter json(out);
     json.BeginObject();
     json.Key("format");

@@ -264,6 +264,10 @@ std::uint64_t Tally::CountFile(const FolderRef& folder, const DirEntry& entry, S
     AddSaturating(own.allocated, allocated);
     AddSaturating(own.apparent, apparent);
     CountType(ext, allocated, apparent);
+    if (shared_.options().tree_folders > 0) {
+        if (!folder->own_files) folder->own_files = std::make_unique<FileShortlist>();
+        folder->own_files->Add(entry.name, allocated, apparent);
+    }
     if (largest_files_.MayAdmit(allocated)) {
         const FileIdentity data =
             shared_.Remembers(entry.stats) ? IdentityOf(entry.stats) : FileIdentity{};
@@ -332,10 +336,13 @@ void Tally::SubtreeComplete(const FolderRef& folder) {
             shared_.tree().Offer(
                 folder.get(), folder->parent.get(), folder->name,
                 {allocated, apparent, files, folders},
-                {folder->path_key, folder->linked.load(std::memory_order_acquire)});
+                {folder->path_key, folder->linked.load(std::memory_order_acquire)},
+                folder->own_files.get());
         } catch (const std::bad_alloc&) {
             shared_.NoteOutOfMemory();  // the sums still go up the chain
         }
+        // A folder the tree turned away may still be held by a top list.
+        folder->own_files.reset();
     }
     if (FolderNode* parent = folder->parent.get()) {
         AddSaturating(parent->allocated, allocated);

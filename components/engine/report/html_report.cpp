@@ -10,6 +10,9 @@
 #include "report/changes.h"
 #include "report/html_method.h"
 #include "report/html_text.h"
+#include "report/page_data.h"
+#include "report/page_script.h"
+#include "report/sha256.h"
 #include "report/treemap.h"
 
 namespace orvane::engine::report {
@@ -33,13 +36,21 @@ const char* StatusText(ScanStatus status) {
     return "";
 }
 
+// The one script the page may run, named by its hash.
+const std::string& ScriptHash() {
+    static const std::string hash = CspHashSource(ExploreScript());
+    return hash;
+}
+
 std::string Head(const ScanResult& result) {
     const std::string root = Text(result.root);
     const std::string when = ReadableTime(Iso8601Utc(result.started_at));
     std::string out =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
         "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
-        "style-src 'unsafe-inline'; img-src data:\">\n"
+        "style-src 'unsafe-inline'; img-src data:; script-src " +
+        ScriptHash() +
+        "\">\n"
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
         root + " \u2014 Orvane Analyzer report, " + when + "</title>\n<style>" + PageStyle() +
         "</style>\n</head>\n<body>\n<header>\n<h1 id=\"root\">" + root + "</h1>\n";
@@ -258,17 +269,40 @@ std::string ChangesSection(const ScanResult& result, const ReportAddenda& addend
     return out + "</table>\n</section>\n";
 }
 
-std::string ListsSection(const ScanResult& result) {
-    std::string out =
-        "<section id=\"folders\">\n<h2>Largest folders</h2>\n<table>\n"
-        "<tr><th>folder</th><th class=\"n\">size</th><th class=\"n\">files</th></tr>\n";
-    for (const FolderSize& f : result.largest_folders) {
-        out += "<tr><td class=\"path\">" + Text(f.path) + "</td><td class=\"n\">" +
-               SizeSpan(f.allocated_bytes) + "</td><td class=\"n\">" + GroupDigits(f.files) +
-               "</td></tr>\n";
+// From the kept tree, distinct places with their own files beside their
+// totals; without a tree, the scan's own list.
+std::string FoldersSection(const ScanResult& result) {
+    std::string out = "<section id=\"folders\">\n<h2>Largest folders</h2>\n";
+    if (result.tree.folders.empty()) {
+        out +=
+            "<table>\n<tr><th>folder</th><th class=\"n\">size</th><th "
+            "class=\"n\">files</th></tr>\n";
+        for (const FolderSize& f : result.largest_folders) {
+            out += "<tr><td class=\"path\">" + Text(f.path) + "</td><td class=\"n\">" +
+                   SizeSpan(f.allocated_bytes) + "</td><td class=\"n\">" + GroupDigits(f.files) +
+                   "</td></tr>\n";
+        }
+        return out + "</table>\n</section>\n";
     }
     out +=
-        "</table>\n</section>\n<section id=\"files\">\n<h2>Largest files</h2>\n<table>\n"
+        "<p class=\"note\">A folder that holds nothing but one subfolder is named by that "
+        "subfolder; <i>own files</i> is what lies directly in the folder.</p>\n<table>\n"
+        "<tr><th>folder</th><th class=\"n\">size</th><th class=\"n\">own files</th><th "
+        "class=\"n\">files</th></tr>\n";
+    constexpr std::size_t kShown = 20;
+    for (const DistinctFolder& f : DistinctLargestFolders(result.tree, kShown, kNativeSeparator)) {
+        out += "<tr><td class=\"path\">" + Text(f.path) + "</td><td class=\"n\">" +
+               SizeSpan(f.subtree.allocated_bytes) + "</td><td class=\"n\">" +
+               SizeSpan(f.own_bytes) + "</td><td class=\"n\">" + GroupDigits(f.subtree.files) +
+               "</td></tr>\n";
+    }
+    return out + "</table>\n</section>\n";
+}
+
+std::string ListsSection(const ScanResult& result) {
+    std::string out = FoldersSection(result);
+    out +=
+        "<section id=\"files\">\n<h2>Largest files</h2>\n<table>\n"
         "<tr><th>file</th><th class=\"n\">size</th></tr>\n";
     for (const FileSize& f : result.largest_files) {
         out += "<tr><td class=\"path\">" + Text(f.path) + "</td><td class=\"n\">" +
@@ -324,7 +358,9 @@ std::string UnreadableSection(const ScanResult& result) {
 
 std::string ReportHtml(const ScanResult& result, const ReportAddenda& addenda,
                        const HtmlOptions& options) {
-    std::string out = Head(result);
+    std::string out;
+    out.reserve(65536 + 300 * result.tree.folders.size());  // map and data: about that per folder
+    out += Head(result);
     out += "<section id=\"totals\">\n<h2>Totals</h2>\n" + Totals(result) + "</section>\n";
     out += MethodSection(addenda);
     if (addenda.ledger) out += LedgerSection(*addenda.ledger);
@@ -332,6 +368,14 @@ std::string ReportHtml(const ScanResult& result, const ReportAddenda& addenda,
     out += ChangesSection(result, addenda, options);
     out += ListsSection(result);
     out += UnreadableSection(result);
+    if (!result.tree.folders.empty()) {
+        // Data, never markup: the script reads it and sets names as text.
+        out += "<script type=\"application/json\" id=\"tree-data\">";
+        out += PageDataJson(result, kNativeSeparator);
+        out += "</script>\n<script>";
+        out += ExploreScript();
+        out += "</script>\n";
+    }
     out += "<footer><p class=\"note\">Written by Orvane Analyzer.</p></footer>\n</body>\n</html>\n";
     return out;
 }

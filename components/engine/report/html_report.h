@@ -1,7 +1,8 @@
 // The report a person looks at: one self-contained HTML page per scan. It
-// fetches nothing and runs no script (its content security policy forbids
-// both, so a hostile file name can never become code), reads the same in
-// any current browser and prints.
+// fetches nothing, reads completely without script, and prints. Its one
+// inline script, allowed by hash and by nothing else in the content security
+// policy, lets the reader open any kept folder; names reach it only as data,
+// so a hostile file name can never become markup or code.
 #pragma once
 
 #include <string>

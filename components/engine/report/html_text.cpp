@@ -111,6 +111,23 @@ svg.map .other rect { fill: #c9c9c9; }
 .cards div span:first-child { display: block; color: #555; font-size: 12px; }
 .cards div span:last-child { font-size: 18px; }
 a { color: #1a57a0; }
+svg.map.replaced { display: none; }
+svg.map.live { background: #f4f4f4; }
+svg.map.live g[role=link] { cursor: pointer; }
+svg.map.live g[role=link]:hover rect, svg.map.live g[role=link]:focus rect { stroke: #111; stroke-width: 2; }
+svg.map.live text.size { fill: #333; }
+svg.map.live g:focus { outline: none; }
+.crumbs { margin: 8px 0 2px; font-size: 15px; word-break: break-all; }
+.crumbs .sep { color: #777; }
+p.focus { margin: 2px 0 6px; color: #333; word-break: break-all; }
+ul.legend { list-style: none; padding: 0; margin: 6px 0; display: flex; flex-wrap: wrap; gap: 2px 16px; color: #333; }
+.finder { margin: 6px 0 10px; }
+.finder input { width: 22em; max-width: 100%; font: inherit; padding: 2px 4px; }
+ol.hits { margin: 4px 0; padding-left: 1.6em; word-break: break-all; }
+ol.hits .n { color: #555; white-space: nowrap; }
+table.list { margin-top: 8px; }
+table.list button.sort { font: inherit; font-weight: bold; border: 0; background: none; padding: 0; cursor: pointer; color: inherit; }
+table.list tr.x-rest td { color: #555; font-style: italic; }
 * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
 @media print {
   body { max-width: none; padding: 0; font-size: 11px; }

@@ -5,14 +5,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <map>
+#include <tuple>
 
 #include "core/report_json.h"
 #include "core/scanner.h"
 #include "fake_reader.h"
 #include "report/changes.h"
 #include "report/html_report.h"
+#include "report/page_data.h"
 #include "report/ledger.h"
 #include "report/report_index.h"
 #include "report/report_snapshot.h"
@@ -185,6 +188,124 @@ TEST(FolderTree, KeepsExactlyTheLargestFoldersAsATreeWithExactOtherSums) {
     ScanOptions none;
     none.tree_folders = 0;
     EXPECT_TRUE(Scanner(reader, none).Run(N("/root")).tree.folders.empty());
+}
+
+// The kept folder's node in the fake tree, found by the names down from the root.
+const FakeNode& NodeOf(const FakeReader& reader, const FolderTree& tree, std::uint32_t index) {
+    std::vector<std::uint32_t> chain;
+    for (std::uint32_t at = index; at != 0; at = tree.folders[at].parent) chain.push_back(at);
+    const FakeNode* node = &reader.root;
+    for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
+        for (const auto& child : node->children) {
+            if (child->name == tree.folders[*at].name) node = child.get();
+        }
+    }
+    return *node;
+}
+
+TEST(FolderTree, EachKeptFolderKeepsItsLargestFilesAndSumsTheRestExactly) {
+    FakeReader reader;
+    reader.batch_size = 3;
+    BuildRandomTree(reader, 120, 11);
+    // Folders with more files than are kept, ties at the cut, empty files.
+    FakeNode& crowded = reader.root.AddFolder(N("crowded"));
+    for (int i = 0; i < 40; ++i)
+        crowded.AddFile(Name('c', i), static_cast<std::uint64_t>(i % 7) * 4096, 100 + i % 3);
+    crowded.AddFolder(N("inner")).AddFile(N("deep.bin"), 1 << 20, 1 << 20);
+    for (int i = 0; i < 30; ++i) reader.root.AddFile(Name('r', i), 8192, 8000);
+    for (unsigned threads : {1u, 3u}) {
+        ScanOptions options;
+        options.threads = threads;
+        const ScanResult result = Scanner(reader, options).Run(N("/root"));
+        const FolderTree& tree = result.tree;
+        ASSERT_GT(tree.folders.size(), 100u);
+        for (std::uint32_t i = 0; i < tree.folders.size(); ++i) {
+            std::vector<TreeFile> files;
+            FileSums all;
+            for (const auto& child : NodeOf(reader, tree, i).children) {
+                if (child->kind == EntryKind::kDirectory) continue;
+                all.files++;
+                all.allocated_bytes += child->stats.allocated_bytes;
+                all.apparent_bytes += child->stats.apparent_bytes;
+                if (child->stats.allocated_bytes > 0)
+                    files.push_back(
+                        {child->name, child->stats.allocated_bytes, child->stats.apparent_bytes});
+            }
+            std::sort(files.begin(), files.end(), [](const TreeFile& a, const TreeFile& b) {
+                return std::tie(b.allocated_bytes, b.apparent_bytes, a.name) <
+                       std::tie(a.allocated_bytes, a.apparent_bytes, b.name);
+            });
+            if (files.size() > kLargestFilesPerFolder) files.resize(kLargestFilesPerFolder);
+            const TreeFolder& kept = tree.folders[i];
+            ASSERT_EQ(kept.largest_files.size(), files.size()) << i;
+            FileSums listed;
+            for (std::size_t k = 0; k < files.size(); ++k) {
+                EXPECT_EQ(kept.largest_files[k].name, files[k].name) << i << " " << k;
+                EXPECT_EQ(kept.largest_files[k].allocated_bytes, files[k].allocated_bytes);
+                listed.files++;
+                listed.allocated_bytes += files[k].allocated_bytes;
+                listed.apparent_bytes += files[k].apparent_bytes;
+            }
+            EXPECT_EQ(kept.other_files.files + listed.files, all.files) << i;
+            EXPECT_EQ(kept.other_files.allocated_bytes + listed.allocated_bytes,
+                      all.allocated_bytes)
+                << i;
+            EXPECT_EQ(kept.other_files.apparent_bytes + listed.apparent_bytes, all.apparent_bytes)
+                << i;
+            EXPECT_LE(all.files, kept.other.files) << "the own files are part of other";
+        }
+    }
+}
+
+// A hand-made tree: the root holds a chain a/b/c whose last folder holds the
+// data, beside three media folders of their own files, and one folder that
+// holds a subfolder and files of its own.
+FolderTree ChainAndMediaTree() {
+    auto folder = [](const char* name, std::uint32_t parent, std::uint64_t bytes,
+                     std::uint64_t other_bytes, std::uint64_t other_files,
+                     std::uint64_t other_folders) {
+        TreeFolder f;
+        f.name = NativeString(name, name + std::strlen(name));
+        f.parent = parent;
+        f.subtree = {bytes, bytes, other_files, 1};
+        f.other = {other_bytes, other_bytes, other_files, other_folders};
+        f.other_files = {other_bytes - 4096, other_bytes - 4096, other_files};
+        return f;
+    };
+    FolderTree tree;
+    tree.limit = 100;
+    const std::uint32_t none = TreeFolder::kNoParent;
+    tree.folders = {folder("/home", none, 200 << 20, 4096, 0, 0),
+                    folder("a", 0, 120 << 20, 4096, 0, 0),
+                    folder("b", 1, (120 << 20) - 4096, 4096, 0, 0),
+                    folder("c", 2, (120 << 20) - 8192, (120 << 20) - 8192, 9, 0),
+                    folder("Videos", 0, 19 << 20, 19 << 20, 3, 0),
+                    folder("Music", 0, 18 << 20, 18 << 20, 40, 0),
+                    folder("Photos", 0, 17 << 20, 17 << 20, 80, 0),
+                    folder("Mixed", 0, 10 << 20, 6 << 20, 5, 2),
+                    folder("Inner", 7, 4 << 20, 4 << 20, 1, 0)};
+    tree.folders[3].largest_files = {{N("disk.img"), 100 << 20, 100 << 20}};
+    tree.folders[3].other_files = {(20 << 20) - 12288, (20 << 20) - 12288, 8};
+    return tree;
+}
+
+TEST(DistinctLargestFolders, AChainOfSingleSubfoldersIsNamedOnceByItsLastFolder) {
+    const FolderTree tree = ChainAndMediaTree();
+    const auto list = report::DistinctLargestFolders(tree, 5, kSep);
+    std::vector<NativeString> paths;
+    for (const auto& f : list) paths.push_back(f.path);
+    const NativeString home = N("/home") + NativeString(1, kSep);
+    EXPECT_EQ(paths, (std::vector<NativeString>{
+                         N("/home"), home + N("a") + kSep + N("b") + kSep + N("c"),
+                         home + N("Videos"), home + N("Music"), home + N("Photos")}))
+        << "a and a/b hold nothing but their one subfolder";
+    EXPECT_EQ(list[1].own_bytes, (120u << 20) - 12288) << "the listed file and the other files";
+    EXPECT_EQ(list[1].subtree.allocated_bytes, (120u << 20) - 8192);
+    EXPECT_EQ(list[0].own_bytes, 0u);
+    const auto all = report::DistinctLargestFolders(tree, 100, kSep);
+    ASSERT_EQ(all.size(), 7u) << "a folder with files or other subfolders beside its one kept "
+                                 "subfolder is a place of its own";
+    EXPECT_EQ(all[5].path, home + N("Mixed"));
 }
 
 TEST(Treemap, CellsLieInsideTheirParentsAndSiblingsNeverOverlap) {

@@ -1,0 +1,57 @@
+// The largest files a folder holds directly, kept beside the folder in the
+// report's tree so that a reader who opens any kept folder ends at files,
+// not at a grey "everything else".
+//
+// A folder's listing offers every file it lists; only the few largest keep
+// their names, the rest are summed. Memory per folder is therefore bounded
+// by kLargestFilesPerFolder names, whatever the folder holds, and the sums
+// stay exact: largest + rest = every file the listing counted.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/native_string.h"
+
+namespace orvane::engine {
+
+// Enough to show where a folder's own space went; few enough that the page
+// of a tree of 5,000 folders stays a few megabytes.
+inline constexpr std::size_t kLargestFilesPerFolder = 16;
+
+struct TreeFile {
+    NativeString name;
+    std::uint64_t allocated_bytes = 0;
+    std::uint64_t apparent_bytes = 0;
+};
+
+struct FileSums {
+    std::uint64_t allocated_bytes = 0;
+    std::uint64_t apparent_bytes = 0;
+    std::uint64_t files = 0;
+};
+
+struct OwnFiles {
+    std::vector<TreeFile> largest;  // largest first; ties by name
+    FileSums rest;                  // the folder's other files, summed
+};
+
+// Used by the one thread that lists the folder, then handed over once.
+class FileShortlist {
+public:
+    explicit FileShortlist(std::size_t limit = kLargestFilesPerFolder) : limit_(limit) {}
+
+    // Files that take no space (empty, or data counted under another name)
+    // only join the sums: a list of them would tell nothing.
+    void Add(NativeStringView name, std::uint64_t allocated, std::uint64_t apparent);
+    // The list, largest first, and the sums of the rest; leaves it empty.
+    OwnFiles Take();
+
+private:
+    std::size_t limit_;
+    std::vector<TreeFile> heap_;  // the smallest kept file on top
+    FileSums all_;
+};
+
+}  // namespace orvane::engine
