@@ -23,7 +23,8 @@ bool LargerThan(std::uint64_t allocated, std::uint64_t apparent, NativeStringVie
 
 }  // namespace
 
-void FileShortlist::Add(NativeStringView name, std::uint64_t allocated, std::uint64_t apparent) {
+void FileShortlist::Add(NativeStringView name, std::uint64_t allocated, std::uint64_t apparent,
+                        FileIdentity data, std::uint64_t path_key) {
     all_.files++;
     AddSaturating(all_.allocated_bytes, allocated);
     AddSaturating(all_.apparent_bytes, apparent);
@@ -33,7 +34,7 @@ void FileShortlist::Add(NativeStringView name, std::uint64_t allocated, std::uin
         std::pop_heap(heap_.begin(), heap_.end(), Larger);
         heap_.pop_back();
     }
-    heap_.push_back(TreeFile{NativeString(name), allocated, apparent});
+    heap_.push_back(TreeFile{NativeString(name), allocated, apparent, data, path_key});
     std::push_heap(heap_.begin(), heap_.end(), Larger);
 }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/file_identity.h"
 #include "core/native_string.h"
 
 namespace orvane::engine {
@@ -24,6 +25,10 @@ struct TreeFile {
     NativeString name;
     std::uint64_t allocated_bytes = 0;
     std::uint64_t apparent_bytes = 0;
+    // For data with several names: which data, and this name's path key, so
+    // that a name which does not carry the data can be told at the end.
+    FileIdentity data;
+    std::uint64_t path_key = 0;
 };
 
 struct FileSums {
@@ -44,7 +49,9 @@ public:
 
     // Files that take no space (empty, or data counted under another name)
     // only join the sums: a list of them would tell nothing.
-    void Add(NativeStringView name, std::uint64_t allocated, std::uint64_t apparent);
+    // `data` is known only for data with several names (with `path_key`).
+    void Add(NativeStringView name, std::uint64_t allocated, std::uint64_t apparent,
+             FileIdentity data = {}, std::uint64_t path_key = 0);
     // The list, largest first, and the sums of the rest; leaves it empty.
     OwnFiles Take();
 

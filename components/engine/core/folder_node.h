@@ -13,28 +13,11 @@
 #include <memory>
 
 #include "core/directory_reader.h"
+#include "core/file_identity.h"
 #include "core/folder_files.h"
 #include "core/native_string.h"
 
 namespace orvane::engine {
-
-// What tells one file system object from another: (device, inode) on POSIX,
-// the file id on Windows. An id of 0 is unknown and never matches.
-struct FileIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t id = 0;
-
-    bool known() const { return id != 0; }
-    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
-};
-
-struct FileIdentityHash {
-    std::size_t operator()(const FileIdentity& identity) const noexcept {
-        return static_cast<std::size_t>(
-            (identity.id ^ (identity.device << 40 | identity.device >> 24)) *
-            0x9E3779B97F4A7C15ull);
-    }
-};
 
 inline FileIdentity IdentityOf(const EntryStats& stats) { return {stats.device, stats.file_id}; }
 

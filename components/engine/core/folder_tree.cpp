@@ -138,6 +138,28 @@ void FolderTreeKeeper::TakeOut(const std::function<FolderSums(std::uint32_t)>& e
     }
 }
 
+void FolderTreeKeeper::SettleOwnFiles(const std::function<FileSums(std::uint32_t)>& own_excess,
+                                      const std::function<bool(const TreeFile&)>& carries) {
+    std::lock_guard lock(mutex_);
+    for (const HeapItem& item : heap_) {
+        Entry& entry = entries_[item.slot];
+        if (entry.ids.linked == TreeFolderIds{}.linked) continue;
+        FileSums excess = own_excess(entry.ids.linked);
+        auto& listed = entry.files.largest;
+        const auto kept = std::stable_partition(listed.begin(), listed.end(), carries);
+        for (auto file = kept; file != listed.end(); ++file) {
+            // Counted in the rest now, without the bytes it never carried.
+            entry.files.rest.files++;
+            excess.allocated_bytes = Minus(excess.allocated_bytes, file->allocated_bytes);
+            excess.apparent_bytes = Minus(excess.apparent_bytes, file->apparent_bytes);
+        }
+        listed.erase(kept, listed.end());
+        FileSums& rest = entry.files.rest;
+        rest.allocated_bytes = Minus(rest.allocated_bytes, excess.allocated_bytes);
+        rest.apparent_bytes = Minus(rest.apparent_bytes, excess.apparent_bytes);
+    }
+}
+
 FolderTree FolderTreeKeeper::Take() {
     std::lock_guard lock(mutex_);
     FolderTree tree;

@@ -80,6 +80,11 @@ public:
     // bytes what `excess(ids.linked)` says its subtree counted too much
     // (allocated and apparent bytes only).
     void TakeOut(const std::function<FolderSums(std::uint32_t linked)>& excess);
+    // Then: each kept folder's listed files that `carries` turns down keep
+    // their name without bytes (they join the rest), and the rest loses what
+    // `own_excess(ids.linked)` says the folder's own names counted too much.
+    void SettleOwnFiles(const std::function<FileSums(std::uint32_t linked)>& own_excess,
+                        const std::function<bool(const TreeFile&)>& carries);
     // The tree, once every folder has been offered.
     FolderTree Take();
 

@@ -81,6 +81,7 @@ bool DataNames::Carries(const FileIdentity& identity, std::uint64_t key) const {
 LinkedDataFix DataNames::Fix(const std::vector<std::uint32_t>& folder_parents) const {
     LinkedDataFix fix;
     fix.below.resize(folder_parents.size());
+    fix.own.resize(folder_parents.size());
     for (const Shard& shard : shards_) {
         std::lock_guard lock(shard.mutex);
         AddOthers(shard, fix);
@@ -94,7 +95,10 @@ LinkedDataFix DataNames::Fix(const std::vector<std::uint32_t>& folder_parents) c
 void DataNames::AddOthers(const Shard& shard, LinkedDataFix& fix) const {
     for (const OtherName& other : shard.others) {
         const NameOfData& name = other.name;
-        if (name.folder < fix.below.size()) Add(fix.below[name.folder], name.bytes);
+        if (name.folder < fix.below.size()) {
+            Add(fix.below[name.folder], name.bytes);
+            Add(fix.own[name.folder], name.bytes);
+        }
         Add(fix.by_type[name.type], name.bytes);
         if (!name.counted) continue;
         Add(fix.first_counted, name.bytes);

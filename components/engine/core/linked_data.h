@@ -68,8 +68,14 @@ struct LinkedDataFix {
     ByteCounts first_counted;
     ByteCounts carrier_counted;
 
+    // By LinkedFolders index: added by names directly in that folder.
+    std::vector<ByteCounts> own;
+
     ByteCounts Below(std::uint32_t folder) const {
         return folder < below.size() ? below[folder] : ByteCounts{};
+    }
+    ByteCounts Own(std::uint32_t folder) const {
+        return folder < own.size() ? own[folder] : ByteCounts{};
     }
 };
 

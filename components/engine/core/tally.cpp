@@ -264,15 +264,16 @@ std::uint64_t Tally::CountFile(const FolderRef& folder, const DirEntry& entry, S
     AddSaturating(own.allocated, allocated);
     AddSaturating(own.apparent, apparent);
     CountType(ext, allocated, apparent);
+    const FileIdentity data =
+        shared_.Remembers(entry.stats) ? IdentityOf(entry.stats) : FileIdentity{};
+    const std::uint64_t key = PathKeyOf(folder->path_key, entry.name);
     if (shared_.options().tree_folders > 0) {
         if (!folder->own_files) folder->own_files = std::make_unique<FileShortlist>();
-        folder->own_files->Add(entry.name, allocated, apparent);
+        folder->own_files->Add(entry.name, allocated, apparent, data, key);
     }
     if (largest_files_.MayAdmit(allocated)) {
-        const FileIdentity data =
-            shared_.Remembers(entry.stats) ? IdentityOf(entry.stats) : FileIdentity{};
-        largest_files_.Add(FileCandidate{folder, NativeString(entry.name), allocated, apparent,
-                                         PathKeyOf(folder->path_key, entry.name), data});
+        largest_files_.Add(
+            FileCandidate{folder, NativeString(entry.name), allocated, apparent, key, data});
     }
     return counted;
 }
@@ -333,11 +334,10 @@ void Tally::SubtreeComplete(const FolderRef& folder) {
                     FolderCandidate{folder, allocated, apparent, files, folders, folder->path_key});
             // Keyed by the node, which lives while any subfolder still
             // waits for it; the tree keeps names, its paths are never built.
-            shared_.tree().Offer(
-                folder.get(), folder->parent.get(), folder->name,
-                {allocated, apparent, files, folders},
-                {folder->path_key, folder->linked.load(std::memory_order_acquire)},
-                folder->own_files.get());
+            shared_.tree().Offer(folder.get(), folder->parent.get(), folder->name,
+                                 {allocated, apparent, files, folders},
+                                 {folder->path_key, folder->linked.load(std::memory_order_acquire)},
+                                 folder->own_files.get());
         } catch (const std::bad_alloc&) {
             shared_.NoteOutOfMemory();  // the sums still go up the chain
         }
@@ -376,6 +376,17 @@ void Tally::Merge(const std::vector<Tally*>& tallies, TallyShared& shared, ScanR
         const ByteCounts excess = fix.Below(linked);
         return FolderSums{excess.allocated, excess.apparent, 0, 0};
     });
+    // A kept folder's own files list a name that does not carry its data
+    // without bytes, as the largest files do, and its other files lose
+    // what such names added.
+    shared.tree().SettleOwnFiles(
+        [&fix](std::uint32_t linked) {
+            const ByteCounts excess = fix.Own(linked);
+            return FileSums{excess.allocated, excess.apparent, 0};
+        },
+        [&shared](const TreeFile& file) {
+            return !file.data.known() || shared.names().Carries(file.data, file.path_key);
+        });
     result.tree = shared.tree().Take();
     MergeFiles(tallies, shared, result);
     MergeFolders(tallies, shared, fix, result);

@@ -228,8 +228,11 @@ TEST(FolderTree, EachKeptFolderKeepsItsLargestFilesAndSumsTheRestExactly) {
                 all.allocated_bytes += child->stats.allocated_bytes;
                 all.apparent_bytes += child->stats.apparent_bytes;
                 if (child->stats.allocated_bytes > 0)
-                    files.push_back(
-                        {child->name, child->stats.allocated_bytes, child->stats.apparent_bytes});
+                    files.push_back({child->name,
+                                     child->stats.allocated_bytes,
+                                     child->stats.apparent_bytes,
+                                     {},
+                                     0});
             }
             std::sort(files.begin(), files.end(), [](const TreeFile& a, const TreeFile& b) {
                 return std::tie(b.allocated_bytes, b.apparent_bytes, a.name) <
@@ -284,7 +287,7 @@ FolderTree ChainAndMediaTree() {
                     folder("Photos", 0, 17 << 20, 17 << 20, 80, 0),
                     folder("Mixed", 0, 10 << 20, 6 << 20, 5, 2),
                     folder("Inner", 7, 4 << 20, 4 << 20, 1, 0)};
-    tree.folders[3].largest_files = {{N("disk.img"), 100 << 20, 100 << 20}};
+    tree.folders[3].largest_files = {{N("disk.img"), 100 << 20, 100 << 20, {}, 0}};
     tree.folders[3].other_files = {(20 << 20) - 12288, (20 << 20) - 12288, 8};
     return tree;
 }

@@ -101,6 +101,37 @@ TEST(ScannerRules, HardLinkedDataIsCountedOnceButEveryNameIsAnEntry) {
     EXPECT_EQ(type_files, 4u);
 }
 
+// Each kept folder's own files agree with its size: the name that carries
+// hard-linked data lists it with its bytes, the other names hold none, at
+// any thread count.
+TEST(ScannerRules, AFoldersOwnFilesAgreeWithItsSizeWhenDataHasSeveralNames) {
+    for (unsigned threads : {1u, 3u}) {
+        FakeReader reader;
+        FakeNode& a = reader.root.AddFolder(N("a"));
+        FakeNode& b = reader.root.AddFolder(N("b"));
+        a.AddFile(N("shared"), 8192, 8000, /*id=*/41, /*links=*/2);
+        b.AddFile(N("shared"), 8192, 8000, 41, 2);
+        for (int i = 0; i < 20; ++i) b.AddFile(N("f") + Num(i), 4096, 10, 100 + i, 2);
+        for (int i = 0; i < 20; ++i) a.AddFile(N("g") + Num(i), 4096, 10, 100 + i, 2);
+        ScanOptions options;
+        options.threads = threads;
+        const ScanResult result = Scan(reader, options);
+        std::uint64_t listed_total = 0;
+        for (const TreeFolder& folder : result.tree.folders) {
+            std::uint64_t listed = 0;
+            for (const TreeFile& file : folder.largest_files) listed += file.allocated_bytes;
+            listed_total += listed + folder.other_files.allocated_bytes;
+            if (folder.parent == TreeFolder::kNoParent) continue;
+            // Each folder's bytes: its own size and the files it carries.
+            EXPECT_EQ(folder.subtree.allocated_bytes,
+                      4096 + listed + folder.other_files.allocated_bytes)
+                << threads;
+            EXPECT_EQ(folder.largest_files.size() + folder.other_files.files, 21u) << threads;
+        }
+        EXPECT_EQ(listed_total, 8192 + 20 * 4096u) << threads;
+    }
+}
+
 TEST(ScannerRules, HardLinksAreToldApartByDeviceAndFileId) {
     // An overlay lists files of several devices whose inode numbers repeat.
     FakeReader reader;
