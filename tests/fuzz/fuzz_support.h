@@ -43,14 +43,17 @@ inline std::uint64_t ExtremeSize(FuzzedDataProvider& data) {
 // A name: a few short ones (so that siblings share names and paths are
 // prefixes of one another), or any bytes at all.
 inline engine::NativeString Name(FuzzedDataProvider& data) {
-    static const char* const kNames[] = {"a", "ab", "a b", ".", "..", "", "<b>&amp;", "a/b", "a\\b"};
+    static const char* const kNames[] = {"a", "ab",       "a b", ".",   "..",
+                                         "",  "<b>&amp;", "a/b", "a\\b"};
     std::string bytes = data.ConsumeBool()
                             ? std::string(kNames[data.ConsumeIntegralInRange<std::size_t>(0, 8)])
                             : data.ConsumeRandomLengthString(24);
     engine::NativeString name;
-    for (char c : bytes) name.push_back(static_cast<engine::NativeChar>(static_cast<unsigned char>(c)));
+    for (char c : bytes)
+        name.push_back(static_cast<engine::NativeChar>(static_cast<unsigned char>(c)));
     if constexpr (sizeof(engine::NativeChar) > 1) {
-        if (!bytes.empty() && data.ConsumeBool()) name.push_back(static_cast<engine::NativeChar>(0xD800));
+        if (!bytes.empty() && data.ConsumeBool())
+            name.push_back(static_cast<engine::NativeChar>(0xD800));
     }
     return name;
 }
@@ -66,10 +69,12 @@ inline engine::FolderTree Tree(FuzzedDataProvider& data, std::size_t most, bool 
         engine::TreeFolder folder;
         folder.name = i == 0 ? root : Name(data);
         if (i > 0) {
-            folder.parent = sound ? data.ConsumeIntegralInRange<std::uint32_t>(0, static_cast<std::uint32_t>(i - 1))
+            folder.parent = sound ? data.ConsumeIntegralInRange<std::uint32_t>(
+                                        0, static_cast<std::uint32_t>(i - 1))
                                   : data.ConsumeIntegral<std::uint32_t>();
         }
-        folder.subtree = {ExtremeSize(data), ExtremeSize(data), ExtremeSize(data), ExtremeSize(data)};
+        folder.subtree = {ExtremeSize(data), ExtremeSize(data), ExtremeSize(data),
+                          ExtremeSize(data)};
         folder.other = {ExtremeSize(data), ExtremeSize(data), ExtremeSize(data),
                         data.ConsumeBool() ? 0 : ExtremeSize(data)};
         tree.folders.push_back(std::move(folder));

@@ -31,7 +31,8 @@ void CheckWellFormed(const std::string& page) {
     while ((at = page.find('<', at)) != std::string::npos) {
         const bool closing = page.compare(at, 2, "</") == 0;
         std::size_t end = at + (closing ? 2 : 1);
-        while (end < page.size() && (std::isalnum(static_cast<unsigned char>(page[end])) || page[end] == '!'))
+        while (end < page.size() &&
+               (std::isalnum(static_cast<unsigned char>(page[end])) || page[end] == '!'))
             end++;
         std::string tag = page.substr(at + (closing ? 2 : 1), end - at - (closing ? 2 : 1));
         for (char& c : tag) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -74,8 +75,8 @@ ScanResult Scan(FuzzedDataProvider& data) {
         scan.largest_folders.push_back({orvane::fuzz::Name(data), bytes, bytes, 1, 1});
         scan.largest_files.push_back({orvane::fuzz::Name(data), bytes, bytes});
         scan.largest_types.push_back({orvane::fuzz::Name(data), 1, bytes, bytes});
-        scan.unreadable.push_back(
-            {orvane::fuzz::Name(data), static_cast<OpenError>(data.ConsumeIntegralInRange<int>(1, 4))});
+        scan.unreadable.push_back({orvane::fuzz::Name(data),
+                                   static_cast<OpenError>(data.ConsumeIntegralInRange<int>(1, 4))});
     }
     return scan;
 }

@@ -51,7 +51,8 @@ void WriteEverything(const report::ReportSnapshot& earlier, std::string_view nam
     entry.started_at = earlier.started_at;
     entry.status = earlier.status;
     entry.found_bytes = earlier.totals.allocated_bytes;
-    orvane::fuzz::Require(report::IsValidUtf8(report::IndexHtml({entry})), "the index is valid UTF-8");
+    orvane::fuzz::Require(report::IsValidUtf8(report::IndexHtml({entry})),
+                          "the index is valid UTF-8");
 }
 
 }  // namespace

@@ -21,7 +21,8 @@ FolderTree Huge(FuzzedDataProvider& data) {
     tree.folders.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
         TreeFolder& folder = tree.folders[i];
-        if (i > 0) folder.parent = static_cast<std::uint32_t>(shape == 0 ? i - 1 : shape == 1 ? 0 : i / 2);
+        if (i > 0)
+            folder.parent = static_cast<std::uint32_t>(shape == 0 ? i - 1 : shape == 1 ? 0 : i / 2);
         folder.subtree.allocated_bytes = shape == 0 ? size : size / (i + 1);
         folder.other.allocated_bytes = size / 7;
     }
@@ -43,8 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const double e = 1e-6 * (options.width + options.height) + 1e-9;
     for (const auto& cell : cells) {
         const report::Rect& r = cell.rect;
-        Require(std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.w) && std::isfinite(r.h),
-                "a rectangle of real numbers");
+        Require(
+            std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.w) && std::isfinite(r.h),
+            "a rectangle of real numbers");
         Require(cell.folder < tree.folders.size(), "a cell of a folder of the tree");
         Require(r.w >= 0 && r.h >= 0 && r.x >= -e && r.y >= -e && r.x + r.w <= options.width + e &&
                     r.y + r.h <= options.height + e,

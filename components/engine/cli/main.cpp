@@ -8,10 +8,11 @@
 // when PATH is a whole volume, and the largest changes with --compare);
 // --json and --html also write the full report, before anything is printed.
 // Exit codes: 0 scanned (unreadable subfolders included), 1 PATH itself
-// cannot be scanned, 2 bad arguments (an OLD.json that is not a report
-// included, as is one of another folder or volume), 3 a report cannot be written, 4 the scan stopped early for lack
-// of a resource (the report says which), 5 the summary cannot be printed
-// (standard output closed or full), 130 / 143 stopped by SIGINT / SIGTERM
+// cannot be scanned, 2 bad arguments (an OLD.json that is missing, is not a
+// report, or is one of another folder or volume included), 3 a report
+// cannot be written, 4 the scan stopped early for lack of a resource (the
+// report says which), 5 the summary cannot be printed (standard output
+// closed or full), 130 / 143 stopped by SIGINT / SIGTERM
 // (Ctrl+C / the console's other control events): no report is written then.
 #include <cerrno>
 #include <cstdio>
@@ -210,8 +211,8 @@ bool ReadWholeFile(const NativeString& file, std::string& bytes, std::string& wh
     std::ifstream in(path, std::ios::binary);
     if (error || !in) {
         why = error == std::errc::no_such_file_or_directory ? "no such file"
-              : error ? error.message()
-                      : "it cannot be opened";
+              : error                                       ? error.message()
+                                                            : "it cannot be opened";
         return false;
     }
     bytes.resize(static_cast<std::size_t>(size));
@@ -275,7 +276,8 @@ ReportAddenda Addenda(const ScanResult& result, const Arguments& args,
             addenda.ledger = report::MakeLedger(*volume, result.totals);
     }
     if (earlier) {
-        const NativeString file_name = std::filesystem::path(*args.compare_file).filename().native();
+        const NativeString file_name =
+            std::filesystem::path(*args.compare_file).filename().native();
         addenda.changes = report::ComputeChanges(*earlier, result, ToUtf8Lossy(file_name));
     }
     return addenda;

@@ -39,9 +39,10 @@ public:
     const NativeString& Name(std::uint32_t folder) const { return tree_.folders[folder].name; }
     // The child of `folder` called `name`, or kNone.
     std::uint32_t Find(std::uint32_t folder, NativeStringView name) const {
-        const std::uint32_t* at = std::lower_bound(
-            First(folder), Last(folder), name,
-            [&](std::uint32_t child, NativeStringView n) { return NativeStringView(Name(child)) < n; });
+        const std::uint32_t* at = std::lower_bound(First(folder), Last(folder), name,
+                                                   [&](std::uint32_t child, NativeStringView n) {
+                                                       return NativeStringView(Name(child)) < n;
+                                                   });
         return at != Last(folder) && Name(*at) == name ? *at : kNone;
     }
 
@@ -68,9 +69,9 @@ struct Candidate {
     SizeBound bound = SizeBound::kNone;
     std::uint64_t before = 0;
     std::uint64_t after = 0;
-    std::uint32_t after_node = kNone;   // a folder's place in the newer tree
-    std::uint32_t before_node = kNone;  // a gone folder's place in the earlier one
-    std::uint32_t parent = kNone;       // the newer tree's folder above it
+    std::uint32_t after_node = kNone;    // a folder's place in the newer tree
+    std::uint32_t before_node = kNone;   // a gone folder's place in the earlier one
+    std::uint32_t parent = kNone;        // the newer tree's folder above it
     const NativeString* file = nullptr;  // a file's path below the root
     long double Change() const {
         return static_cast<long double>(after) - static_cast<long double>(before);
@@ -154,9 +155,10 @@ void TreeMatch::MatchChildren(std::uint32_t b, std::uint32_t a,
     const Presence gone = KeptAll(after_, a) ? Presence::kChanged : Presence::kUnknown;
     const Presence added = KeptAll(before_, b) ? Presence::kChanged : Presence::kUnknown;
     while (x != x_end || y != y_end) {
-        const int order = x == x_end   ? 1
-                          : y == y_end ? -1
-                                       : before_children_.Name(*x).compare(after_children_.Name(*y));
+        const int order = x == x_end ? 1
+                          : y == y_end
+                              ? -1
+                              : before_children_.Name(*x).compare(after_children_.Name(*y));
         if (order < 0) {
             before_state_[*x] = gone;
             before_match_[*x] = kNone;
@@ -190,7 +192,8 @@ void TreeMatch::FolderCandidates(std::vector<Candidate>& out) const {
     for (std::uint32_t b = 1; b < before_.folders.size(); ++b) {
         const std::uint32_t a = before_match_[b];
         if (a != kNone && a != 0 &&
-            before_.folders[b].subtree.allocated_bytes != after_.folders[a].subtree.allocated_bytes) {
+            before_.folders[b].subtree.allocated_bytes !=
+                after_.folders[a].subtree.allocated_bytes) {
             Candidate c = Resized(true, before_.folders[b].subtree.allocated_bytes,
                                   after_.folders[a].subtree.allocated_bytes);
             c.after_node = a;
@@ -223,7 +226,8 @@ TreeMatch::Walk TreeMatch::Follow(const Children& children, NativeStringView fol
     while (start < folder_path.size()) {
         std::size_t end = folder_path.find(kNativeSeparator, start);
         if (end == NativeStringView::npos) end = folder_path.size();
-        const std::uint32_t child = children.Find(walk.folder, folder_path.substr(start, end - start));
+        const std::uint32_t child =
+            children.Find(walk.folder, folder_path.substr(start, end - start));
         if (child == kNone) return walk;
         walk.folder = child;
         start = end + 1;
@@ -283,13 +287,14 @@ NativeString Prefix(const NativeString& root) {
 // A file list by path below the root, sorted, one entry a path.
 struct FileList {
     std::vector<std::pair<NativeString, std::uint64_t>> files;
-    bool complete = false;      // it held every file
+    bool complete = false;       // it held every file
     std::uint64_t smallest = 0;  // nothing it left out is larger
 
     FileList(const std::vector<FileSize>& list, const NativeString& root, std::uint64_t count) {
         const NativeString prefix = Prefix(root);
         complete = list.size() == count;
-        smallest = list.empty() ? std::numeric_limits<std::uint64_t>::max() : list[0].allocated_bytes;
+        smallest =
+            list.empty() ? std::numeric_limits<std::uint64_t>::max() : list[0].allocated_bytes;
         for (const FileSize& file : list) {
             smallest = std::min(smallest, file.allocated_bytes);
             if (file.path.size() > prefix.size() && file.path.starts_with(prefix))

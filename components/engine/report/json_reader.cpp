@@ -81,7 +81,8 @@ bool JsonReader::Close(char bracket) {
         return true;
     }
     if (Take(bracket)) return false;
-    if (!Take(',')) return Fail(bracket == '}' ? "a comma or } was expected" : "a comma or ] was expected");
+    if (!Take(','))
+        return Fail(bracket == '}' ? "a comma or } was expected" : "a comma or ] was expected");
     return true;
 }
 
@@ -204,7 +205,8 @@ bool JsonReader::NumberToken(std::string_view& token) {
     if (pos_ < text_.size() && text_[pos_] == '-') pos_++;
     const std::size_t first_digit = pos_;
     if (!digits()) return pos_ = start, Fail("a number was expected");
-    if (pos_ - first_digit > 1 && text_[first_digit] == '0') return Fail("a number with a leading 0");
+    if (pos_ - first_digit > 1 && text_[first_digit] == '0')
+        return Fail("a number with a leading 0");
     if (pos_ < text_.size() && text_[pos_] == '.') {
         pos_++;
         if (!digits()) return Fail("a bad number");
@@ -259,7 +261,8 @@ bool JsonReader::Signed(std::int64_t& out) {
         pos_ = start;
         return Fail("a number that is not a 64-bit integer");
     }
-    out = negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
+    out =
+        negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
     return true;
 }
 

@@ -52,7 +52,8 @@ bool IsSerial(std::string_view text) {
 
 bool IsStatusWord(std::string_view text) {
     if (text.empty() || text.size() > 40) return false;
-    return std::all_of(text.begin(), text.end(), [](char c) { return (c >= 'a' && c <= 'z') || c == '_'; });
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return (c >= 'a' && c <= 'z') || c == '_'; });
 }
 
 bool IsSeparator(NativeChar c) { return c == kNativeSeparator || c == '/'; }
@@ -205,7 +206,7 @@ bool SnapshotReader::LedgerPart(ReportSnapshot& out) {
 bool SnapshotReader::Sums(FolderSums& out) {
     if (!json_.BeginObject()) return false;
     while (json_.NextMember(key_)) {
-        std::uint64_t* field = key_ == "allocated_bytes" ? &out.allocated_bytes
+        std::uint64_t* field = key_ == "allocated_bytes"  ? &out.allocated_bytes
                                : key_ == "apparent_bytes" ? &out.apparent_bytes
                                : key_ == "files"          ? &out.files
                                : key_ == "folders"        ? &out.folders
@@ -229,11 +230,11 @@ bool SnapshotReader::Folder(TreeFolder& out) {
             std::uint64_t parent = 0;
             ok = json_.Unsigned(parent);
             out.parent = parent < TreeFolder::kNoParent ? static_cast<std::uint32_t>(parent)
-                                                         : TreeFolder::kNoParent - 1;
+                                                        : TreeFolder::kNoParent - 1;
         } else if (key == "other") {
             ok = Sums(out.other);
         } else {
-            std::uint64_t* field = key == "allocated_bytes" ? &out.subtree.allocated_bytes
+            std::uint64_t* field = key == "allocated_bytes"  ? &out.subtree.allocated_bytes
                                    : key == "apparent_bytes" ? &out.subtree.apparent_bytes
                                    : key == "files"          ? &out.subtree.files
                                    : key == "folders"        ? &out.subtree.folders

@@ -25,7 +25,9 @@ ScanResult Scan(FakeReader& reader) {
     return Scanner(reader, ScanOptions{}).Run(N("/root"));
 }
 
-NativeString Under(NativeStringView name) { return N("/root") + (kNativeSeparator + NativeString(name)); }
+NativeString Under(NativeStringView name) {
+    return N("/root") + (kNativeSeparator + NativeString(name));
+}
 
 const SizeChange* Find(const ReportChanges& changes, const NativeString& path) {
     for (const auto& c : changes.largest_changes) {
@@ -155,7 +157,8 @@ TEST(ReportSnapshot, ADamagedReportIsRefusedWithItsReason) {
     }
     // Fields of no interest are skipped at any depth, without recursion.
     const std::string deep = std::string(200000, '[') + std::string(200000, ']');
-    EXPECT_TRUE(report::ReadReportSnapshot(Replaced(sound, "\"threads\"", "\"x\": " + deep + ", \"threads\"")));
+    EXPECT_TRUE(report::ReadReportSnapshot(
+        Replaced(sound, "\"threads\"", "\"x\": " + deep + ", \"threads\"")));
 }
 
 TEST(ReportSnapshot, TextCopiedFromAnEarlierReportStaysValidWhereverItGoes) {

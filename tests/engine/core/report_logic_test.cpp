@@ -315,7 +315,8 @@ TEST(Changes, ANameMissingFromATruncatedTreeOrListIsNotCalledNewOrGoneButBounded
     EXPECT_FALSE(Find(changes, Path({N("fresh")})));
     // The files are larger than anything the earlier list kept: they grew,
     // from at most its smallest entry (or from nothing).
-    for (const NativeString& file : {Path({N("small"), N("new.bin")}), Path({N("fresh"), N("f.bin")})}) {
+    for (const NativeString& file :
+         {Path({N("small"), N("new.bin")}), Path({N("fresh"), N("f.bin")})}) {
         const SizeChange* c = Find(changes, file);
         ASSERT_TRUE(c) << ToUtf8Lossy(file);
         EXPECT_EQ(c->change, ChangeKind::kGrew);

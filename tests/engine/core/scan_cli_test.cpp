@@ -153,8 +153,8 @@ TEST(ScanCli, ComparesWithAnEarlierReportAndWritesThePageInAnyCombination) {
     EXPECT_EQ(missing.exit_code, 2);
     EXPECT_NE(missing.err.find("gone.json: no such file"), std::string::npos) << missing.err;
     // A report of another folder says nothing of this one.
-    Outcome other = RunScan("--compare " + ShellQuote(old_report) + " " +
-                            ShellQuote(tree.Path("root/music")));
+    Outcome other =
+        RunScan("--compare " + ShellQuote(old_report) + " " + ShellQuote(tree.Path("root/music")));
     EXPECT_EQ(other.exit_code, 2);
     EXPECT_NE(other.err.find("is a report of " + tree.Path("root") + ", not of " +
                              tree.Path("root/music")),
