@@ -33,7 +33,7 @@ FolderTree Huge(FuzzedDataProvider& data) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     FuzzedDataProvider data(bytes, size);
-    const FolderTree tree = data.ConsumeIntegralInRange<int>(0, 15) == 0
+    const FolderTree tree = data.ConsumeIntegralInRange<int>(0, 63) == 0
                                 ? Huge(data)
                                 : orvane::fuzz::Tree(data, 300, true, ORVANE_NATIVE("/r"));
     report::TreemapOptions options;

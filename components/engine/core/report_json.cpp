@@ -47,7 +47,9 @@ std::size_t DecodeUtf8At(std::string_view text, std::size_t i, char32_t& code) {
 // at `i` does not start a valid character.
 std::size_t DecodeAt(NativeStringView text, std::size_t i, char32_t& code) {
     if constexpr (sizeof(NativeChar) == 1) {
-        return DecodeUtf8At(text, i, code);
+        // The same bytes; the cast only lets the Windows build compile this branch.
+        return DecodeUtf8At(
+            std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), i, code);
     } else {
         char32_t unit = static_cast<std::uint16_t>(text[i]);
         if (unit < 0xD800 || unit > 0xDFFF) {
