@@ -210,6 +210,11 @@ std::string PreviousLink(const PreviousTotals& previous) {
 std::string ChangesSection(const ScanResult& result, const ReportAddenda& addenda,
                            const HtmlOptions& options) {
     std::string out = "<section id=\"changes\">\n<h2>What changed</h2>\n";
+    if (!addenda.changes && !options.unreadable_previous.empty()) {
+        return out + "<p>Nothing to compare with: the earlier report " +
+               HtmlEscape(options.unreadable_previous) + " could not be read (" +
+               HtmlEscape(options.unreadable_reason) + ").</p>\n</section>\n";
+    }
     if (!addenda.changes) {
         return out +
                (options.looked_for_previous

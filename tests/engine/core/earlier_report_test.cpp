@@ -174,6 +174,15 @@ TEST(ReportSnapshot, TextCopiedFromAnEarlierReportStaysValidWhereverItGoes) {
     EXPECT_TRUE(report::IsValidUtf8(page));
     EXPECT_NE(page.find("href=\"x%FF%22%20onclick%3D%22alert%281%29.html\""), std::string::npos)
         << "the link is percent-encoded";
+    // One that could not be read is named, with why, not taken for none.
+    report::HtmlOptions options;
+    options.looked_for_previous = true;
+    options.unreadable_previous = "<b>.json";
+    options.unreadable_reason = "tree: folder 2 names a parent that does not come before it";
+    const std::string unread = report::ReportHtml(now, {}, options);
+    EXPECT_NE(unread.find("the earlier report &lt;b&gt;.json could not be read (tree: folder 2"),
+              std::string::npos);
+    EXPECT_EQ(unread.find("first report"), std::string::npos);
 }
 
 }  // namespace
