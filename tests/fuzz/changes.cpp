@@ -80,6 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     }
     ReportAddenda addenda;
     addenda.changes = changes;
-    Require(report::IsValidUtf8(ReportJson(after, addenda)), "the JSON is valid UTF-8");
+    Require(IsValidUtf8(ReportJson(after, addenda)), "the JSON is valid UTF-8");
     return 0;
 }

@@ -120,8 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     report::HtmlOptions options;
     options.looked_for_previous = data.ConsumeBool();
     const std::string page = report::ReportHtml(scan, addenda, options);
-    Require(report::IsValidUtf8(page), "the page is valid UTF-8");
+    Require(IsValidUtf8(page), "the page is valid UTF-8");
     CheckWellFormed(page);
-    Require(report::IsValidUtf8(ReportJson(scan, addenda)), "the JSON is valid UTF-8");
+    Require(IsValidUtf8(ReportJson(scan, addenda)), "the JSON is valid UTF-8");
     return 0;
 }

@@ -34,12 +34,12 @@ void WriteEverything(const report::ReportSnapshot& earlier, std::string_view nam
     ReportAddenda addenda;
     addenda.changes = report::ComputeChanges(earlier, now, std::string(name));
     const std::string json = ReportJson(now, addenda);
-    orvane::fuzz::Require(report::IsValidUtf8(json), "the JSON is valid UTF-8");
+    orvane::fuzz::Require(IsValidUtf8(json), "the JSON is valid UTF-8");
     std::string why;
     orvane::fuzz::Require(report::ReadReportSnapshot(json, false, &why).has_value(),
                           "what we write reads back as a report");
     const std::string page = report::ReportHtml(now, addenda);
-    orvane::fuzz::Require(report::IsValidUtf8(page), "the page is valid UTF-8");
+    orvane::fuzz::Require(IsValidUtf8(page), "the page is valid UTF-8");
     const std::string text = cli::ChangesText(*addenda.changes, now.totals.allocated_bytes, 50);
     for (char c : text) {
         orvane::fuzz::Require(static_cast<unsigned char>(c) >= 0x20 || c == '\n',
@@ -51,8 +51,7 @@ void WriteEverything(const report::ReportSnapshot& earlier, std::string_view nam
     entry.started_at = earlier.started_at;
     entry.status = earlier.status;
     entry.found_bytes = earlier.totals.allocated_bytes;
-    orvane::fuzz::Require(report::IsValidUtf8(report::IndexHtml({entry})),
-                          "the index is valid UTF-8");
+    orvane::fuzz::Require(IsValidUtf8(report::IndexHtml({entry})), "the index is valid UTF-8");
 }
 
 }  // namespace

@@ -433,6 +433,16 @@ std::string ToUtf8Lossy(NativeStringView text) {
     return out;
 }
 
+bool IsValidUtf8(std::string_view text) {
+    char32_t code;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t used = DecodeUtf8At(text, i, code);
+        if (used == 0) return false;
+        i += used;
+    }
+    return true;
+}
+
 std::string Utf8Lossy(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());

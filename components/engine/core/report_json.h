@@ -35,6 +35,9 @@ void AppendUtf8(std::string& out, char32_t code);
 bool IsValidNativeText(NativeStringView text);
 // UTF-8 with U+FFFD for each unit that is not valid.
 std::string ToUtf8Lossy(NativeStringView text);
+// Whether `text` is valid UTF-8 (no overlong forms, surrogates or code
+// points above U+10FFFF).
+bool IsValidUtf8(std::string_view text);
 // `bytes` as valid UTF-8: U+FFFD for each byte that does not belong.
 std::string Utf8Lossy(std::string_view bytes);
 // Lowercase hex of the native units (2 digits per byte, 4 per UTF-16 unit).

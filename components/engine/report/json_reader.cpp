@@ -4,37 +4,6 @@
 
 namespace orvane::engine::report {
 
-bool IsValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        if (lead < 0x80) {
-            i++;
-            continue;
-        }
-        std::size_t length;
-        char32_t code;
-        char32_t min;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2, min = 0x80, code = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3, min = 0x800, code = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4, min = 0x10000, code = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (length > text.size() - i) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-        i += length;
-    }
-    return true;
-}
-
 bool JsonReader::Fail(std::string_view what) {
     if (pos_ >= text_.size()) what = "the document is cut short";
     if (error_.empty()) error_ = std::string(what) + " at byte " + std::to_string(pos_);

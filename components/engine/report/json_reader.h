@@ -62,8 +62,4 @@ private:
     std::string scratch_;
 };
 
-// Whether `text` is valid UTF-8 (no overlong forms, surrogates or code
-// points above U+10FFFF).
-bool IsValidUtf8(std::string_view text);
-
 }  // namespace orvane::engine::report

@@ -168,10 +168,10 @@ TEST(ReportSnapshot, TextCopiedFromAnEarlierReportStaysValidWhereverItGoes) {
     ScanResult now;
     now.root = N("/root");
     const std::string json = ReportJson(now, ReportAddenda{std::nullopt, changes});
-    EXPECT_TRUE(report::IsValidUtf8(json));
+    EXPECT_TRUE(IsValidUtf8(json));
     EXPECT_NE(json.find("x\xEF\xBF\xBD\\\" onclick"), std::string::npos) << "U+FFFD, escaped";
     const std::string page = report::ReportHtml(now, ReportAddenda{std::nullopt, changes});
-    EXPECT_TRUE(report::IsValidUtf8(page));
+    EXPECT_TRUE(IsValidUtf8(page));
     EXPECT_NE(page.find("href=\"x%FF%22%20onclick%3D%22alert%281%29.html\""), std::string::npos)
         << "the link is percent-encoded";
     // One that could not be read is named, with why, not taken for none.
