@@ -8,10 +8,11 @@
 // when PATH is a whole volume, and the largest changes with --compare);
 // --json and --html also write the full report, before anything is printed.
 // Exit codes: 0 scanned (unreadable subfolders included), 1 PATH itself
-// cannot be scanned, 2 bad arguments (an OLD.json that is not a report
-// included), 3 a report cannot be written, 4 the scan stopped early for lack
-// of a resource (the report says which), 5 the summary cannot be printed
-// (standard output closed or full), 130 / 143 stopped by SIGINT / SIGTERM
+// cannot be scanned, 2 bad arguments (an OLD.json that is missing, is not a
+// report, or is one of another folder or volume included), 3 a report
+// cannot be written, 4 the scan stopped early for lack of a resource (the
+// report says which), 5 the summary cannot be printed (standard output
+// closed or full), 130 / 143 stopped by SIGINT / SIGTERM
 // (Ctrl+C / the console's other control events): no report is written then,
 // unless the stop came once the JSON was in place: the page is then written
 // too (both reports or neither), and the message says so.
@@ -254,15 +255,69 @@ void WaitShowingProgress(Scanner& scanner, bool show) {
     std::fflush(stderr);
 }
 
+// The whole of `file`; false with the system's words when it cannot be read.
+bool ReadWholeFile(const NativeString& file, std::string& bytes, std::string& why) {
+    std::error_code error;
+    const std::filesystem::path path(file);
+    const auto size = std::filesystem::file_size(path, error);
+    std::ifstream in(path, std::ios::binary);
+    if (error || !in) {
+        why = error == std::errc::no_such_file_or_directory ? "no such file"
+              : error                                       ? error.message()
+                                                            : "it cannot be opened";
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(size));
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (static_cast<std::size_t>(in.gcount()) != bytes.size()) {
+        why = "it cannot be read";
+        return false;
+    }
+    return true;
+}
+
 // The earlier report --compare names; false with a message when it is not one.
 bool ReadEarlierReport(const NativeString& file, std::optional<report::ReportSnapshot>& out) {
-    std::ifstream in(std::filesystem::path(file), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (in) out = report::ReadReportSnapshot(text.str());
+    std::string bytes, why;
+    if (!ReadWholeFile(file, bytes, why)) {
+        std::fprintf(stderr, "orvane-scan: %s: %s\n", DisplayText(file).c_str(), why.c_str());
+        return false;
+    }
+    out = report::ReadReportSnapshot(bytes, false, &why);
     if (out) return true;
-    std::fprintf(stderr, "orvane-scan: %s is not a readable report\n", DisplayText(file).c_str());
+    std::fprintf(stderr, "orvane-scan: %s is not a readable report: %s\n",
+                 DisplayText(file).c_str(), DisplayUtf8(why).c_str());
     return false;
+}
+
+// Relative and absolute spellings of one folder are one root.
+bool SameFolder(const NativeString& a, const NativeString& b) {
+    if (report::SameRoot(a, b)) return true;
+    std::error_code error_a, error_b;
+    const auto x = std::filesystem::weakly_canonical(std::filesystem::path(a), error_a);
+    const auto y = std::filesystem::weakly_canonical(std::filesystem::path(b), error_b);
+    return !error_a && !error_b && report::SameRoot(x.native(), y.native());
+}
+
+// False with a message when the earlier report is of another folder or
+// another volume: what changed between two different things is nonsense.
+bool SameSubject(const NativeString& file, const report::ReportSnapshot& earlier,
+                 const NativeString& path) {
+    if (!SameFolder(earlier.root, path)) {
+        std::fprintf(stderr, "orvane-scan: %s is a report of %s, not of %s\n",
+                     DisplayText(file).c_str(), DisplayText(earlier.root).c_str(),
+                     DisplayText(path).c_str());
+        return false;
+    }
+    const auto volume = report::QueryVolume(path);
+    if (volume && !volume->serial.empty() && !earlier.volume_serial.empty() &&
+        volume->serial != earlier.volume_serial) {
+        std::fprintf(stderr, "orvane-scan: %s is a report of volume %s, not of volume %s\n",
+                     DisplayText(file).c_str(), DisplayUtf8(earlier.volume_serial).c_str(),
+                     DisplayUtf8(volume->serial).c_str());
+        return false;
+    }
+    return true;
 }
 
 // The ledger from the volume's own figures where its file table was read,
@@ -286,10 +341,9 @@ ReportAddenda Addenda(const ScanResult& result, const Arguments& args,
     addenda.method = source.method;
     if (result.status == ScanStatus::kCompleted) addenda.ledger = LedgerOf(result, source);
     if (earlier) {
-        const std::u8string file_name =
-            std::filesystem::path(*args.compare_file).filename().u8string();
-        const std::string name(file_name.begin(), file_name.end());
-        addenda.changes = report::ComputeChanges(*earlier, result, name);
+        const NativeString file_name =
+            std::filesystem::path(*args.compare_file).filename().native();
+        addenda.changes = report::ComputeChanges(*earlier, result, ToUtf8Lossy(file_name));
     }
     return addenda;
 }
@@ -373,7 +427,9 @@ bool WriteReports(const Arguments& args, const ScanResult& result, const ReportA
 
 int Run(const Arguments& args) {
     std::optional<report::ReportSnapshot> earlier;
-    if (args.compare_file && !ReadEarlierReport(*args.compare_file, earlier)) return kExitUsage;
+    if (args.compare_file && (!ReadEarlierReport(*args.compare_file, earlier) ||
+                              !SameSubject(*args.compare_file, *earlier, args.path)))
+        return kExitUsage;
     // Asked before the reports may replace what the names lead to.
     std::FILE* const summary_stream = SummaryStream(args);
     const bool show_progress = !args.quiet && StderrIsTerminal();

@@ -14,9 +14,11 @@ std::string HumanBytes(std::uint64_t bytes) {
     return BinarySize(bytes, kNames);
 }
 
-std::string DisplayText(NativeStringView name) {
+std::string DisplayText(NativeStringView name) { return DisplayUtf8(ToUtf8Lossy(name)); }
+
+std::string DisplayUtf8(std::string_view bytes) {
     static const char kHex[] = "0123456789abcdef";
-    const std::string utf8 = ToUtf8Lossy(name);
+    const std::string utf8 = Utf8Lossy(bytes);
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size(); ++i) {
@@ -156,24 +158,35 @@ std::string SignedHuman(std::uint64_t before, std::uint64_t after) {
     return out += HumanBytes(after >= before ? after - before : before - after);
 }
 
+// What a bounded size says: the report of that time did not list the file.
+std::string BoundNote(const SizeChange& change) {
+    switch (change.bound) {
+        case SizeBound::kBefore:
+            return " (not listed before: was at most " + HumanBytes(change.allocated_before) + ")";
+        case SizeBound::kAfter:
+            return " (not listed now: is at most " + HumanBytes(change.allocated_after) + ")";
+        case SizeBound::kNone:
+            break;
+    }
+    return "";
+}
+
 }  // namespace
 
 std::string ChangesText(const ReportChanges& changes, std::uint64_t allocated_now,
                         std::size_t lines) {
-    std::string out = "\nChanges since " + changes.previous.started_at + "\n";
+    std::string out = "\nChanges since " + DisplayUtf8(changes.previous.started_at) + "\n";
     out += Line("found then", BytesValue(changes.previous.allocated_bytes));
     out += Line("found now", BytesValue(allocated_now) + ", " +
                                  SignedHuman(changes.previous.allocated_bytes, allocated_now));
     std::size_t shown = 0;
     for (const SizeChange& change : changes.largest_changes) {
         if (shown++ == lines) break;
-        const char* word = change.allocated_before == 0                       ? "new   "
-                           : change.allocated_after == 0                      ? "gone  "
-                           : change.allocated_after > change.allocated_before ? "grew  "
-                                                                              : "shrank";
+        std::string word = ChangeKindName(change.change);
+        word.resize(6, ' ');
         out += "  " + PadLeft(SignedHuman(change.allocated_before, change.allocated_after), 11) +
-               "  " + word + "  " + ToUtf8Lossy(change.path) + (change.folder ? "" : " (file)") +
-               "\n";
+               "  " + word + "  " + DisplayText(change.path) + (change.folder ? "" : " (file)") +
+               BoundNote(change) + "\n";
     }
     if (changes.largest_changes.empty()) out += "  no folder or file changed in size\n";
     return out;

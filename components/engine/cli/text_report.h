@@ -16,6 +16,8 @@ std::string HumanBytes(std::uint64_t bytes);
 // "\u009b") so that no name can move the cursor, retitle the terminal or
 // start a line of its own.
 std::string DisplayText(NativeStringView name);
+// The same for text that came as bytes from elsewhere (an earlier report).
+std::string DisplayUtf8(std::string_view bytes);
 // The totals and the largest folders, as printed on standard output.
 std::string TextSummary(const ScanResult& result, std::size_t folder_lines);
 // The space ledger of a volume scan.

@@ -99,10 +99,19 @@ std::optional<Ledger> LedgerFor(const ScanResult& result) {
     return report::MakeLedger(*volume, result.totals);
 }
 
-std::optional<ReportChanges> ChangesSince(const StoredReport* previous, const ScanResult& result) {
+// Null when there is nothing to compare with; an earlier report that cannot
+// be read is named in `options`, so the page does not call this the first.
+std::optional<ReportChanges> ChangesSince(const StoredReport* previous, const ScanResult& result,
+                                          report::HtmlOptions& options) {
     if (!previous) return std::nullopt;
-    const auto snapshot = report::ReadReportSnapshot(ReadWholeFile(previous->json_path));
-    if (!snapshot) return std::nullopt;
+    std::string why;
+    const auto snapshot =
+        report::ReadReportSnapshot(ReadWholeFile(previous->json_path), false, &why);
+    if (!snapshot) {
+        options.unreadable_previous = previous->entry.json_name;
+        options.unreadable_reason = why;
+        return std::nullopt;
+    }
     return report::ComputeChanges(*snapshot, result, previous->entry.json_name);
 }
 
@@ -173,12 +182,12 @@ HRESULT PublishReport(const std::wstring& folder, const std::wstring& json_path,
     if (given) addenda.method = given->method;
     addenda.ledger = given && given->ledger ? given->ledger : LedgerFor(result);
     report::IndexEntry entry = EntryOfResult(result, addenda, json_path);
-    // A drive that could not be read has nothing to set against its last report.
-    if (result.status != ScanStatus::kRootUnreadable)
-        addenda.changes = ChangesSince(Previous(stored, entry), result);
-
     report::HtmlOptions options;
     options.looked_for_previous = true;
+    // A drive that could not be read has nothing to set against its last report.
+    if (result.status != ScanStatus::kRootUnreadable)
+        addenda.changes = ChangesSince(Previous(stored, entry), result, options);
+
     const std::wstring html_path = HtmlPathOf(json_path);
     orvane::write_result written = orvane::WriteFileAtomically(
         html_path, report::ReportHtml(result, addenda, options), abandon);

@@ -45,12 +45,38 @@ struct Ledger {
     std::optional<ExplainedBytes> explained;
 };
 
+// What happened to a folder or file. Presence is told by the trees and the
+// file lists, never by a size: what exists with 0 bytes is not gone.
+enum class ChangeKind : std::uint8_t { kNew, kGone, kGrew, kShrank };
+
+// Which size is only an upper bound: that report did not list the file, and
+// listed none smaller than the number given, so the file was (or is) no
+// larger, if it existed at all.
+enum class SizeBound : std::uint8_t { kNone, kBefore, kAfter };
+
 struct SizeChange {
     NativeString path;  // full path, in the newer report's terms
     bool folder = true;
-    std::uint64_t allocated_before = 0;  // 0: it appeared
-    std::uint64_t allocated_after = 0;   // 0: it is gone
+    ChangeKind change = ChangeKind::kGrew;
+    SizeBound bound = SizeBound::kNone;
+    std::uint64_t allocated_before = 0;  // 0 when it is new
+    std::uint64_t allocated_after = 0;   // 0 when it is gone
 };
+
+// "new", "gone", "grew", "shrank".
+inline const char* ChangeKindName(ChangeKind change) {
+    switch (change) {
+        case ChangeKind::kNew:
+            return "new";
+        case ChangeKind::kGone:
+            return "gone";
+        case ChangeKind::kGrew:
+            return "grew";
+        case ChangeKind::kShrank:
+            return "shrank";
+    }
+    return "";
+}
 
 struct PreviousTotals {
     std::string started_at;  // as the earlier report states it

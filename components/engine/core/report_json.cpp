@@ -13,35 +13,43 @@ constexpr char kHexDigits[] = "0123456789abcdef";
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+// Decodes the UTF-8 character at `i`; returns the bytes it took, or 0 when
+// the byte at `i` does not start a valid character.
+std::size_t DecodeUtf8At(std::string_view text, std::size_t i, char32_t& code) {
+    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    unsigned char lead = byte(i);
+    if (lead < 0x80) {
+        code = lead;
+        return 1;
+    }
+    std::size_t length;
+    char32_t min;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, min = 0x80, code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, min = 0x800, code = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, min = 0x10000, code = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size()) return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        unsigned char next = byte(i + k);
+        if ((next & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (next & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return length;
+}
+
 // Decodes the character at `i`; returns the units it took, or 0 when the unit
 // at `i` does not start a valid character.
 std::size_t DecodeAt(NativeStringView text, std::size_t i, char32_t& code) {
     if constexpr (sizeof(NativeChar) == 1) {
-        auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-        unsigned char lead = byte(i);
-        if (lead < 0x80) {
-            code = lead;
-            return 1;
-        }
-        std::size_t length;
-        char32_t min;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2, min = 0x80, code = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3, min = 0x800, code = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4, min = 0x10000, code = lead & 0x07;
-        } else {
-            return 0;
-        }
-        if (i + length > text.size()) return 0;
-        for (std::size_t k = 1; k < length; ++k) {
-            unsigned char next = byte(i + k);
-            if ((next & 0xC0) != 0x80) return 0;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-        return length;
+        // The same bytes; the cast only lets the Windows build compile this branch.
+        return DecodeUtf8At(
+            std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), i, code);
     } else {
         char32_t unit = static_cast<std::uint16_t>(text[i]);
         if (unit < 0xD800 || unit > 0xDFFF) {
@@ -417,11 +425,13 @@ void WriteMethod(JsonWriter& json, const ScanMethodNote& method) {
 void WritePrevious(JsonWriter& json, const PreviousTotals& previous) {
     json.Key("previous");
     json.BeginObject();
+    // Both come from the earlier report or its file name: text of any
+    // program, made valid here whatever it was.
     json.Key("started_at");
-    json.String(previous.started_at);
+    json.String(Utf8Lossy(previous.started_at));
     if (!previous.report.empty()) {
         json.Key("report");
-        json.String(previous.report);
+        json.String(Utf8Lossy(previous.report));
     }
     json.Key("totals");
     json.BeginObject();
@@ -446,8 +456,14 @@ void WriteChanges(JsonWriter& json, const ReportChanges& changes) {
         json.NativeField("path", change.path);
         json.Key("kind");
         json.String(change.folder ? "folder" : "file");
+        json.Key("change");
+        json.String(ChangeKindName(change.change));
         json.NumberField("allocated_before", change.allocated_before);
         json.NumberField("allocated_after", change.allocated_after);
+        if (change.bound != SizeBound::kNone) {
+            json.Key("at_most");
+            json.String(change.bound == SizeBound::kBefore ? "before" : "after");
+        }
         json.EndObject();
     }
     json.EndArray();
@@ -488,6 +504,28 @@ std::string ToUtf8Lossy(NativeStringView text) {
     return out;
 }
 
+bool IsValidUtf8(std::string_view text) {
+    char32_t code;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t used = DecodeUtf8At(text, i, code);
+        if (used == 0) return false;
+        i += used;
+    }
+    return true;
+}
+
+std::string Utf8Lossy(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    char32_t code;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t used = DecodeUtf8At(bytes, i, code);
+        AppendUtf8(out, used == 0 ? kReplacement : code);
+        i += used == 0 ? 1 : used;
+    }
+    return out;
+}
+
 std::string NativeHex(NativeStringView text) {
     std::string out;
     out.reserve(text.size() * sizeof(NativeChar) * 2);
@@ -512,7 +550,7 @@ std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda) {
     json.BeginObject();
     json.Key("format");
     json.String("orvane-analysis-report");
-    json.NumberField("version", 2);
+    json.NumberField("version", 3);
     json.NativeField("root", result.root);
     json.Key("status");
     json.String(StatusName(result.status));

@@ -19,8 +19,9 @@
 
 namespace orvane::engine {
 
-// Version 2 of the format: version 1's fields, then the tree, and the ledger
-// and the changes when `addenda` has them.
+// Version 3 of the format: version 1's fields, then the tree, and the ledger
+// and the changes when `addenda` has them (version 3 says what each change
+// is).
 void WriteReportJson(const ScanResult& result, std::ostream& out);
 std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda = {});
 
@@ -34,6 +35,11 @@ void AppendUtf8(std::string& out, char32_t code);
 bool IsValidNativeText(NativeStringView text);
 // UTF-8 with U+FFFD for each unit that is not valid.
 std::string ToUtf8Lossy(NativeStringView text);
+// Whether `text` is valid UTF-8 (no overlong forms, surrogates or code
+// points above U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+// `bytes` as valid UTF-8: U+FFFD for each byte that does not belong.
+std::string Utf8Lossy(std::string_view bytes);
 // Lowercase hex of the native units (2 digits per byte, 4 per UTF-16 unit).
 std::string NativeHex(NativeStringView text);
 

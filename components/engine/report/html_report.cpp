@@ -128,22 +128,18 @@ std::string LedgerSection(const Ledger& l) {
     return out + "</table>\n</section>\n";
 }
 
-std::vector<std::string> TreePaths(const FolderTree& tree) {
-    std::vector<std::string> paths(tree.folders.size());
-    std::vector<NativeString> native(tree.folders.size());
-    for (std::size_t i = 0; i < tree.folders.size(); ++i) {
-        const TreeFolder& f = tree.folders[i];
-        if (f.parent == TreeFolder::kNoParent) {
-            native[i] = f.name;
-        } else {
-            native[i] = native[f.parent];
-            if (native[i].empty() || native[i].back() != kNativeSeparator)
-                native[i].push_back(kNativeSeparator);
-            native[i] += f.name;
-        }
-        paths[i] = HtmlEscape(ToUtf8Lossy(native[i]));
+// The path of one drawn folder. Drawn folders are few and never deep (each
+// level takes a few pixels), so only they get a path, and none is kept.
+std::string TreePath(const FolderTree& tree, std::uint32_t folder) {
+    std::vector<std::uint32_t> chain;
+    for (std::uint32_t at = folder; at != TreeFolder::kNoParent; at = tree.folders[at].parent)
+        chain.push_back(at);
+    NativeString path;
+    for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
+        if (!path.empty() && path.back() != kNativeSeparator) path.push_back(kNativeSeparator);
+        path += tree.folders[*at].name;
     }
-    return paths;
+    return HtmlEscape(ToUtf8Lossy(path));
 }
 
 // Each top-level folder gets its own hue; deeper levels are lighter.
@@ -170,14 +166,13 @@ std::string Number(double value) {
     return buffer;
 }
 
-std::string CellSvg(const FolderTree& tree, const TreemapCell& cell,
-                    const std::vector<std::string>& paths, std::vector<int>& branch) {
+std::string CellSvg(const FolderTree& tree, const TreemapCell& cell, std::vector<int>& branch) {
     const TreeFolder& f = tree.folders[cell.folder];
     const std::uint64_t bytes = cell.other ? f.other.allocated_bytes : f.subtree.allocated_bytes;
     std::string out = cell.other      ? "<g class=\"other\">"
                       : cell.labelled ? "<g class=\"cell l\">"
                                       : "<g class=\"cell\">";
-    out += "<title>" + paths[cell.folder];
+    out += "<title>" + TreePath(tree, cell.folder);
     if (cell.other) out += " \u2014 files and smaller folders";
     out += " \u2014 " + HumanSize(bytes) + " (" + GroupDigits(bytes) + " bytes)</title>";
     out += "<rect x=\"" + Number(cell.rect.x) + "\" y=\"" + Number(cell.rect.y) + "\" width=\"" +
@@ -204,29 +199,34 @@ std::string TreemapSection(const ScanResult& result) {
     out += "<svg class=\"map\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " +
            Number(options.width) + " " + Number(options.height) +
            "\" role=\"img\" aria-label=\"Folder map\">\n";
-    const std::vector<std::string> paths = TreePaths(result.tree);
     std::vector<int> branch(result.tree.folders.size(), -1);
-    for (const TreemapCell& cell : cells) out += CellSvg(result.tree, cell, paths, branch);
+    for (const TreemapCell& cell : cells) out += CellSvg(result.tree, cell, branch);
     return out + "</svg>\n</section>\n";
 }
 
-std::string ChangeWord(const SizeChange& c) {
-    if (c.allocated_before == 0) return "new";
-    if (c.allocated_after == 0) return "gone";
-    return c.allocated_after > c.allocated_before ? "grew" : "shrank";
+// A size the other report could only bound reads "at most".
+std::string SizeOrBound(const SizeChange& c, bool before) {
+    const std::uint64_t bytes = before ? c.allocated_before : c.allocated_after;
+    const bool bound = c.bound == (before ? SizeBound::kBefore : SizeBound::kAfter);
+    return bound ? "at most " + SizeSpan(bytes) : SizeSpan(bytes);
 }
 
 std::string PreviousLink(const PreviousTotals& previous) {
-    const std::string when = ReadableTime(previous.started_at);
+    const std::string when = HtmlEscape(ReadableTime(previous.started_at));
     if (previous.report.size() < 5 || previous.report.substr(previous.report.size() - 5) != ".json")
-        return HtmlEscape(when);
+        return when;
     const std::string html = previous.report.substr(0, previous.report.size() - 5) + ".html";
-    return "<a href=\"" + HtmlEscape(html) + "\">" + HtmlEscape(when) + "</a>";
+    return "<a href=\"" + UrlEscape(html) + "\">" + when + "</a>";
 }
 
 std::string ChangesSection(const ScanResult& result, const ReportAddenda& addenda,
                            const HtmlOptions& options) {
     std::string out = "<section id=\"changes\">\n<h2>What changed</h2>\n";
+    if (!addenda.changes && !options.unreadable_previous.empty()) {
+        return out + "<p>Nothing to compare with: the earlier report " +
+               HtmlEscape(options.unreadable_previous) + " could not be read (" +
+               HtmlEscape(options.unreadable_reason) + ").</p>\n</section>\n";
+    }
     if (!addenda.changes) {
         return out +
                (result.status == ScanStatus::kRootUnreadable
@@ -261,9 +261,10 @@ std::string ChangesSection(const ScanResult& result, const ReportAddenda& addend
         "<th class=\"n\">now</th><th class=\"n\">change</th></tr>\n";
     for (const SizeChange& c : changes.largest_changes) {
         out += "<tr><td class=\"path\">" + Text(c.path) +
-               (c.folder ? "" : " <small>(file)</small>") + "</td><td>" + ChangeWord(c) +
-               "</td><td class=\"n\">" + SizeSpan(c.allocated_before) + "</td><td class=\"n\">" +
-               SizeSpan(c.allocated_after) + "</td><td class=\"n\">" +
+               (c.folder ? "" : " <small>(file)</small>") + "</td><td>" + ChangeKindName(c.change) +
+               "</td><td class=\"n\">" + SizeOrBound(c, true) + "</td><td class=\"n\">" +
+               SizeOrBound(c, false) + "</td><td class=\"n\">" +
+               (c.bound == SizeBound::kNone ? "" : "at least ") +
                ChangeSpan(c.allocated_before, c.allocated_after) + "</td></tr>\n";
     }
     return out + "</table>\n</section>\n";

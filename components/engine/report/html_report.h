@@ -15,6 +15,10 @@ namespace orvane::engine::report {
 struct HtmlOptions {
     // Whether earlier reports were looked for: says why there are no changes.
     bool looked_for_previous = false;
+    // An earlier report that was found but could not be read, and why
+    // (UTF-8): said instead of calling this the first report.
+    std::string unreadable_previous;
+    std::string unreadable_reason;
 };
 
 std::string ReportHtml(const ScanResult& result, const ReportAddenda& addenda,

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <limits>
 
+#include "core/report_json.h"
 #include "orvane/format.h"
 
 namespace orvane::engine::report {
@@ -11,7 +12,8 @@ namespace orvane::engine::report {
 std::string HtmlEscape(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size() + 16);
-    for (char c : utf8) {
+    // Text copied from an earlier report may be any bytes at all.
+    for (char c : Utf8Lossy(utf8)) {
         switch (c) {
             case '&':
                 out += "&amp;";
@@ -35,6 +37,23 @@ std::string HtmlEscape(std::string_view utf8) {
                 } else {
                     out.push_back(c);
                 }
+        }
+    }
+    return out;
+}
+
+std::string UrlEscape(std::string_view name) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_') {
+            out.push_back(c);
+        } else {
+            out += '%';
+            out.push_back(kHex[byte >> 4]);
+            out.push_back(kHex[byte & 15]);
         }
     }
     return out;

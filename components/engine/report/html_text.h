@@ -10,6 +10,9 @@ namespace orvane::engine::report {
 
 // &, <, >, " and ' as entities: safe in text and in quoted attributes.
 std::string HtmlEscape(std::string_view utf8);
+// A file name as a relative link: everything but letters, digits and -._
+// percent-encoded, so no name can become a scheme, a query or a path above.
+std::string UrlEscape(std::string_view name);
 // Binary units with one decimal, named KB, MB, GB, TB (1 KB = 1,024 bytes,
 // as the pages state once); below 1 KB "512 bytes".
 std::string HumanSize(std::uint64_t bytes);

@@ -1,60 +1,65 @@
-// A small strict JSON reader, enough to read our own earlier reports back:
-// a document becomes a tree of values. Reports are files anyone can edit, so
-// the reader never trusts them: bad syntax, deep nesting and huge numbers
-// fail cleanly instead of crashing.
+// A small strict JSON reader, enough to read our own earlier reports back.
+// It pulls values one at a time straight into the caller's structures: no
+// document tree is built, so reading costs about the size of what is kept.
+//
+// Reports are files anyone can edit, so nothing in them is trusted: the
+// reader never recurses on the input's nesting (skipping a value of any
+// depth uses a stack on the heap), strings must be valid UTF-8, numbers must
+// fit what they are read as, and the first fault stops everything with a
+// sentence saying what it was and where.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <initializer_list>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace orvane::engine::report {
 
-struct JsonValue {
-    // Declared here and defaulted below, where the type is complete: a
-    // vector of pairs holding the type being defined cannot be destroyed
-    // inside its own definition (clang with libstdc++ refuses it).
-    JsonValue();
-    JsonValue(const JsonValue&);
-    JsonValue(JsonValue&&) noexcept;
-    JsonValue& operator=(const JsonValue&);
-    JsonValue& operator=(JsonValue&&) noexcept;
-    ~JsonValue();
+class JsonReader {
+public:
+    explicit JsonReader(std::string_view text) : text_(text) {}
 
-    enum class Kind : std::uint8_t { kNull, kBool, kNumber, kString, kArray, kObject };
-    Kind kind = Kind::kNull;
-    bool boolean = false;
-    std::string text;  // a string's UTF-8, or a number's literal
-    std::vector<JsonValue> items;
-    std::vector<std::pair<std::string, JsonValue>> members;  // in document order
+    // Containers: Begin*, then Next* until it returns false (the container's
+    // end, or a fault: see failed()).
+    bool BeginObject();
+    bool NextMember(std::string& key);  // reads the key and the colon
+    bool BeginArray();
+    bool NextItem();
 
-    // The member `key` of an object, or null.
-    const JsonValue* Find(std::string_view key) const;
-    // The number as an unsigned 64-bit integer, when it is exactly one.
-    std::optional<std::uint64_t> Unsigned() const;
-    std::optional<std::int64_t> Signed() const;
-    // A member's value of the given kind, or a default.
-    std::uint64_t UnsignedAt(std::string_view key, std::uint64_t otherwise = 0) const;
-    std::string StringAt(std::string_view key) const;
+    // Scalars; each fails (and says why) when the value is of another kind.
+    bool String(std::string& out);
+    bool Unsigned(std::uint64_t& out);  // an integer from 0 to 2^64 - 1
+    bool Signed(std::int64_t& out);
+    bool Bool(bool& out);
+    // Any value, however deeply nested.
+    bool Skip();
+    // True when only white space is left.
+    bool AtEnd();
+
+    // Records the first fault: "<what> at byte N". Always returns false.
+    bool Fail(std::string_view what);
+    bool failed() const { return !error_.empty(); }
+    const std::string& error() const { return error_; }
+    std::size_t position() const { return pos_; }
+
+private:
+    void SkipSpace();
+    bool Take(char c);
+    bool Word(std::string_view word);
+    bool NumberToken(std::string_view& token);
+    bool Scalar();
+    bool Hex4(char32_t& code);
+    bool Escape(std::string& out);
+    bool Unicode(std::string& out);
+    bool Close(char bracket);
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    bool expect_first_ = false;  // a container was just opened
+    std::string error_;
+    std::string scratch_;
 };
-
-inline JsonValue::JsonValue() = default;
-inline JsonValue::JsonValue(const JsonValue&) = default;
-inline JsonValue::JsonValue(JsonValue&&) noexcept = default;
-inline JsonValue& JsonValue::operator=(const JsonValue&) = default;
-inline JsonValue& JsonValue::operator=(JsonValue&&) noexcept = default;
-inline JsonValue::~JsonValue() = default;
-
-// Null when `text` is not exactly one JSON value.
-std::optional<JsonValue> ParseJson(std::string_view text);
-// The members of the object `text` holds up to the first one with a name in
-// `stop_at`, which is not read, nor anything after it: a summary of a large
-// document costs only its head. Null when that head is not valid JSON.
-std::optional<JsonValue> ParseJsonHead(std::string_view text,
-                                       std::initializer_list<std::string_view> stop_at);
 
 }  // namespace orvane::engine::report

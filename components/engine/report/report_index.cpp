@@ -35,29 +35,10 @@ bool Newer(const IndexEntry& a, const IndexEntry& b) {
 
 namespace {
 
-// Our own file names need no escaping in a link, but a file put there by
-// hand might: everything but letters, digits and -._ is percent-encoded.
-std::string LinkTarget(const std::string& name) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '.' || c == '_') {
-            out.push_back(c);
-        } else {
-            out += '%';
-            out.push_back(kHex[byte >> 4]);
-            out.push_back(kHex[byte & 15]);
-        }
-    }
-    return out;
-}
-
 std::string Row(const IndexEntry& entry, const IndexEntry* previous) {
     const std::string& target = entry.html_name.empty() ? entry.json_name : entry.html_name;
     std::string out = "<tr><td>" + HtmlEscape(entry.drive) + "</td><td><a href=\"" +
-                      LinkTarget(target) + "\">" + HtmlEscape(ReadableTime(entry.started_at)) +
+                      UrlEscape(target) + "\">" + HtmlEscape(ReadableTime(entry.started_at)) +
                       "</a>";
     if (Unreadable(entry)) {
         // Nothing was found on it: no size and no change would be true.

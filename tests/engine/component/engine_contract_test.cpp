@@ -306,7 +306,8 @@ TEST_F(AnalysisEngineTest, ASecondRunListsWhatChangedTheIndexListsBothAndOldRepo
     const std::string drive_text(1, static_cast<char>(letter));
     for (const engine_test::Json& change : changes->Find("largest_changes")->items) {
         const std::string& path = change.Find("path")->text;
-        const bool appeared = change.Find("allocated_before")->AsUnsigned() == 0 &&
+        const bool appeared = change.Find("change")->text == "new" &&
+                              change.Find("allocated_before")->AsUnsigned() == 0 &&
                               change.Find("allocated_after")->AsUnsigned() >= 300000;
         folder_listed |= path == drive_text + ":\\Data\\Grown" &&
                          change.Find("kind")->text == "folder" && appeared;

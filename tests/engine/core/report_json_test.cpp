@@ -44,7 +44,7 @@ TEST(ReportJson, EveryFieldIsPresentAndTheTotalsAreExact) {
     testing::KeepForSchemaCheck(ReportJson(SampleResult()), "sample");
     JsonValue report = JsonReader::Parse(ReportJson(SampleResult()));
     EXPECT_EQ(report["format"].text, "orvane-analysis-report");
-    EXPECT_EQ(report["version"].U64(), 2u);
+    EXPECT_EQ(report["version"].U64(), 3u);
     EXPECT_TRUE(report["tree"].Has("folders"));
     EXPECT_FALSE(report.Has("ledger")) << "a scan without a volume has no ledger";
     EXPECT_FALSE(report.Has("changes")) << "nothing to compare with";

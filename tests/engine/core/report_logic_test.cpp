@@ -387,26 +387,31 @@ TEST(Changes, GrownShrunkNewAndGoneFoldersAndFilesLargestFirstRenamedIsGoneAndNe
     const ReportChanges changes =
         report::ComputeChanges(Reread(ScanOf(before)), now, "earlier.json");
     EXPECT_EQ(changes.previous.report, "earlier.json");
-    auto expect = [&](const NativeString& path, bool folder, std::uint64_t was, std::uint64_t is) {
+    auto expect = [&](const NativeString& path, bool folder, ChangeKind kind, std::uint64_t was,
+                      std::uint64_t is) {
         const SizeChange* c = Find(changes, path);
         ASSERT_TRUE(c) << ToUtf8Lossy(path);
         EXPECT_EQ(c->folder, folder);
+        EXPECT_EQ(c->change, kind) << ToUtf8Lossy(path);
+        EXPECT_EQ(c->bound, SizeBound::kNone) << ToUtf8Lossy(path);
         EXPECT_EQ(c->allocated_before, was) << ToUtf8Lossy(path);
         EXPECT_EQ(c->allocated_after, is) << ToUtf8Lossy(path);
     };
-    expect(Path({N("docs")}), true, 4096 + 8192, 4096 + 16384 + 4096);
-    expect(Path({N("photos")}), true, 104096, 34096);
-    expect(Path({N("old")}), true, 54096, 0);
-    expect(Path({N("keep")}), true, 24096, 0);
-    expect(Path({N("kept")}), true, 0, 24096);
-    expect(Path({kOddName.c_str()}), true, 5096, 7096);
-    expect(Path({N("music"), N("album")}), true, 0, 74096);
+    using enum ChangeKind;
+    expect(Path({N("docs")}), true, kGrew, 4096 + 8192, 4096 + 16384 + 4096);
+    expect(Path({N("photos")}), true, kShrank, 104096, 34096);
+    expect(Path({N("old")}), true, kGone, 54096, 0);
+    expect(Path({N("keep")}), true, kGone, 24096, 0);
+    expect(Path({N("kept")}), true, kNew, 0, 24096);
+    expect(Path({kOddName.c_str()}), true, kGrew, 5096, 7096);
+    expect(Path({N("music"), N("album")}), true, kNew, 0, 74096);
     EXPECT_FALSE(Find(changes, Path({N("music")}))) << "all of its change is in album";
     EXPECT_FALSE(Find(changes, N("/root"))) << "the root's change is the totals'";
-    expect(Path({N("docs"), N("b.txt")}), false, 0, 4096);
-    expect(Path({N("photos"), N("p1.jpg")}), false, 100000, 0);
-    expect(Path({N("keep"), N("k.bin")}), false, 20000, 0);
-    expect(Path({N("kept"), N("k.bin")}), false, 0, 20000);
+    expect(Path({N("docs"), N("b.txt")}), false, kNew, 0, 4096);
+    expect(Path({N("photos"), N("p1.jpg")}), false, kGone, 100000, 0);
+    expect(Path({N("kept"), N("k.bin")}), false, kNew, 0, 20000);
+    EXPECT_FALSE(Find(changes, Path({N("keep"), N("k.bin")}))) << "inside a gone folder";
+    EXPECT_FALSE(Find(changes, Path({N("old"), N("x.bin")}))) << "inside a gone folder";
     for (std::size_t i = 1; i < changes.largest_changes.size(); ++i) {
         EXPECT_GE(std::abs(report::SignedChange(changes.largest_changes[i - 1])),
                   std::abs(report::SignedChange(changes.largest_changes[i])));
@@ -479,7 +484,7 @@ TEST(HtmlPage, SaturatedSizesReadAtLeastNoChangeIsUncolouredAndEveryReasonHasWor
     EXPECT_NE(page.find("<td>too many open files</td>"), std::string::npos);
 }
 
-TEST(Changes, ANameMissingFromATruncatedTreeOrListIsNotCalledNewOrGone) {
+TEST(Changes, ANameMissingFromATruncatedTreeOrListIsNotCalledNewOrGoneButBounded) {
     FakeReader before;
     before.root.AddFolder(N("big")).AddFile(N("big.bin"), 900000, 900000);
     FakeReader after;
@@ -499,8 +504,17 @@ TEST(Changes, ANameMissingFromATruncatedTreeOrListIsNotCalledNewOrGone) {
     const ReportChanges changes = report::ComputeChanges(Reread(then), ScanOf(after), "");
     EXPECT_FALSE(Find(changes, Path({N("small")})));
     EXPECT_FALSE(Find(changes, Path({N("fresh")})));
-    EXPECT_FALSE(Find(changes, Path({N("small"), N("new.bin")})));
-    EXPECT_EQ(changes.largest_changes.size(), 0u);
+    // The files are larger than anything the earlier list kept: they grew,
+    // from at most its smallest entry (or from nothing).
+    for (const NativeString& file :
+         {Path({N("small"), N("new.bin")}), Path({N("fresh"), N("f.bin")})}) {
+        const SizeChange* c = Find(changes, file);
+        ASSERT_TRUE(c) << ToUtf8Lossy(file);
+        EXPECT_EQ(c->change, ChangeKind::kGrew);
+        EXPECT_EQ(c->bound, SizeBound::kBefore);
+        EXPECT_EQ(c->allocated_before, 100u);
+    }
+    EXPECT_EQ(changes.largest_changes.size(), 2u);
 }
 
 TEST(Ledger, FoundAndRemainderAddUpToTheUsedSpace) {

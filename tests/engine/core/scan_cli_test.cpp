@@ -149,6 +149,17 @@ TEST(ScanCli, ComparesWithAnEarlierReportAndWritesThePageInAnyCombination) {
     Outcome bad = RunScan("--compare " + ShellQuote(tree.Path("not-a-report.json")) + " " + root);
     EXPECT_EQ(bad.exit_code, 2);
     EXPECT_NE(bad.err.find("is not a readable report"), std::string::npos);
+    Outcome missing = RunScan("--compare " + ShellQuote(tree.Path("gone.json")) + " " + root);
+    EXPECT_EQ(missing.exit_code, 2);
+    EXPECT_NE(missing.err.find("gone.json: no such file"), std::string::npos) << missing.err;
+    // A report of another folder says nothing of this one.
+    Outcome other =
+        RunScan("--compare " + ShellQuote(old_report) + " " + ShellQuote(tree.Path("root/music")));
+    EXPECT_EQ(other.exit_code, 2);
+    EXPECT_NE(other.err.find("is a report of " + tree.Path("root") + ", not of " +
+                             tree.Path("root/music")),
+              std::string::npos)
+        << other.err;
 }
 
 TEST(ScanCli, AWholeVolumeGetsItsLedgerAddingUpToTheUsedSpace) {
