@@ -1,5 +1,6 @@
 #include "core/report_json.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <sstream>
@@ -144,7 +145,9 @@ public:
     }
     void Number(std::uint64_t value) {
         Separate();
-        out_ += std::to_string(value);
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        out_.append(digits, end);
     }
     void NumberField(std::string_view key, std::uint64_t value) {
         Key(key);
@@ -157,8 +160,14 @@ public:
     // A native name as "field": UTF-8, and "field_raw": hex when it was not valid.
     void NativeField(std::string_view field, NativeStringView text) {
         Key(field);
+        const bool valid = IsValidNativeText(text);
+        // Valid UTF-8 names (every name, nearly, on POSIX) go in as they are,
+        // without a converted copy: a report lists tens of thousands.
+#ifndef _WIN32
+        if (valid) return String(text);
+#endif
         String(ToUtf8Lossy(text));
-        if (!IsValidNativeText(text)) {
+        if (!valid) {
             Key(std::string(field) + "_raw");
             String(NativeHex(text));
         }

@@ -175,8 +175,9 @@ static void make_fragmented(ntfs_inode* root) {
 
 static void make_names(ntfs_inode* root) {
     static const char* const names[] = {
-        "Gr\xc3\xbc\xc3\x9f"
-        "e.txt",
+        /* split so that the hex escape ends before the "e" */
+        ("Gr\xc3\xbc\xc3\x9f"
+         "e.txt"),
         "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt",
         "\xf0\x9f\x98\x80 emoji.txt",
         "Case.txt",
