@@ -285,6 +285,21 @@ void WriteSizes(JsonWriter& json, std::uint64_t allocated, std::uint64_t apparen
     json.NumberField("apparent_bytes", apparent);
 }
 
+// "largest_files": each file named by `field` (a path, or a name in its
+// folder) with its sizes.
+template <typename File, typename NameOf>
+void WriteFileList(JsonWriter& json, std::string_view field, const std::vector<File>& files,
+                   NameOf name_of) {
+    json.Key("largest_files");
+    json.BeginArray();
+    for (const File& file : files) {
+        json.BeginObject();
+        json.NativeField(field, name_of(file));
+        WriteSizes(json, file.allocated_bytes, file.apparent_bytes);
+        json.EndObject();
+    }
+    json.EndArray();
+}
 void WriteLists(JsonWriter& json, const ScanResult& result) {
     json.Key("largest_folders");
     json.BeginArray();
@@ -298,15 +313,8 @@ void WriteLists(JsonWriter& json, const ScanResult& result) {
     }
     json.EndArray();
 
-    json.Key("largest_files");
-    json.BeginArray();
-    for (const FileSize& file : result.largest_files) {
-        json.BeginObject();
-        json.NativeField("path", file.path);
-        WriteSizes(json, file.allocated_bytes, file.apparent_bytes);
-        json.EndObject();
-    }
-    json.EndArray();
+    WriteFileList(json, "path", result.largest_files,
+                  [](const FileSize& f) -> NativeStringView { return f.path; });
 
     json.Key("largest_types");
     json.BeginArray();
@@ -338,15 +346,8 @@ void WriteSums(JsonWriter& json, const FolderSums& sums) {
 }
 
 void WriteOwnFiles(JsonWriter& json, const TreeFolder& folder) {
-    json.Key("largest_files");
-    json.BeginArray();
-    for (const TreeFile& file : folder.largest_files) {
-        json.BeginObject();
-        json.NativeField("name", file.name);
-        WriteSizes(json, file.allocated_bytes, file.apparent_bytes);
-        json.EndObject();
-    }
-    json.EndArray();
+    WriteFileList(json, "name", folder.largest_files,
+                  [](const TreeFile& f) -> NativeStringView { return f.name; });
     json.Key("other_files");
     json.BeginObject();
     WriteSizes(json, folder.other_files.allocated_bytes, folder.other_files.apparent_bytes);
