@@ -3,10 +3,10 @@
 #include <commctrl.h>
 #include <oleacc.h>
 
-#include <atomic>
 #include <memory>
 #include <new>
 
+#include "orvane/com_object.h"
 #include "orvane/win32_handles.h"
 
 namespace orvane {
@@ -14,6 +14,12 @@ namespace orvane {
 namespace {
 
 constexpr UINT_PTR kSubclassId = 0x0ACC;
+
+// IAccessible's id as this file's own constant: mingw-w64's uuid and oleacc
+// libraries both define IID_IAccessible, and the program links both, so a
+// reference to it would bring in two definitions.
+constexpr IID kIidAccessible = {
+    0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
 bool IsSelf(const VARIANT& child) noexcept {
     return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
@@ -27,29 +33,11 @@ HRESULT ReturnText(const std::wstring& text, BSTR* out) noexcept {
 // The standard object with the annotated properties answered first. It holds
 // the annotation weakly: once the control is gone, a client that still holds
 // the object gets the standard answers (which know the window is gone).
-class AnnotatedAccessible final : public IAccessible {
+class AnnotatedAccessible final
+    : public com::RefCountedObject<IAccessible, IID_IDispatch, kIidAccessible> {
 public:
     AnnotatedAccessible(com_ptr<IAccessible> inner, std::weak_ptr<AccessibleAnnotation> annotation)
         : inner_(std::move(inner)), annotation_(std::move(annotation)) {}
-
-    // IUnknown: the other interfaces of the standard object (the enumeration
-    // of its children, its window) are the standard object's own.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) ||
-            iid == __uuidof(IAccessible)) {
-            *out = static_cast<IAccessible*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return inner_->QueryInterface(iid, out);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const long left = --refs_;
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
 
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
@@ -157,6 +145,12 @@ public:
     }
 
 private:
+    // The other interfaces of the standard object (the enumeration of its
+    // children, its window) are the standard object's own.
+    HRESULT QueryOtherInterface(REFIID iid, void** out) override {
+        return inner_->QueryInterface(iid, out);
+    }
+
     // COM methods never throw: a failing annotation answers as an error.
     template <class Body>
     static HRESULT Guarded(Body&& body) noexcept {
@@ -169,7 +163,6 @@ private:
         }
     }
 
-    std::atomic<long> refs_{1};
     com_ptr<IAccessible> inner_;
     std::weak_ptr<AccessibleAnnotation> annotation_;
 };

@@ -13,6 +13,7 @@
 #include <atomic>
 
 #include "orvane/com_guard.h"
+#include "orvane/com_object.h"
 #include "orvane/win32_handles.h"
 
 namespace orvane::com {
@@ -23,32 +24,14 @@ inline std::atomic<long>& ModuleLocks() {
 }
 
 // Implements IUnknown and an IDispatch that offers no type information: the
-// program binds to the vtable, never by name.
+// program binds to the vtable, never by name. Each live object holds the
+// server, so DllCanUnloadNow says no while one is out.
 template <class Interface, const IID& InterfaceId>
-class DispatchObject : public Interface {
+class DispatchObject : public RefCountedObject<Interface, IID_IDispatch, InterfaceId> {
 public:
     DispatchObject() { ++ModuleLocks(); }
-    DispatchObject(const DispatchObject&) = delete;
-    DispatchObject& operator=(const DispatchObject&) = delete;
-    virtual ~DispatchObject() { --ModuleLocks(); }
+    ~DispatchObject() override { --ModuleLocks(); }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-            IsEqualIID(riid, InterfaceId)) {
-            *ppv = static_cast<Interface*>(this);
-            this->AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const long left = --refs_;
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
         if (!pctinfo) return E_POINTER;
         *pctinfo = 0;
@@ -65,9 +48,6 @@ public:
                                      UINT*) override {
         return DISP_E_MEMBERNOTFOUND;
     }
-
-private:
-    std::atomic<long> refs_{1};
 };
 
 // Class factory for a default-constructible object type.
