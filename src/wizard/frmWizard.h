@@ -183,6 +183,14 @@ private:
     // What a tick shows of the engine's figures: the folder, the count, the
     // scanned bytes and both bars (at most 97).
     void ShowProgress(const EngineProgress& progress);
+    // The steps of a run, in the order "Next >" takes them. The two that
+    // analyse answer false when a Cancel came first.
+    void ApplyCloseWhenDoneSetting();
+    void AddUpSelectedUsedBytes(std::int16_t upper_bound);
+    void ShowProgressPage(bool one_drive);
+    bool AnalyzeSelectedDrives(std::int16_t upper_bound);
+    bool AnalyzeSelectedDrive(std::int16_t index, long drive_count);
+    void ShowRunDone();
     // After each drive: the page of its report, when the engine offers one.
     void NoteFinishedDrive();
     // At the end of a run: the link to the reports and the drives without one.
