@@ -1,0 +1,5 @@
+#include "high/high.h"
+
+#include "low/low.h"
+
+int High() { return Low() + 1; }
