@@ -40,7 +40,7 @@
 #include "cli/stop_requests.h"
 #include "cli/table_phase.h"
 #include "cli/text_report.h"
-#include "core/report_json.h"
+#include "report/report_json.h"
 #include "core/scanner.h"
 #include "report/changes.h"
 #include "report/html_report.h"

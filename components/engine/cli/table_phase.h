@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/directory_reader.h"
-#include "core/report_addenda.h"
+#include "report/report_addenda.h"
 #include "ntfs/file_table_source.h"
 
 namespace orvane::engine::cli {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "core/report_json.h"
+#include "report/report_json.h"
 #include "core/scan_names.h"
 #include "orvane/format.h"
 

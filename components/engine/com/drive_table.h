@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "core/directory_reader.h"
-#include "core/report_addenda.h"
+#include "report/report_addenda.h"
 #include "core/scanner.h"
 #include "ntfs/file_table_source.h"
 #include "orvane/win32_handles.h"

@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/report_json.h"
+#include "report/report_json.h"
 #include "core/scan_names.h"
 #include "orvane/atomic_file.h"
 #include "orvane/win32_handles.h"

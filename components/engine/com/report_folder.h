@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/report_addenda.h"
+#include "report/report_addenda.h"
 #include "core/scanner.h"
 
 namespace orvane::engine::com {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/directory_reader.h"
-#include "core/report_addenda.h"
+#include "report/report_addenda.h"
 #include "ntfs/table_reader.h"
 
 namespace orvane::engine::ntfs {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/report_json.h"
+#include "report/report_json.h"
 #include "core/scan_names.h"
 #include "orvane/format.h"
 #include "report/changes.h"

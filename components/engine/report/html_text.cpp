@@ -4,7 +4,7 @@
 #include <iterator>
 #include <limits>
 
-#include "core/report_json.h"
+#include "report/report_json.h"
 #include "orvane/format.h"
 
 namespace orvane::engine::report {

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "core/folder_node.h"
-#include "core/report_json.h"
+#include "report/report_json.h"
 
 namespace orvane::engine::report {
 namespace {

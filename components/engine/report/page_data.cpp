@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "core/report_json.h"
+#include "report/report_json.h"
 
 namespace orvane::engine::report {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "core/folder_tree.h"
 #include "core/native_string.h"
-#include "core/report_addenda.h"
+#include "report/report_addenda.h"
 #include "core/scanner.h"
 
 namespace orvane::engine::report {

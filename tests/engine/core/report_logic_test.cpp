@@ -10,7 +10,7 @@
 #include <map>
 #include <tuple>
 
-#include "core/report_json.h"
+#include "report/report_json.h"
 #include "core/scanner.h"
 #include "fake_reader.h"
 #include "report/changes.h"

@@ -1,4 +1,4 @@
-#include "core/report_json.h"
+#include "report/report_json.h"
 
 #include <charconv>
 #include <cstdint>
