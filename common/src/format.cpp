@@ -6,7 +6,7 @@
 
 namespace orvane {
 
-std::string GroupDigits(std::uint64_t value) {
+std::string CommaGroupedDigits(std::uint64_t value) {
     const std::string digits = std::to_string(value);
     std::string out;
     for (std::size_t i = 0; i < digits.size(); ++i) {
@@ -16,8 +16,8 @@ std::string GroupDigits(std::uint64_t value) {
     return out;
 }
 
-std::wstring GroupDigitsWide(std::uint64_t value) {
-    const std::string narrow = GroupDigits(value);
+std::wstring CommaGroupedDigitsWide(std::uint64_t value) {
+    const std::string narrow = CommaGroupedDigits(value);
     return std::wstring(narrow.begin(), narrow.end());  // digits and commas only
 }
 

@@ -2,6 +2,8 @@
 // same way on either build.
 #include "orvane/system_error.h"
 
+#include "orvane/text.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -11,18 +13,6 @@
 namespace orvane {
 
 #if defined(_WIN32)
-
-namespace {
-
-std::string Utf8(const wchar_t* text, int length) {
-    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), bytes, nullptr, nullptr);
-    return out;
-}
-
-}  // namespace
 
 std::string SystemErrorText(int error) {
     wchar_t buffer[512];
@@ -34,7 +24,7 @@ std::string SystemErrorText(int error) {
         --length;
     }
     if (length == 0) return "error " + std::to_string(error);
-    return Utf8(buffer, static_cast<int>(length));
+    return ToUtf8Lossy(std::wstring_view(buffer, length));
 }
 
 #else

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "support/ansi_text.h"
+#include "orvane/text.h"
 
 namespace orvane {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "drives/access_probe.h"
-#include "support/ansi_text.h"
+#include "orvane/text.h"
 
 namespace orvane {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "support/ansi_text.h"
+#include "orvane/text.h"
 #include "orvane/win32_handles.h"
 
 namespace orvane {

@@ -11,7 +11,7 @@
 
 #include "drives/access_probe.h"
 #include "drives/drive_root.h"
-#include "support/ansi_text.h"
+#include "orvane/text.h"
 #include "support/error_mode.h"
 #include "wizard/frmWizard.h"
 

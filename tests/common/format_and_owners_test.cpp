@@ -13,11 +13,11 @@ namespace orvane {
 namespace {
 
 TEST(Format, GroupsDigitsInThreesAndShowsWholeMilliseconds) {
-    EXPECT_EQ(GroupDigits(0), "0");
-    EXPECT_EQ(GroupDigits(999), "999");
-    EXPECT_EQ(GroupDigits(1234567), "1,234,567");
-    EXPECT_EQ(GroupDigits(18446744073709551615ull), "18,446,744,073,709,551,615");
-    EXPECT_EQ(GroupDigitsWide(1000), L"1,000");
+    EXPECT_EQ(CommaGroupedDigits(0), "0");
+    EXPECT_EQ(CommaGroupedDigits(999), "999");
+    EXPECT_EQ(CommaGroupedDigits(1234567), "1,234,567");
+    EXPECT_EQ(CommaGroupedDigits(18446744073709551615ull), "18,446,744,073,709,551,615");
+    EXPECT_EQ(CommaGroupedDigitsWide(1000), L"1,000");
     using std::chrono::microseconds;
     EXPECT_EQ(SecondsText(microseconds(1234567)), "1.234");
     EXPECT_EQ(SecondsText(microseconds(999)), "0.000");

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "core/report_json.h"
+#include "report/report_json.h"
 #include "fuzz_support.h"
 #include "report/changes.h"
 #include "report/json_reader.h"

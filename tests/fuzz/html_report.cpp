@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/report_json.h"
+#include "report/report_json.h"
 #include "fuzz_support.h"
 #include "report/html_report.h"
 #include "report/json_reader.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "cli/text_report.h"
-#include "core/report_json.h"
+#include "report/report_json.h"
 #include "fuzz_support.h"
 #include "report/changes.h"
 #include "report/html_report.h"

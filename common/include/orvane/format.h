@@ -9,10 +9,11 @@
 
 namespace orvane {
 
-// 1234567 -> "1,234,567": groups of three, whatever the locale.
-std::string GroupDigits(std::uint64_t value);
+// 1234567 -> "1,234,567": groups of three with commas, whatever the locale
+// (the reports' own format; a text for the user follows the locale instead).
+std::string CommaGroupedDigits(std::uint64_t value);
 // The same in UTF-16, for Windows texts and as their locale's fallback.
-std::wstring GroupDigitsWide(std::uint64_t value);
+std::wstring CommaGroupedDigitsWide(std::uint64_t value);
 // Whole milliseconds as seconds: 1234.5 ms -> "1.234"; a negative
 // duration is "0.000".
 std::string SecondsText(std::chrono::nanoseconds duration);

@@ -40,11 +40,13 @@
 #include "cli/stop_requests.h"
 #include "cli/table_phase.h"
 #include "cli/text_report.h"
-#include "core/report_json.h"
+#include "core/scan_names.h"
 #include "core/scanner.h"
+#include "report/assemble_addenda.h"
 #include "report/changes.h"
 #include "report/html_report.h"
 #include "report/ledger.h"
+#include "report/report_json.h"
 #include "report/report_snapshot.h"
 #include "orvane/atomic_file.h"
 #include "orvane/system_error.h"
@@ -116,65 +118,86 @@ bool ParseMethod(const NativeString* text, MethodChoice& method) {
     return true;
 }
 
+bool Fail(const char* message) {
+    std::fputs(message, stderr);
+    return false;
+}
+
+bool TakesValue(NativeStringView option) {
+    static constexpr const NativeChar* kOptions[] = {
+        ORVANE_NATIVE("--json"), ORVANE_NATIVE("--html"),   ORVANE_NATIVE("--compare"),
+        ORVANE_NATIVE("--tree"), ORVANE_NATIVE("--method"), ORVANE_NATIVE("--threads"),
+        ORVANE_NATIVE("--top")};
+    for (const NativeChar* known : kOptions)
+        if (option == known) return true;
+    return false;
+}
+
+// The FILE of --json, --html or --compare.
+bool ParseFileOption(NativeStringView option, const NativeString* file, Arguments& parsed) {
+    const bool json = option == ORVANE_NATIVE("--json");
+    const bool html = option == ORVANE_NATIVE("--html");
+    if (!file || file->empty()) {
+        return Fail(json   ? "orvane-scan: --json needs a file\n"
+                    : html ? "orvane-scan: --html needs a file\n"
+                           : "orvane-scan: --compare needs a report file\n");
+    }
+    (json ? parsed.json_file : html ? parsed.html_file : parsed.compare_file) = *file;
+    return true;
+}
+
+// The N of --tree, --threads or --top.
+bool ParseNumberOption(NativeStringView option, const NativeString* count, Arguments& parsed) {
+    unsigned long long number = 0;
+    if (option == ORVANE_NATIVE("--tree")) {
+        const bool none = count && *count == ORVANE_NATIVE("0");
+        if (!count || (!none && !ParseCount(*count, 1000000, number)))
+            return Fail("orvane-scan: --tree needs a number from 0 to 1000000\n");
+        parsed.tree = none ? 0 : static_cast<std::size_t>(number);
+    } else if (option == ORVANE_NATIVE("--threads")) {
+        if (!count || !ParseCount(*count, 256, number))
+            return Fail("orvane-scan: --threads needs a number from 1 to 256\n");
+        parsed.threads = static_cast<unsigned>(number);
+    } else {
+        if (!count || !ParseCount(*count, 100000, number))
+            return Fail("orvane-scan: --top needs a number from 1 to 100000\n");
+        parsed.top = static_cast<std::size_t>(number);
+    }
+    return true;
+}
+
+// `value` is null when the option came last.
+bool ParseOptionValue(NativeStringView option, const NativeString* value, Arguments& parsed) {
+    if (option == ORVANE_NATIVE("--method")) {
+        return ParseMethod(value, parsed.method) ||
+               Fail("orvane-scan: --method needs auto, walk or file-table\n");
+    }
+    if (option == ORVANE_NATIVE("--tree") || option == ORVANE_NATIVE("--threads") ||
+        option == ORVANE_NATIVE("--top"))
+        return ParseNumberOption(option, value, parsed);
+    return ParseFileOption(option, value, parsed);
+}
+
+// --help and --version answer at once and end the program.
+[[noreturn]] void AnswerAndExit(const char* text) {
+    std::fputs(text, stdout);
+    std::exit(kExitScanned);
+}
+
 // False with a message on standard error when the arguments make no sense.
 bool ParseArguments(const std::vector<NativeString>& args, Arguments& parsed) {
     bool have_path = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         NativeStringView arg = args[i];
-        auto value = [&]() -> const NativeString* {
-            return i + 1 < args.size() ? &args[++i] : nullptr;
-        };
-        unsigned long long number = 0;
         if (arg == ORVANE_NATIVE("--help") || arg == ORVANE_NATIVE("-h")) {
-            std::fputs(kUsage, stdout);
-            std::exit(kExitScanned);
+            AnswerAndExit(kUsage);
         } else if (arg == ORVANE_NATIVE("--version")) {
-            std::fputs("orvane-scan " ORVANE_VERSION "\n", stdout);
-            std::exit(kExitScanned);
+            AnswerAndExit("orvane-scan " ORVANE_VERSION "\n");
         } else if (arg == ORVANE_NATIVE("--quiet")) {
             parsed.quiet = true;
-        } else if (arg == ORVANE_NATIVE("--json")) {
-            const NativeString* file = value();
-            if (!file || file->empty())
-                return std::fputs("orvane-scan: --json needs a file\n", stderr), false;
-            parsed.json_file = *file;
-        } else if (arg == ORVANE_NATIVE("--html") || arg == ORVANE_NATIVE("--compare")) {
-            const bool html = arg == ORVANE_NATIVE("--html");
-            const NativeString* file = value();
-            if (!file || file->empty()) {
-                return std::fputs(html ? "orvane-scan: --html needs a file\n"
-                                       : "orvane-scan: --compare needs a report file\n",
-                                  stderr),
-                       false;
-            }
-            (html ? parsed.html_file : parsed.compare_file) = *file;
-        } else if (arg == ORVANE_NATIVE("--tree")) {
-            const NativeString* count = value();
-            const bool none = count && *count == ORVANE_NATIVE("0");
-            if (!count || (!none && !ParseCount(*count, 1000000, number))) {
-                return std::fputs("orvane-scan: --tree needs a number from 0 to 1000000\n", stderr),
-                       false;
-            }
-            parsed.tree = none ? 0 : static_cast<std::size_t>(number);
-        } else if (arg == ORVANE_NATIVE("--method")) {
-            if (!ParseMethod(value(), parsed.method)) {
-                return std::fputs("orvane-scan: --method needs auto, walk or file-table\n", stderr),
-                       false;
-            }
-        } else if (arg == ORVANE_NATIVE("--threads")) {
-            const NativeString* count = value();
-            if (!count || !ParseCount(*count, 256, number)) {
-                return std::fputs("orvane-scan: --threads needs a number from 1 to 256\n", stderr),
-                       false;
-            }
-            parsed.threads = static_cast<unsigned>(number);
-        } else if (arg == ORVANE_NATIVE("--top")) {
-            const NativeString* count = value();
-            if (!count || !ParseCount(*count, 100000, number)) {
-                return std::fputs("orvane-scan: --top needs a number from 1 to 100000\n", stderr),
-                       false;
-            }
-            parsed.top = static_cast<std::size_t>(number);
+        } else if (TakesValue(arg)) {
+            const NativeString* value = i + 1 < args.size() ? &args[++i] : nullptr;
+            if (!ParseOptionValue(arg, value, parsed)) return false;
         } else if (arg.size() > 1 && arg[0] == '-' && arg != ORVANE_NATIVE("--")) {
             std::fprintf(stderr, "orvane-scan: unknown option %s\n", DisplayText(arg).c_str());
             return false;
@@ -186,13 +209,11 @@ bool ParseArguments(const std::vector<NativeString>& args, Arguments& parsed) {
             parsed.path = NativeString(arg);
             have_path = true;
         } else {
-            return std::fputs("orvane-scan: only one PATH can be scanned\n", stderr), false;
+            return Fail("orvane-scan: only one PATH can be scanned\n");
         }
     }
-    if (!have_path) return std::fputs(kUsage, stderr), false;
-    if (parsed.path.empty()) {
-        return std::fputs("orvane-scan: the PATH to scan is empty: name a folder\n", stderr), false;
-    }
+    if (!have_path) return Fail(kUsage);
+    if (parsed.path.empty()) return Fail("orvane-scan: the PATH to scan is empty: name a folder\n");
     return true;
 }
 
@@ -320,32 +341,17 @@ bool SameSubject(const NativeString& file, const report::ReportSnapshot& earlier
     return true;
 }
 
-// The ledger from the volume's own figures where its file table was read,
-// else from what the platform says of the volume PATH is the top of.
-std::optional<Ledger> LedgerOf(const ScanResult& result, const ScanSource& source) {
-    ntfs::TableVolumeFigures figures;
-    if (source.table && source.method.file_table) {
-        if (!source.table->Figures(figures)) return std::nullopt;
-        const report::VolumeInfo volume{figures.volume_bytes, figures.free_bytes, figures.serial};
-        return report::MakeLedger(volume, result.totals, figures.explained);
-    }
-    if (auto volume = report::QueryVolume(result.root))
-        return report::MakeLedger(*volume, result.totals);
-    return std::nullopt;
-}
-
+// The volume's ledger from its file table where that was read (never from
+// the platform then: an image file's volume is not the one it holds).
 ReportAddenda Addenda(const ScanResult& result, const Arguments& args,
                       const std::optional<report::ReportSnapshot>& earlier,
                       const ScanSource& source) {
-    ReportAddenda addenda;
-    addenda.method = source.method;
-    if (result.status == ScanStatus::kCompleted) addenda.ledger = LedgerOf(result, source);
-    if (earlier) {
-        const NativeString file_name =
-            std::filesystem::path(*args.compare_file).filename().native();
-        addenda.changes = report::ComputeChanges(*earlier, result, ToUtf8Lossy(file_name));
-    }
-    return addenda;
+    const auto given = [&](const ReportAddenda&) {
+        if (!earlier) return report::EarlierReport{};
+        const auto file_name = std::filesystem::path(*args.compare_file).filename().native();
+        return report::EarlierReport{&*earlier, ToUtf8Lossy(file_name)};
+    };
+    return report::AssembleAddenda(result, source.facts, report::LedgerFallback::kNone, given);
 }
 
 // "cannot scan PATH: <what the system said>", and why its file table could
@@ -461,7 +467,7 @@ int Run(const Arguments& args) {
 
     int exit_code = kExitScanned;
     if (result.status == ScanStatus::kRootUnreadable) {
-        ReportUnscannable(result, source.method);
+        ReportUnscannable(result, source.facts.method);
         exit_code = kExitPathUnscannable;
     } else if (result.status != ScanStatus::kCompleted && result.status != ScanStatus::kCancelled) {
         exit_code = kExitIncomplete;

@@ -56,7 +56,7 @@ ScanSource ChooseScanSource(const NativeString& path, MethodChoice choice, bool 
         source.table = std::make_unique<ntfs::FileTableSource>();
         if (ReadTable(*source.table, path, show)) {
             source.reader = source.table->CreateReader();
-            source.method = source.table->Method();
+            source.facts = source.table->Facts();
             return source;
         }
         if (source.table->cancelled()) return source;
@@ -64,7 +64,7 @@ ScanSource ChooseScanSource(const NativeString& path, MethodChoice choice, bool 
             source.error = "cannot read the file table: " + source.table->problem();
             return source;
         }
-        source.method.table_unavailable = source.table->problem();
+        source.facts.method.table_unavailable = source.table->problem();
     }
     source.reader = CreatePlatformDirectoryReader();
     return source;

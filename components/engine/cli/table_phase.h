@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/directory_reader.h"
-#include "core/report_addenda.h"
+#include "core/source_facts.h"
 #include "ntfs/file_table_source.h"
 
 namespace orvane::engine::cli {
@@ -16,7 +16,7 @@ enum class MethodChoice { kAuto, kWalk, kFileTable };
 struct ScanSource {
     std::unique_ptr<ntfs::FileTableSource> table;  // when the table was tried
     std::unique_ptr<DirectoryReader> reader;       // null: PATH cannot be scanned as asked
-    ScanMethodNote method;
+    SourceFacts facts;
     std::string error;  // why not, when reader is null (and no stop was requested)
 };
 

@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <limits>
 
-#include "core/report_json.h"
+#include "core/native_string.h"
 #include "core/scan_names.h"
+#include "report/report_names.h"
 #include "orvane/format.h"
 
 namespace orvane::engine::cli {
@@ -18,7 +19,7 @@ std::string DisplayText(NativeStringView name) { return DisplayUtf8(ToUtf8Lossy(
 
 std::string DisplayUtf8(std::string_view bytes) {
     static const char kHex[] = "0123456789abcdef";
-    const std::string utf8 = Utf8Lossy(bytes);
+    const std::string utf8 = ToUtf8Lossy(bytes);
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size(); ++i) {
@@ -67,7 +68,7 @@ const char* AtLeast(std::uint64_t bytes) {
 }
 
 std::string BytesValue(std::uint64_t bytes) {
-    return AtLeast(bytes) + GroupDigits(bytes) + " (" + HumanBytes(bytes) + ")";
+    return AtLeast(bytes) + CommaGroupedDigits(bytes) + " (" + HumanBytes(bytes) + ")";
 }
 
 std::string PadLeft(const std::string& text, std::size_t width) {
@@ -82,11 +83,11 @@ std::string TextSummary(const ScanResult& result, std::size_t folder_lines) {
     if (result.status != ScanStatus::kCompleted)
         out += std::string(" (") + StatusWords(result.status) + ")";
     out += "\n";
-    out += Line("files", GroupDigits(totals.files));
-    out += Line("folders", GroupDigits(totals.folders));
+    out += Line("files", CommaGroupedDigits(totals.files));
+    out += Line("folders", CommaGroupedDigits(totals.folders));
     out += Line("allocated bytes", BytesValue(totals.allocated_bytes));
     out += Line("apparent bytes", BytesValue(totals.apparent_bytes));
-    out += Line("unreadable folders", GroupDigits(totals.unreadable_folders));
+    out += Line("unreadable folders", CommaGroupedDigits(totals.unreadable_folders));
     out += Line("time", orvane::SecondsText(totals.duration) + " s, " +
                             std::to_string(result.threads) +
                             (result.threads == 1 ? " thread" : " threads"));
@@ -106,7 +107,8 @@ std::string TextSummary(const ScanResult& result, std::size_t folder_lines) {
         }
         if (totals.unreadable_folders > result.unreadable.size()) {
             out += "  ... and " +
-                   GroupDigits(totals.unreadable_folders - result.unreadable.size()) + " more\n";
+                   CommaGroupedDigits(totals.unreadable_folders - result.unreadable.size()) +
+                   " more\n";
         }
     }
     return out;
@@ -193,8 +195,8 @@ std::string ChangesText(const ReportChanges& changes, std::uint64_t allocated_no
 }
 
 std::string ProgressLine(const ScanProgress& progress, std::size_t width) {
-    const std::string head =
-        GroupDigits(progress.entries) + " scanned, " + HumanBytes(progress.allocated_bytes) + "  ";
+    const std::string head = CommaGroupedDigits(progress.entries) + " scanned, " +
+                             HumanBytes(progress.allocated_bytes) + "  ";
     if (head.size() >= width) return head.substr(0, width);
     // Counted in bytes, so a line of wide characters may end up shorter than
     // the terminal.

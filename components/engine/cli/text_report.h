@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/report_addenda.h"
+#include "report/report_addenda.h"
 #include "core/scanner.h"
 
 namespace orvane::engine::cli {

@@ -6,6 +6,7 @@
 #include "core/scan_names.h"
 #include "orvane/com_guard.h"
 #include "orvane/system_error.h"
+#include "orvane/text.h"
 
 #include "error_info.h"
 #include "message_pump.h"
@@ -78,18 +79,18 @@ SYSTEMTIME UtcStartTime(const ScanResult& result) {
 }
 
 std::wstring SystemReason(HRESULT hr) {
-    return WideFromUtf8(SystemErrorText(static_cast<int>(HRESULT_CODE(hr))));
+    return ToUtf16Lossy(SystemErrorText(static_cast<int>(HRESULT_CODE(hr))));
 }
 
 // Why the drive's root could not be opened, in the system's words where
 // the system gave a number.
 std::wstring RootReason(const ScanResult& result) {
     if (result.root_system_error != 0) {
-        std::wstring text = WideFromUtf8(SystemErrorText(result.root_system_error));
+        std::wstring text = ToUtf16Lossy(SystemErrorText(result.root_system_error));
         while (!text.empty() && (text.back() == L'.' || text.back() == L' ')) text.pop_back();
         if (!text.empty()) return text;
     }
-    return WideFromUtf8(OpenErrorWords(result.root_error));
+    return ToUtf16Lossy(OpenErrorWords(result.root_error));
 }
 
 }  // namespace
@@ -266,14 +267,12 @@ HRESULT AnalysisEngine::SaveReport(const std::wstring& folder, const ScanResult&
     const std::wstring path =
         UnusedReportPath(folder, ReportFileName(drive_letter_, UtcStartTime(result)));
     std::string failure;
-    ReportAddenda given;
-    given.method = table_.method();
-    given.ledger = table_.LedgerFor(result);
-    const HRESULT hr = PublishReport(folder, path, result, &abandon_report_, &failure, &given);
+    const HRESULT hr =
+        PublishReport(folder, path, result, table_.facts(), &abandon_report_, &failure);
     if (FAILED(hr)) {
         if (failure.empty()) failure = SystemErrorText(static_cast<int>(HRESULT_CODE(hr)));
         report_failure_ =
-            L"the report " + path + L" could not be written (" + WideFromUtf8(failure) + L").";
+            L"the report " + path + L" could not be written (" + ToUtf16Lossy(failure) + L").";
     } else {
         outcome_.page = path.substr(0, path.size() - 5) + L".html";
     }

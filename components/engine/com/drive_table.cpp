@@ -2,7 +2,6 @@
 
 #include "message_pump.h"
 #include "orvane/com_guard.h"
-#include "report/ledger.h"
 
 namespace orvane::engine::com {
 
@@ -23,7 +22,7 @@ bool DriveTable::Read(const std::wstring& drive_root, HANDLE cancel) {
     if (source_) source_->Cancel();  // a cancelled read of the last drive
     Join();
     reader_.reset();
-    method_ = {};
+    facts_ = {};
     source_ = std::make_unique<ntfs::FileTableSource>();
     done_.ResetEvent();
     reading_ = true;
@@ -39,20 +38,12 @@ bool DriveTable::Read(const std::wstring& drive_root, HANDLE cancel) {
     }
     Join();
     reader_ = source_->CreateReader();
-    method_ = source_->Method();
+    facts_ = source_->Facts();
     return true;
 }
 
 std::uint64_t DriveTable::records_read() const {
     return source_ ? source_->progress().records_read.load(std::memory_order_relaxed) : 0;
-}
-
-std::optional<Ledger> DriveTable::LedgerFor(const ScanResult& result) const {
-    ntfs::TableVolumeFigures figures;
-    if (!reader_ || result.status != ScanStatus::kCompleted || !source_->Figures(figures))
-        return std::nullopt;
-    const report::VolumeInfo volume{figures.volume_bytes, figures.free_bytes, figures.serial};
-    return report::MakeLedger(volume, result.totals, figures.explained);
 }
 
 }  // namespace orvane::engine::com

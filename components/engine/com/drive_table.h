@@ -8,13 +8,11 @@
 #include <windows.h>
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 
 #include "core/directory_reader.h"
-#include "core/report_addenda.h"
-#include "core/scanner.h"
+#include "core/source_facts.h"
 #include "ntfs/file_table_source.h"
 #include "orvane/win32_handles.h"
 
@@ -36,16 +34,16 @@ public:
 
     // The table as folders to list, or null when the drive is walked.
     DirectoryReader* reader() const { return reader_.get(); }
-    const ScanMethodNote& method() const { return method_; }
-    // The volume's own ledger, where the table was read.
-    std::optional<Ledger> LedgerFor(const ScanResult& result) const;
+    // How the drive was scanned, with the volume's own figures where its
+    // table was read.
+    const SourceFacts& facts() const { return facts_; }
 
 private:
     void Join();
 
     std::unique_ptr<ntfs::FileTableSource> source_;
     std::unique_ptr<DirectoryReader> reader_;
-    ScanMethodNote method_;
+    SourceFacts facts_;
     unique_event done_;
     std::thread thread_;
     std::atomic<bool> reading_{false};

@@ -3,14 +3,14 @@
 #include <optional>
 #include <vector>
 
-#include "core/report_json.h"
-#include "core/scan_names.h"
 #include "orvane/atomic_file.h"
 #include "orvane/win32_handles.h"
-#include "report/changes.h"
+#include "report/assemble_addenda.h"
 #include "report/html_report.h"
 #include "report/ledger.h"
 #include "report/report_index.h"
+#include "report/report_json.h"
+#include "report/report_names.h"
 #include "report/report_snapshot.h"
 
 namespace orvane::engine::com {
@@ -35,8 +35,6 @@ std::string ReadWholeFile(const std::wstring& path) {
     return bytes;
 }
 
-std::string Utf8(std::wstring_view text) { return ToUtf8Lossy(text); }
-
 std::wstring HtmlPathOf(const std::wstring& json_path) {
     return json_path.substr(0, json_path.size() - 5) + L".html";
 }
@@ -46,9 +44,9 @@ std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.rfin
 report::IndexEntry EntryOf(const report::ReportSnapshot& snapshot, const std::wstring& json_path,
                            bool has_html) {
     report::IndexEntry entry;
-    entry.json_name = Utf8(FileNameOf(json_path));
-    if (has_html) entry.html_name = Utf8(FileNameOf(HtmlPathOf(json_path)));
-    entry.drive = Utf8(snapshot.root);
+    entry.json_name = ToUtf8Lossy(FileNameOf(json_path));
+    if (has_html) entry.html_name = ToUtf8Lossy(FileNameOf(HtmlPathOf(json_path)));
+    entry.drive = ToUtf8Lossy(snapshot.root);
     entry.volume_key = report::VolumeKey(snapshot.volume_serial, snapshot.root);
     entry.started_at = snapshot.started_at;
     entry.status = snapshot.status;
@@ -92,35 +90,26 @@ const StoredReport* Previous(const std::vector<StoredReport>& stored,
     return best;
 }
 
-std::optional<Ledger> LedgerFor(const ScanResult& result) {
-    if (result.status != ScanStatus::kCompleted) return std::nullopt;
-    const auto volume = report::QueryVolume(result.root);
-    if (!volume) return std::nullopt;
-    return report::MakeLedger(*volume, result.totals);
-}
-
 // Null when there is nothing to compare with; an earlier report that cannot
 // be read is named in `options`, so the page does not call this the first.
-std::optional<ReportChanges> ChangesSince(const StoredReport* previous, const ScanResult& result,
-                                          report::HtmlOptions& options) {
+std::optional<report::ReportSnapshot> ReadPrevious(const StoredReport* previous,
+                                                   report::HtmlOptions& options) {
     if (!previous) return std::nullopt;
     std::string why;
-    const auto snapshot =
-        report::ReadReportSnapshot(ReadWholeFile(previous->json_path), false, &why);
+    auto snapshot = report::ReadReportSnapshot(ReadWholeFile(previous->json_path), false, &why);
     if (!snapshot) {
         options.unreadable_previous = previous->entry.json_name;
         options.unreadable_reason = why;
-        return std::nullopt;
     }
-    return report::ComputeChanges(*snapshot, result, previous->entry.json_name);
+    return snapshot;
 }
 
 report::IndexEntry EntryOfResult(const ScanResult& result, const ReportAddenda& addenda,
                                  const std::wstring& json_path) {
     report::IndexEntry entry;
-    entry.json_name = Utf8(FileNameOf(json_path));
-    entry.html_name = Utf8(FileNameOf(HtmlPathOf(json_path)));
-    entry.drive = Utf8(result.root);
+    entry.json_name = ToUtf8Lossy(FileNameOf(json_path));
+    entry.html_name = ToUtf8Lossy(FileNameOf(HtmlPathOf(json_path)));
+    entry.drive = ToUtf8Lossy(result.root);
     entry.volume_key =
         report::VolumeKey(addenda.ledger ? addenda.ledger->volume_serial : "", result.root);
     entry.started_at = Iso8601Utc(result.started_at);
@@ -174,19 +163,26 @@ HRESULT EnsureReportsIndex(const std::wstring& folder) {
 }
 
 HRESULT PublishReport(const std::wstring& folder, const std::wstring& json_path,
-                      const ScanResult& result, const std::atomic<bool>* abandon,
-                      std::string* failure, const ReportAddenda* given) {
+                      const ScanResult& result, const SourceFacts& source,
+                      const std::atomic<bool>* abandon, std::string* failure) {
     EnsureReportsIndex(folder);  // the index stays true to the folder even if what follows fails
     std::vector<StoredReport> stored = StoredReports(folder);
-    ReportAddenda addenda;
-    if (given) addenda.method = given->method;
-    addenda.ledger = given && given->ledger ? given->ledger : LedgerFor(result);
-    report::IndexEntry entry = EntryOfResult(result, addenda, json_path);
+    report::IndexEntry entry;
     report::HtmlOptions options;
     options.looked_for_previous = true;
-    // A drive that could not be read has nothing to set against its last report.
-    if (result.status != ScanStatus::kRootUnreadable)
-        addenda.changes = ChangesSince(Previous(stored, entry), result, options);
+    std::optional<report::ReportSnapshot> earlier;
+    const auto previous_of_volume = [&](const ReportAddenda& so_far) {
+        entry = EntryOfResult(result, so_far, json_path);
+        // A drive that could not be read has nothing to set against its last report.
+        if (result.status == ScanStatus::kRootUnreadable) return report::EarlierReport{};
+        const StoredReport* previous = Previous(stored, entry);
+        earlier = ReadPrevious(previous, options);
+        if (!earlier) return report::EarlierReport{};
+        return report::EarlierReport{&*earlier, previous->entry.json_name};
+    };
+    // A drive is its own volume: the platform knows it where its table told nothing.
+    const ReportAddenda addenda = report::AssembleAddenda(
+        result, source, report::LedgerFallback::kPlatform, previous_of_volume);
 
     const std::wstring html_path = HtmlPathOf(json_path);
     orvane::write_result written = orvane::WriteFileAtomically(

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/report_addenda.h"
 #include "core/scanner.h"
+#include "core/source_facts.h"
 
 namespace orvane::engine::com {
 
@@ -25,12 +25,11 @@ HRESULT EnsureReportsIndex(const std::wstring& folder);
 // completed report of the same volume; then retires old reports and
 // rewrites the index. When `abandon` is set before the files are in place,
 // nothing is published. On failure `failure` (when given) says what could
-// not be done.
-// `given` carries what the scan itself knows: how it was made, and the
-// ledger where the volume's own figures gave one.
+// not be done. `source` is what the way of scanning knows: how the drive
+// was scanned, and its volume's own figures where its file table was read.
 HRESULT PublishReport(const std::wstring& folder, const std::wstring& json_path,
-                      const ScanResult& result, const std::atomic<bool>* abandon,
-                      std::string* failure = nullptr, const ReportAddenda* given = nullptr);
+                      const ScanResult& result, const SourceFacts& source,
+                      const std::atomic<bool>* abandon, std::string* failure = nullptr);
 
 // "C-20261207-201530.json", or with "-2", "-3"... before the extension.
 bool IsReportFileName(std::wstring_view name);

@@ -38,7 +38,7 @@ UINT GroupingOf(const std::wstring& text) {
 
 }  // namespace
 
-std::wstring GroupDigits(std::uint64_t value) {
+std::wstring LocaleGroupedDigits(std::uint64_t value) {
     const std::wstring digits = std::to_wstring(value);
     std::wstring thousand = LocaleText(LOCALE_STHOUSAND, L",");
     std::wstring decimal = LocaleText(LOCALE_SDECIMAL, L".");
@@ -52,7 +52,7 @@ std::wstring GroupDigits(std::uint64_t value) {
     wchar_t buffer[64];
     const int length =
         ::GetNumberFormatEx(LOCALE_NAME_USER_DEFAULT, 0, digits.c_str(), &format, buffer, 64);
-    if (length <= 1) return GroupDigitsWide(value);
+    if (length <= 1) return CommaGroupedDigitsWide(value);
     return std::wstring(buffer, static_cast<std::size_t>(length - 1));
 }
 
@@ -61,7 +61,7 @@ std::wstring FormatStatusText(std::wstring_view folder, std::uint64_t scanned) {
     while (!text.empty() && text.back() == L'\\') text.pop_back();
     text += L'\\';
     text += L'|';
-    text += GroupDigits(scanned);
+    text += LocaleGroupedDigits(scanned);
     text += L" scanned";
     return text;
 }

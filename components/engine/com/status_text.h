@@ -8,8 +8,9 @@
 
 namespace orvane::engine::com {
 
-// A count with the user's digit grouping and no decimals, e.g. 1,234,567.
-std::wstring GroupDigits(std::uint64_t value);
+// A count with the digit grouping of the user's locale and no decimals:
+// 1,234,567, 1.234.567, 12,34,567...
+std::wstring LocaleGroupedDigits(std::uint64_t value);
 
 // "C:\Data\Photos\|1,234 scanned". The folder loses its trailing backslashes
 // and gets exactly one: the wizard drops the last character of this field,

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/native_string.h"
-#include "core/report_addenda.h"
+#include "core/source_facts.h"
 #include "ntfs/boot_sector.h"
 
 namespace orvane::engine::ntfs {

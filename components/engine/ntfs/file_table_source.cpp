@@ -35,8 +35,9 @@ ScanMethodNote FileTableSource::Method() const {
     return note;
 }
 
-bool FileTableSource::Figures(TableVolumeFigures& figures) const {
-    if (!table_ || !table_->facts().used_known) return false;
+std::optional<TableVolumeFigures> FileTableSource::Figures() const {
+    if (!table_ || !table_->facts().used_known) return std::nullopt;
+    TableVolumeFigures figures;
     const VolumeGeometry& geometry = table_->geometry();
     figures.volume_bytes = geometry.volume_bytes();
     const std::uint64_t used = table_->facts().used_clusters * geometry.cluster_size;
@@ -46,7 +47,9 @@ bool FileTableSource::Figures(TableVolumeFigures& figures) const {
     std::snprintf(serial, sizeof serial, "%04X-%04X", low >> 16, low & 0xFFFF);
     figures.serial = serial;
     figures.explained = table_->facts().explained;
-    return true;
+    return figures;
 }
+
+SourceFacts FileTableSource::Facts() const { return {Method(), Figures()}; }
 
 }  // namespace orvane::engine::ntfs

@@ -7,10 +7,11 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/directory_reader.h"
-#include "core/report_addenda.h"
+#include "core/source_facts.h"
 #include "ntfs/table_reader.h"
 
 namespace orvane::engine::ntfs {
@@ -18,14 +19,6 @@ namespace orvane::engine::ntfs {
 // Whether `path` names something whose file table could be read: a drive
 // ("C:", "C:\") on Windows, a regular file or a block device on POSIX.
 bool IsVolumePath(const NativeString& path);
-
-// The volume as its own figures tell it, for the ledger.
-struct TableVolumeFigures {
-    std::uint64_t volume_bytes = 0;
-    std::uint64_t free_bytes = 0;
-    std::string serial;  // "1A2B-3C4D", as Windows shows an NTFS volume's
-    ExplainedBytes explained;
-};
 
 class FileTableSource {
 public:
@@ -40,11 +33,14 @@ public:
 
     // Over the table Read produced; valid while this source lives.
     std::unique_ptr<DirectoryReader> CreateReader() const;
-    ScanMethodNote Method() const;
-    // False when the volume's cluster bitmap could not be read: no ledger then.
-    bool Figures(TableVolumeFigures& figures) const;
+    // How the scan is made (or why the table could not be read), and the
+    // volume's own figures where its cluster bitmap could be read.
+    SourceFacts Facts() const;
 
 private:
+    ScanMethodNote Method() const;
+    std::optional<TableVolumeFigures> Figures() const;
+
     std::atomic<bool> cancel_{false};
     TableProgress progress_;
     std::unique_ptr<FileTable> table_;

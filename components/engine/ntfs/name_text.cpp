@@ -1,30 +1,8 @@
 #include "ntfs/name_text.h"
 
+#include "orvane/text.h"
+
 namespace orvane::engine::ntfs {
-namespace {
-
-#if !defined(_WIN32)
-void AppendUtf8(NativeString& out, char32_t code) {
-    auto put = [&](unsigned value) { out.push_back(static_cast<char>(value)); };
-    if (code < 0x80) {
-        put(code);
-    } else if (code < 0x800) {
-        put(0xC0 | code >> 6);
-        put(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        put(0xE0 | code >> 12);
-        put(0x80 | (code >> 6 & 0x3F));
-        put(0x80 | (code & 0x3F));
-    } else {
-        put(0xF0 | code >> 18);
-        put(0x80 | (code >> 12 & 0x3F));
-        put(0x80 | (code >> 6 & 0x3F));
-        put(0x80 | (code & 0x3F));
-    }
-}
-#endif
-
-}  // namespace
 
 void AppendNativeName(ByteView utf16, NativeString& out) {
     const std::size_t units = utf16.size() / 2;

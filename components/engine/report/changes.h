@@ -20,7 +20,7 @@
 #include <cstddef>
 #include <string>
 
-#include "core/report_addenda.h"
+#include "report/report_addenda.h"
 #include "core/scanner.h"
 #include "report/report_snapshot.h"
 

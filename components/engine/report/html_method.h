@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/report_addenda.h"
+#include "report/report_addenda.h"
 
 namespace orvane::engine::report {
 

@@ -4,7 +4,7 @@
 #include <iterator>
 #include <limits>
 
-#include "core/report_json.h"
+#include "core/native_string.h"
 #include "orvane/format.h"
 
 namespace orvane::engine::report {
@@ -13,7 +13,7 @@ std::string HtmlEscape(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size() + 16);
     // Text copied from an earlier report may be any bytes at all.
-    for (char c : Utf8Lossy(utf8)) {
+    for (char c : ToUtf8Lossy(utf8)) {
         switch (c) {
             case '&':
                 out += "&amp;";
@@ -69,8 +69,8 @@ std::string SizeSpan(std::uint64_t bytes, std::string_view id) {
     const char* at_least = bytes == std::numeric_limits<std::uint64_t>::max() ? "at least " : "";
     std::string out = "<span";
     if (!id.empty()) out += " id=\"" + std::string(id) + "\"";
-    out += std::string(" title=\"") + at_least + GroupDigits(bytes) + " bytes\">" + at_least +
-           HumanSize(bytes) + "</span>";
+    out += std::string(" title=\"") + at_least + CommaGroupedDigits(bytes) + " bytes\">" +
+           at_least + HumanSize(bytes) + "</span>";
     return out;
 }
 
@@ -79,8 +79,8 @@ std::string ChangeSpan(std::uint64_t before, std::uint64_t after) {
     const std::uint64_t change = grew ? after - before : before - after;
     const char* sign = change == 0 ? "" : grew ? "+" : "\u2212";
     const char* colour = change == 0 ? "" : grew ? " class=\"up\"" : " class=\"down\"";
-    return std::string("<span") + colour + " title=\"" + sign + GroupDigits(change) + " bytes\">" +
-           sign + HumanSize(change) + "</span>";
+    return std::string("<span") + colour + " title=\"" + sign + CommaGroupedDigits(change) +
+           " bytes\">" + sign + HumanSize(change) + "</span>";
 }
 
 std::string ReadableTime(std::string_view iso) {

@@ -1,6 +1,6 @@
 #include "report/json_reader.h"
 
-#include "core/report_json.h"
+#include "orvane/text.h"
 
 namespace orvane::engine::report {
 

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "core/folder_node.h"
-#include "core/report_json.h"
+#include "core/native_string.h"
 
 namespace orvane::engine::report {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/native_string.h"
-#include "core/report_addenda.h"
+#include "report/report_addenda.h"
 #include "core/scanner.h"
 
 namespace orvane::engine::report {

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "core/report_json.h"
+#include "core/native_string.h"
 
 namespace orvane::engine::report {
 namespace {

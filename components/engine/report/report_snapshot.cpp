@@ -329,32 +329,6 @@ std::string TreeFault(const FolderTree& tree) {
     return {};
 }
 
-NativeString NativeFromUtf8(std::string_view utf8) {
-    if constexpr (sizeof(NativeChar) == 1) {
-        return NativeString(utf8.begin(), utf8.end());
-    } else {
-        NativeString out;
-        for (std::size_t i = 0; i < utf8.size();) {
-            const auto lead = static_cast<unsigned char>(utf8[i]);
-            std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-            if (i + length > utf8.size()) length = utf8.size() - i;
-            char32_t code = length == 1 ? lead : lead & (0x7F >> length);
-            for (std::size_t k = 1; k < length; ++k) {
-                code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-            }
-            i += length;
-            if (code >= 0x10000) {
-                code -= 0x10000;
-                out.push_back(static_cast<NativeChar>(0xD800 + (code >> 10)));
-                out.push_back(static_cast<NativeChar>(0xDC00 + (code & 0x3FF)));
-            } else {
-                out.push_back(static_cast<NativeChar>(code));
-            }
-        }
-        return out;
-    }
-}
-
 std::optional<ReportSnapshot> ReadReportSnapshot(std::string_view json, bool summary_only,
                                                  std::string* why) {
     ReportSnapshot snapshot;

@@ -16,7 +16,7 @@
 
 #include "core/folder_tree.h"
 #include "core/native_string.h"
-#include "core/report_addenda.h"
+#include "report/report_addenda.h"
 #include "core/scanner.h"
 
 namespace orvane::engine::report {
@@ -43,8 +43,5 @@ std::string TreeFault(const FolderTree& tree);
 
 // The totals of an earlier report as the changes state them.
 PreviousTotals PreviousTotalsOf(const ReportSnapshot& snapshot, std::string report_name);
-
-// UTF-8 to native text (UTF-16 on Windows; the same bytes on POSIX).
-NativeString NativeFromUtf8(std::string_view utf8);
 
 }  // namespace orvane::engine::report

@@ -30,8 +30,8 @@ TEST(StatusText, KeepsOneBackslashForTheWizardToDropAndGroupsTheCountTheUsersWay
 
     wchar_t separator[8] = L"";
     ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8);
-    EXPECT_EQ(GroupDigits(999), L"999");
-    EXPECT_EQ(GroupDigits(1234), std::wstring(L"1") + separator + L"234");
+    EXPECT_EQ(LocaleGroupedDigits(999), L"999");
+    EXPECT_EQ(LocaleGroupedDigits(1234), std::wstring(L"1") + separator + L"234");
     EXPECT_EQ(FormatByteCount(18446744073709551615ull), L"18446744073709551615");
 }
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/report_json.h"
+#include "report/report_json.h"
 #include "core/scanner.h"
 #include "fake_reader.h"
 #include "report/changes.h"

@@ -88,12 +88,13 @@ Scanned ScanAndRender(const TempTree& tree, const std::string& root, const std::
 void ExpectTotalsAndLabelsOfTheJson(const Scanned& scanned) {
     const auto snapshot = report::ReadReportSnapshot(scanned.json);
     ASSERT_TRUE(snapshot);
-    EXPECT_NE(scanned.dom.find("id=\"total-allocated\" title=\"" +
-                               orvane::GroupDigits(snapshot->totals.allocated_bytes) + " bytes\""),
-              std::string::npos);
     EXPECT_NE(
-        scanned.dom.find("id=\"total-files\">" + orvane::GroupDigits(snapshot->totals.files) + "<"),
+        scanned.dom.find("id=\"total-allocated\" title=\"" +
+                         orvane::CommaGroupedDigits(snapshot->totals.allocated_bytes) + " bytes\""),
         std::string::npos);
+    EXPECT_NE(scanned.dom.find("id=\"total-files\">" +
+                               orvane::CommaGroupedDigits(snapshot->totals.files) + "<"),
+              std::string::npos);
     std::size_t labelled = 0;
     for (const auto& cell : report::LayoutTreemap(snapshot->tree)) labelled += cell.labelled;
     EXPECT_GT(labelled, 3u);

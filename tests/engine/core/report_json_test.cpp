@@ -2,7 +2,7 @@
 // present, and names that are not valid text recoverable from their hex.
 #include <gtest/gtest.h>
 
-#include "core/report_json.h"
+#include "report/report_json.h"
 #include "json_value.h"
 #include "report_sink.h"
 

@@ -10,9 +10,10 @@
 #include <map>
 #include <tuple>
 
-#include "core/report_json.h"
+#include "report/report_json.h"
 #include "core/scanner.h"
 #include "fake_reader.h"
+#include "report/assemble_addenda.h"
 #include "report/changes.h"
 #include "report/html_report.h"
 #include "report/page_data.h"
@@ -536,6 +537,53 @@ TEST(Ledger, FoundAndRemainderAddUpToTheUsedSpace) {
     EXPECT_EQ(report::MakeLedger({0, 0, ""}, totals).remainder_bytes, INT64_MIN);
     EXPECT_EQ(report::VolumeKey("", N("C:\\")), report::VolumeKey("", N("c:")));
     EXPECT_NE(report::VolumeKey("1A2B-3C4D", N("C:\\")), report::VolumeKey("", N("C:\\")));
+}
+
+// The command line reads volume images, whose host volume says nothing of
+// them; the component reads drives, which are their own volume.
+TEST(Addenda, TheTablesFiguresMakeTheLedgerAndOnlyADriveFallsBackToThePlatform) {
+    ScanResult result;
+    result.status = ScanStatus::kCompleted;
+    result.totals.allocated_bytes = 600;
+#if defined(_WIN32)
+    result.root = N("C:\\");
+#else
+    result.root = N("/");
+#endif
+    const bool platform_knows = report::QueryVolume(result.root).has_value();
+    using report::LedgerFallback;
+    SourceFacts walk;
+    walk.method.table_unavailable = "not an NTFS volume";
+    const ReportAddenda walked = report::AssembleAddenda(result, walk, LedgerFallback::kNone);
+    EXPECT_EQ(walked.method.table_unavailable, "not an NTFS volume");
+    EXPECT_EQ(walked.ledger.has_value(), platform_knows);
+
+    SourceFacts table;
+    table.method.file_table = true;
+    EXPECT_FALSE(report::AssembleAddenda(result, table, LedgerFallback::kNone).ledger);
+    EXPECT_EQ(report::AssembleAddenda(result, table, LedgerFallback::kPlatform).ledger.has_value(),
+              platform_knows);
+    table.table_volume = TableVolumeFigures{1000, 300, "1A2B-3C4D", {}};
+    table.table_volume->explained.metadata = 40;
+    const auto ledger = report::AssembleAddenda(result, table, LedgerFallback::kNone).ledger;
+    ASSERT_TRUE(ledger);
+    EXPECT_EQ(ledger->used_bytes, 700u);
+    EXPECT_EQ(ledger->remainder_bytes, 60);
+    EXPECT_EQ(ledger->volume_serial, "1A2B-3C4D");
+    result.status = ScanStatus::kCancelled;
+    EXPECT_FALSE(report::AssembleAddenda(result, table, LedgerFallback::kPlatform).ledger);
+
+    // The earlier report is chosen knowing the ledger, which names the volume.
+    result.status = ScanStatus::kCompleted;
+    const auto earlier = report::ReadReportSnapshot(ReportJson(result));
+    ASSERT_TRUE(earlier);
+    const ReportAddenda compared = report::AssembleAddenda(
+        result, table, LedgerFallback::kNone, [&](const ReportAddenda& so_far) {
+            EXPECT_EQ(so_far.ledger->volume_serial, "1A2B-3C4D");
+            return report::EarlierReport{&*earlier, "C-20261207-201530.json"};
+        });
+    ASSERT_TRUE(compared.changes);
+    EXPECT_EQ(compared.changes->previous.report, "C-20261207-201530.json");
 }
 
 TEST(ReportSnapshot, TheIndexReadsOnlyTheHeadOfAReport) {

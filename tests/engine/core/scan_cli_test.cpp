@@ -70,7 +70,7 @@ TEST(ScanCli, PrintsTotalsAndLargestFoldersAndWritesTheSameReport) {
     auto tools = MeasureWithTools(root);
     EXPECT_NE(run.out.find("files               2\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("folders             3\n"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find(orvane::GroupDigits(tools.allocated) + " ("), std::string::npos)
+    EXPECT_NE(run.out.find(orvane::CommaGroupedDigits(tools.allocated) + " ("), std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("Largest folders"), std::string::npos);
     EXPECT_NE(run.out.find(root + "/photos\n"), std::string::npos);

@@ -1,7 +1,6 @@
-// What a report holds beyond the scan itself: the space ledger of a whole
-// volume and the changes since an earlier report. Plain data, so that the
-// JSON writer in this folder can write them; they are worked out in
-// components/engine/report/.
+// What a report holds beyond the scan itself: how the scan was made, the
+// space ledger of a whole volume and the changes since an earlier report.
+// Plain data, put together by AssembleAddenda (report/assemble_addenda.h).
 #pragma once
 
 #include <cstdint>
@@ -10,22 +9,9 @@
 #include <vector>
 
 #include "core/native_string.h"
+#include "core/source_facts.h"
 
 namespace orvane::engine {
-
-// Used bytes the scan knows the purpose of although no file in the tree holds
-// them: what reading the file table (rather than walking the folders) tells.
-struct ExplainedBytes {
-    std::uint64_t metadata = 0;           // the file system's own files
-    std::uint64_t folder_indexes = 0;     // the folders' name indexes
-    std::uint64_t alternate_streams = 0;  // named data streams of files and folders
-    std::uint64_t other_attributes = 0;   // attribute lists, security, reparse and EA data
-    std::uint64_t orphaned_damaged = 0;   // records in use outside the tree, or damaged
-
-    std::uint64_t Sum() const {
-        return metadata + folder_indexes + alternate_streams + other_attributes + orphaned_damaged;
-    }
-};
 
 // Where every used byte of a volume went. found + remainder = used, to the
 // byte; remainder is what the scan could not see (system areas, file system
@@ -92,19 +78,6 @@ struct ReportChanges {
     PreviousTotals previous;
     // Sorted by absolute change, largest first.
     std::vector<SizeChange> largest_changes;
-};
-
-// How the scan was made: by walking the folders, or by reading an NTFS
-// volume's file table.
-struct ScanMethodNote {
-    bool file_table = false;
-    // A walk where the file table was tried: why it could not be read ("not
-    // an NTFS volume", "the volume cannot be opened: Access is denied.").
-    std::string table_unavailable;
-    // With the file table: what it held besides the tree.
-    std::uint64_t records_in_use = 0;
-    std::uint64_t damaged_records = 0;
-    std::uint64_t orphaned_records = 0;
 };
 
 struct ReportAddenda {

@@ -1,9 +1,8 @@
-#include "core/report_json.h"
+#include "report/report_json.h"
 
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
-#include <sstream>
 
 #include "orvane/format.h"
 
@@ -11,76 +10,6 @@ namespace orvane::engine {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-// Decodes the UTF-8 character at `i`; returns the bytes it took, or 0 when
-// the byte at `i` does not start a valid character.
-std::size_t DecodeUtf8At(std::string_view text, std::size_t i, char32_t& code) {
-    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    unsigned char lead = byte(i);
-    if (lead < 0x80) {
-        code = lead;
-        return 1;
-    }
-    std::size_t length;
-    char32_t min;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, min = 0x80, code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, min = 0x800, code = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, min = 0x10000, code = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        unsigned char next = byte(i + k);
-        if ((next & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (next & 0x3F);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return length;
-}
-
-// Decodes the character at `i`; returns the units it took, or 0 when the unit
-// at `i` does not start a valid character.
-std::size_t DecodeAt(NativeStringView text, std::size_t i, char32_t& code) {
-    if constexpr (sizeof(NativeChar) == 1) {
-        // The same bytes; the cast only lets the Windows build compile this branch.
-        return DecodeUtf8At(
-            std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), i, code);
-    } else {
-        char32_t unit = static_cast<std::uint16_t>(text[i]);
-        if (unit < 0xD800 || unit > 0xDFFF) {
-            code = unit;
-            return 1;
-        }
-        if (unit >= 0xDC00 || i + 1 == text.size()) return 0;
-        char32_t low = static_cast<std::uint16_t>(text[i + 1]);
-        if (low < 0xDC00 || low > 0xDFFF) return 0;
-        code = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-        return 2;
-    }
-}
-
-// Where the ASCII run starting at `i` ends: most names are all ASCII, and a
-// report of a big tree converts tens of thousands of them.
-std::size_t AsciiRunEnd(NativeStringView text, std::size_t i) {
-    while (i < text.size() && static_cast<std::make_unsigned_t<NativeChar>>(text[i]) < 0x80) ++i;
-    return i;
-}
-
-// A template, so that only the branch of the platform's characters is compiled.
-template <typename Char>
-void AppendAscii(std::string& out, std::basic_string_view<Char> ascii) {
-    if constexpr (sizeof(Char) == 1) {
-        out.append(ascii.data(), ascii.size());
-    } else {
-        for (Char c : ascii) out.push_back(static_cast<char>(c));
-    }
-}
 
 void AppendJsonString(std::string& out, std::string_view utf8) {
     out.push_back('"');
@@ -214,24 +143,6 @@ private:
 };
 
 }  // namespace
-
-void AppendUtf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
 
 // "2026-12-07T20:22:34Z", computed without the C library's time zone state so
 // it is the same on every platform and thread-safe.
@@ -438,10 +349,10 @@ void WritePrevious(JsonWriter& json, const PreviousTotals& previous) {
     // Both come from the earlier report or its file name: text of any
     // program, made valid here whatever it was.
     json.Key("started_at");
-    json.String(Utf8Lossy(previous.started_at));
+    json.String(ToUtf8Lossy(previous.started_at));
     if (!previous.report.empty()) {
         json.Key("report");
-        json.String(Utf8Lossy(previous.report));
+        json.String(ToUtf8Lossy(previous.report));
     }
     json.Key("totals");
     json.BeginObject();
@@ -482,73 +393,6 @@ void WriteChanges(JsonWriter& json, const ReportChanges& changes) {
 
 }  // namespace
 
-bool IsValidNativeText(NativeStringView text) {
-    char32_t code;
-    for (std::size_t i = AsciiRunEnd(text, 0); i < text.size(); i = AsciiRunEnd(text, i)) {
-        std::size_t used = DecodeAt(text, i, code);
-        if (used == 0) return false;
-        i += used;
-    }
-    return true;
-}
-
-std::string ToUtf8Lossy(NativeStringView text) {
-    std::string out;
-    out.reserve(text.size());
-    char32_t code;
-    for (std::size_t i = 0; i < text.size();) {
-        if (const std::size_t end = AsciiRunEnd(text, i); end > i) {
-            AppendAscii(out, text.substr(i, end - i));
-            i = end;
-            continue;
-        }
-        std::size_t used = DecodeAt(text, i, code);
-        if (used == 0) {
-            AppendUtf8(out, kReplacement);
-            i += 1;
-        } else {
-            AppendUtf8(out, code);
-            i += used;
-        }
-    }
-    return out;
-}
-
-bool IsValidUtf8(std::string_view text) {
-    char32_t code;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t used = DecodeUtf8At(text, i, code);
-        if (used == 0) return false;
-        i += used;
-    }
-    return true;
-}
-
-std::string Utf8Lossy(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    char32_t code;
-    for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t used = DecodeUtf8At(bytes, i, code);
-        AppendUtf8(out, used == 0 ? kReplacement : code);
-        i += used == 0 ? 1 : used;
-    }
-    return out;
-}
-
-std::string NativeHex(NativeStringView text) {
-    std::string out;
-    out.reserve(text.size() * sizeof(NativeChar) * 2);
-    for (NativeChar c : text) {
-        auto unit = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<NativeChar>>(c));
-        for (int shift = static_cast<int>(sizeof(NativeChar) == 1 ? 4 : 12); shift >= 0;
-             shift -= 4) {
-            out.push_back(kHexDigits[(unit >> shift) & 0xF]);
-        }
-    }
-    return out;
-}
-
 std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda) {
     std::string out;
     // The tree is most of a big report: room for it up front spares copying
@@ -581,7 +425,5 @@ std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda) {
     out.push_back('\n');
     return out;
 }
-
-void WriteReportJson(const ScanResult& result, std::ostream& out) { out << ReportJson(result); }
 
 }  // namespace orvane::engine
