@@ -4,8 +4,8 @@ namespace orvane::engine::ntfs {
 namespace {
 
 #if !defined(_WIN32)
-void AppendUtf8(NativeString& out, char32_t code) {
-    auto put = [&](unsigned value) { out.push_back(static_cast<char>(value)); };
+char* PutUtf8(char* out, char32_t code) {
+    auto put = [&](unsigned value) { *out++ = static_cast<char>(value); };
     if (code < 0x80) {
         put(code);
     } else if (code < 0x800) {
@@ -21,6 +21,7 @@ void AppendUtf8(NativeString& out, char32_t code) {
         put(0x80 | (code >> 6 & 0x3F));
         put(0x80 | (code & 0x3F));
     }
+    return out;
 }
 #endif
 
@@ -31,6 +32,12 @@ void AppendNativeName(ByteView utf16, NativeString& out) {
 #if defined(_WIN32)
     for (std::size_t i = 0; i < units; ++i) out.push_back(static_cast<wchar_t>(utf16.U16(2 * i)));
 #else
+    // Written in place: at most three bytes a unit (a pair of surrogates,
+    // two units, makes four).
+    const std::size_t start = out.size();
+    out.resize(start + 3 * units);
+    char* const first = out.data() + start;
+    char* at = first;
     for (std::size_t i = 0; i < units; ++i) {
         char32_t unit = utf16.U16(2 * i);
         if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < units) {
@@ -40,8 +47,9 @@ void AppendNativeName(ByteView utf16, NativeString& out) {
                 ++i;
             }
         }
-        AppendUtf8(out, unit);
+        at = PutUtf8(at, unit);
     }
+    out.resize(start + static_cast<std::size_t>(at - first));
 #endif
 }
 

@@ -81,6 +81,7 @@ private:
     void ParseChunk(const ReadAhead::Chunk& chunk, TableBuilder& builder);
     void CountUsedClusters(TableBuilder& builder);
     bool InUse(std::uint64_t record) const { return (in_use_[record / 8] >> (record % 8)) & 1; }
+    std::size_t InUseCount() const;
 
     VolumeReader& volume_;
     const std::atomic<bool>& cancel_;
@@ -99,6 +100,9 @@ TableReadResult TableReading::Run() {
     try {
         if (ReadBoot() && LocateTable() && ReadInUseBitmap()) {
             TableBuilder builder(geometry_, records_);
+            // Most records in use have one name; a few have more.
+            const std::size_t in_use = InUseCount();
+            builder.ReserveNames(in_use + in_use / 8 + 64);
             if (ReadRecords(builder)) {
                 CountUsedClusters(builder);
                 result_.table = builder.Settle(cancel_);
@@ -342,6 +346,12 @@ bool TableReading::ReadInUseBitmap() {
     std::fill(in_use_.begin(), in_use_.end(), 0);
     std::copy_n(read.begin(), std::min(read.size(), bytes), in_use_.begin());
     return true;
+}
+
+std::size_t TableReading::InUseCount() const {
+    std::size_t count = 0;
+    for (std::uint8_t byte : in_use_) count += std::popcount(byte);
+    return count;
 }
 
 bool TableReading::ReadRecords(TableBuilder& builder) {
