@@ -64,6 +64,7 @@ private:
         if (result_.problem.empty()) result_.problem = problem;
         return false;
     }
+    bool Cancelled() const { return cancel_.load(std::memory_order_relaxed); }
     bool ReadBoot();
     bool VolumeRead(std::uint64_t offset, std::uint8_t* out, std::size_t length);
     bool ReadAligned(std::uint64_t offset, std::uint8_t* out, std::size_t length);
@@ -98,7 +99,8 @@ private:
 
 TableReadResult TableReading::Run() {
     try {
-        if (ReadBoot() && LocateTable() && ReadInUseBitmap()) {
+        if (!Cancelled() && ReadBoot() && !Cancelled() && LocateTable() && !Cancelled() &&
+            ReadInUseBitmap() && !Cancelled()) {
             TableBuilder builder(geometry_, records_);
             // Most records in use have one name; a few have more.
             const std::size_t in_use = InUseCount();
