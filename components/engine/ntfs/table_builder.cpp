@@ -1,6 +1,7 @@
 #include "ntfs/table_builder.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 
 #include "core/folder_node.h"
@@ -223,9 +224,9 @@ void TableBuilder::AddExtras(std::uint32_t number, const RecordExtras& extras) {
 std::unique_ptr<FileTable> TableBuilder::Settle(const std::atomic<bool>& cancel) {
     cancel_ = &cancel;
     void (TableBuilder::*const steps[])() = {
-        &TableBuilder::JoinExtensions, &TableBuilder::MergeAside, &TableBuilder::AttachNames,
-        &TableBuilder::SortNames,      &TableBuilder::GroupNames, &TableBuilder::MarkMetafiles,
-        &TableBuilder::MarkReachable,  &TableBuilder::CountNames, &TableBuilder::SumLedger};
+        &TableBuilder::JoinExtensions, &TableBuilder::MergeAside,    &TableBuilder::AttachNames,
+        &TableBuilder::GroupNames,     &TableBuilder::MarkMetafiles, &TableBuilder::MarkReachable,
+        &TableBuilder::CountNames,     &TableBuilder::SumLedger};
     for (auto step : steps) {
         if (cancelled_ || cancel.load(std::memory_order_relaxed)) return nullptr;
         (this->*step)();
@@ -314,31 +315,59 @@ bool TableBuilder::Detached(const PendingName& name, std::uint16_t parent_sequen
     return false;
 }
 
-// By folder, then by record: the table is mostly in that order already (a
-// folder's files are made together), which one pass tells.
-void TableBuilder::SortNames() {
-    auto before = [](const PendingName& a, const PendingName& b) {
-        const std::uint64_t ka = std::uint64_t{a.parent} << 32 | a.record;
-        const std::uint64_t kb = std::uint64_t{b.parent} << 32 | b.record;
-        return ka != kb ? ka < kb : a.text < b.text;
-    };
-    if (std::is_sorted(pending_.begin(), pending_.end(), before)) return;
-    // std::sort cannot be paused; a comparison that sees the cancel leaves
-    // it through an exception that never goes beyond this function.
-    struct Stop {};
-    std::size_t compared = 0;
-    try {
-        std::sort(pending_.begin(), pending_.end(),
-                  [&](const PendingName& a, const PendingName& b) {
-                      if (CancelledAt(++compared)) throw Stop{};
-                      return before(a, b);
-                  });
-    } catch (const Stop&) {
-        cancelled_ = true;
+// Each folder a dense number, in the order of their records: its rank among
+// the records that are folders (a bit per record, a count per 64).
+class TableBuilder::FolderSlots {
+public:
+    explicit FolderSlots(const std::vector<PackedRecord>& records)
+        : bits_((records.size() + 63) / 64), ranks_(bits_.size()) {
+        for (std::size_t number = 0; number < records.size(); ++number)
+            if (records[number].Has(kDirectory))
+                bits_[number / 64] |= std::uint64_t{1} << number % 64;
+        for (std::size_t word = 0; word < bits_.size(); ++word) {
+            ranks_[word] = count_;
+            count_ += static_cast<std::uint32_t>(std::popcount(bits_[word]));
+        }
     }
+    std::uint32_t count() const { return count_; }
+    std::uint32_t Of(std::uint32_t record) const {
+        const std::uint64_t below = (std::uint64_t{1} << record % 64) - 1;
+        return ranks_[record / 64] +
+               static_cast<std::uint32_t>(std::popcount(bits_[record / 64] & below));
+    }
+
+private:
+    std::vector<std::uint64_t> bits_;
+    std::vector<std::uint32_t> ranks_;
+    std::uint32_t count_ = 0;
+};
+
+// Every attached name's folder is a folder record, so the names are put in
+// place folder by folder in one pass, each moved once (a counting sort done
+// in place), instead of sorted: the order within a folder is nobody's
+// concern, the scanner's results never depend on it.
+void TableBuilder::GroupNames() {
+    const FolderSlots slots(table_->records_);
+    std::vector<std::uint32_t> ends(std::size_t{slots.count()} + 1, 0);
+    for (const PendingName& name : pending_) ends[slots.Of(name.parent) + 1]++;
+    for (std::size_t slot = 1; slot < ends.size(); ++slot) ends[slot] += ends[slot - 1];
+    std::vector<std::uint32_t> heads(ends.begin(), ends.end() - 1);
+    std::size_t moved = 0;
+    for (std::uint32_t slot = 0; slot < slots.count(); ++slot) {
+        while (heads[slot] < ends[slot + 1]) {
+            PendingName name = pending_[heads[slot]];
+            for (std::uint32_t to = slots.Of(name.parent); to != slot; to = slots.Of(name.parent)) {
+                if (CancelledAt(++moved)) return;
+                std::swap(name, pending_[heads[to]++]);
+            }
+            pending_[heads[slot]++] = name;
+        }
+    }
+    NarrowNames();
 }
 
-void TableBuilder::GroupNames() {
+// The grouped names rewritten as the table's, each folder's start noted.
+void TableBuilder::NarrowNames() {
     auto& folders = table_->folders_;
     std::uint32_t index = 0;
     table_->names_ = std::move(pending_).NarrowInto<TableName>([&](const PendingName& name) {

@@ -3,8 +3,8 @@
 //
 // While the records come in, each name also keeps its folder's record and
 // sequence number (12 bytes and 2 beside it); settling attaches the names,
-// groups them by folder and then rewrites them in the same memory as the
-// table's 8-byte names, so the names are never held twice.
+// groups them by folder in place and then rewrites them in the same memory
+// as the table's 8-byte names, so the names are never held twice.
 #pragma once
 
 #include <atomic>
@@ -80,8 +80,9 @@ private:
     void MergeAside();
     void AttachNames();
     bool Detached(const PendingName& name, std::uint16_t parent_sequence);
-    void SortNames();
+    class FolderSlots;
     void GroupNames();
+    void NarrowNames();
     void MarkMetafiles();
     void DropMetafileNames();
     void MarkReachable();

@@ -370,14 +370,16 @@ bool TableReading::ReadRecords(TableBuilder& builder) {
         }
     }
     const std::uint64_t table_bytes = std::uint64_t{records_} * size;
-    ReadAhead ahead(std::move(chunks), kTableChunkBytes,
-                    [&](std::uint64_t chunk, std::uint8_t* buffer) {
-                        const std::uint64_t start = chunk * kTableChunkBytes;
-                        const auto length = static_cast<std::size_t>(
-                            std::min<std::uint64_t>(kTableChunkBytes, table_bytes - start));
-                        return !cancel_.load(std::memory_order_relaxed) &&
-                               ReadTableBytes(start, buffer, length);
-                    });
+    ReadAhead ahead(
+        std::move(chunks), kTableChunkBytes,
+        [&](std::uint64_t chunk, std::uint8_t* buffer) {
+            const std::uint64_t start = chunk * kTableChunkBytes;
+            const auto length = static_cast<std::size_t>(
+                std::min<std::uint64_t>(kTableChunkBytes, table_bytes - start));
+            return !cancel_.load(std::memory_order_relaxed) &&
+                   ReadTableBytes(start, buffer, length);
+        },
+        kTableChunksAhead);
     ReadAhead::Chunk chunk;
     while (ahead.Next(chunk)) {
         if (cancel_.load(std::memory_order_relaxed)) return false;
