@@ -238,8 +238,11 @@ TEST(FileTableVolume, NamesComeAsTheFileSystemHoldsThem) {
     EXPECT_TRUE(table.record(RecordOf(table, {"reparse", "junction"})).Has(kLinkReparse));
     EXPECT_TRUE(table.record(RecordOf(table, {"reparse", "symlink"})).Has(kLinkReparse));
     EXPECT_EQ(table.NamesIn(reparse).size(), 2u);
-    // Forty-one names of one file, its data counted once.
+    // Forty-one names of one file, its data counted once; names of 207
+    // characters come back whole.
     EXPECT_EQ(table.record(RecordOf(table, {"links", "target.bin"})).names, 41u);
+    EXPECT_TRUE(
+        Lists(table, RecordOf(table, {"links", "c"}), "39-" + std::string(200, '0') + ".lnk"));
 }
 
 std::string ScanOutput(const std::string& arguments, int& exit_code) {
