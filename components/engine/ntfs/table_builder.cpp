@@ -345,34 +345,45 @@ private:
 // Every attached name's folder is a folder record, so the names are put in
 // place folder by folder in one pass, each moved once (a counting sort done
 // in place), instead of sorted: the order within a folder is nobody's
-// concern, the scanner's results never depend on it.
+// concern, the scanner's results never depend on it. Meanwhile a name's
+// `parent` holds its folder's slot.
 void TableBuilder::GroupNames() {
-    const FolderSlots slots(table_->records_);
-    std::vector<std::uint32_t> ends(std::size_t{slots.count()} + 1, 0);
-    for (const PendingName& name : pending_) ends[slots.Of(name.parent) + 1]++;
+    std::vector<std::uint32_t> folders;  // by slot, the folder's record
+    {
+        const FolderSlots slots(table_->records_);
+        for (std::size_t i = 0; i < pending_.size(); ++i) {
+            if (CancelledAt(i)) return;
+            pending_[i].parent = slots.Of(pending_[i].parent);
+        }
+        folders.reserve(slots.count());
+        for (std::uint32_t number = 0; number < table_->records_.size(); ++number)
+            if (table_->records_[number].Has(kDirectory)) folders.push_back(number);
+    }
+    std::vector<std::uint32_t> ends(folders.size() + 1, 0);
+    for (const PendingName& name : pending_) ends[name.parent + 1]++;
     for (std::size_t slot = 1; slot < ends.size(); ++slot) ends[slot] += ends[slot - 1];
     std::vector<std::uint32_t> heads(ends.begin(), ends.end() - 1);
     std::size_t moved = 0;
-    for (std::uint32_t slot = 0; slot < slots.count(); ++slot) {
+    for (std::uint32_t slot = 0; slot < folders.size(); ++slot) {
         while (heads[slot] < ends[slot + 1]) {
             PendingName name = pending_[heads[slot]];
-            for (std::uint32_t to = slots.Of(name.parent); to != slot; to = slots.Of(name.parent)) {
+            while (name.parent != slot) {
                 if (CancelledAt(++moved)) return;
-                std::swap(name, pending_[heads[to]++]);
+                std::swap(name, pending_[heads[name.parent]++]);
             }
             pending_[heads[slot]++] = name;
         }
     }
-    NarrowNames();
+    NarrowNames(folders);
 }
 
 // The grouped names rewritten as the table's, each folder's start noted.
-void TableBuilder::NarrowNames() {
+void TableBuilder::NarrowNames(const std::vector<std::uint32_t>& folder_records) {
     auto& folders = table_->folders_;
     std::uint32_t index = 0;
     table_->names_ = std::move(pending_).NarrowInto<TableName>([&](const PendingName& name) {
-        if (folders.empty() || folders.back().folder != name.parent)
-            folders.push_back({name.parent, index});
+        const std::uint32_t folder = folder_records[name.parent];
+        if (folders.empty() || folders.back().folder != folder) folders.push_back({folder, index});
         ++index;
         return TableName{name.record, name.text};
     });

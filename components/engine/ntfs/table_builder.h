@@ -82,7 +82,7 @@ private:
     bool Detached(const PendingName& name, std::uint16_t parent_sequence);
     class FolderSlots;
     void GroupNames();
-    void NarrowNames();
+    void NarrowNames(const std::vector<std::uint32_t>& folder_records);
     void MarkMetafiles();
     void DropMetafileNames();
     void MarkReachable();
