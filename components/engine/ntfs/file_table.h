@@ -112,8 +112,6 @@ public:
         return std::uint64_t{records_[number].sequence} << 48 | number;
     }
     std::size_t name_count() const { return names_.size(); }
-    // The memory the table holds, capacity included.
-    std::size_t HeldBytes() const;
 
 private:
     friend class TableBuilder;

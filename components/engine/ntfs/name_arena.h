@@ -37,7 +37,6 @@ public:
     // came after.
     std::uint32_t End() const { return end_; }
     void Truncate(std::uint32_t end) { end_ = end; }
-    std::size_t HeldBytes() const { return blocks_.size() * kBlockUnits * sizeof(NativeChar); }
 
 private:
     static std::uint32_t Unit(NativeChar unit) {

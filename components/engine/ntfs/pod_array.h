@@ -49,7 +49,6 @@ public:
     T* end() { return data_ + size_; }
     const T* begin() const { return data_; }
     const T* end() const { return data_ + size_; }
-    std::size_t HeldBytes() const { return capacity_ * sizeof(T); }
 
     // Throws std::bad_alloc.
     void Reserve(std::size_t capacity) {

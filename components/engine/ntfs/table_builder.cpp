@@ -76,11 +76,6 @@ std::span<const TableName> FileTable::NamesIn(std::uint32_t folder) const {
     return {names_.data() + found->begin, names_.data() + (found + 1)->begin};
 }
 
-std::size_t FileTable::HeldBytes() const {
-    return records_.capacity() * sizeof(PackedRecord) + aside_.capacity() * sizeof(RecordAside) +
-           names_.HeldBytes() + folders_.capacity() * sizeof(FolderNames) + arena_.HeldBytes();
-}
-
 TableBuilder::TableBuilder(const VolumeGeometry& geometry, std::uint32_t record_count)
     : table_(std::make_unique<FileTable>()) {
     table_->geometry_ = geometry;
