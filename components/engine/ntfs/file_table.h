@@ -127,7 +127,7 @@ private:
     TableFacts facts_;
     std::vector<PackedRecord> records_;
     std::vector<RecordAside> aside_;    // by record
-    PodArray<TableName> names_;         // grouped by folder, each folder's by record
+    PodArray<TableName> names_;         // grouped by folder, in no order within one
     std::vector<FolderNames> folders_;  // by folder, then one past the last name
     NameArena arena_;
 };

@@ -33,10 +33,11 @@ struct TableReadResult {
     std::string problem;  // why there is no table, in words ("not an NTFS volume")
 };
 
-// The size of each sequential read of the table, and how many are read
-// ahead of the parsing: four of 1 MiB keep the device busy through a pause
-// of the parser (another program taking the core) as long as two of 2 MiB
-// would through none, in the same memory.
+// The size of each sequential read of the table, and how many buffers the
+// reading thread fills ahead of the parsing. Four of 1 MiB rather than two
+// of 2 MiB: the same memory, but the reading runs up to three chunks ahead
+// instead of one, so a pause of the parser (another program taking its
+// core) does not stop the device at once.
 inline constexpr std::size_t kTableChunkBytes = 1u << 20;
 inline constexpr std::size_t kTableChunksAhead = 4;
 
