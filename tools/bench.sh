@@ -27,7 +27,8 @@
 # changes. Warm runs come after every tool has run once. Cold runs (on /usr and
 # the generated tree) drop the page cache before every run, which needs root.
 # On /usr they also time how soon a cancel ends a cold scan: SIGINT to
-# orvane-scan, and Cancel to the component's AnalyzeDrive under Wine.
+# orvane-scan, and Cancel to the component's AnalyzeDrive under Wine; on the
+# file table's volume, SIGINT to orvane-scan while it reads the table.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -361,6 +362,12 @@ bench_file_table() {
         echo
         echo "warm and cold, file table against walks of the same tree"
         python3 "$TOOLS/bench_run.py" --side-by-side "$BENCH/table.warm.json" "$BENCH/table.cold.json"
+        echo
+        # Delays that land in the reading of the records, at its end (the
+        # settling) and in the scan of the table that follows.
+        log "timing SIGINT while the file table is read cold ($COLD_ROUNDS rounds)"
+        python3 "$TOOLS/bench_cancel.py" --cold --rounds "$COLD_ROUNDS" --delays 100,300,600,900 \
+            signal "orvane-scan, file table" -- "$SCAN" --quiet --method file-table "$TABLE_IMAGE"
     fi
     python3 -c 'import json,sys; rows={r["label"]: r for r in json.load(open(sys.argv[1]))}; t=rows["orvane-scan"]["wall"]; print("  records/s, warm: %.0f" % (int(sys.argv[2]) / t))' "$BENCH/table.warm.json" "$TABLE_FILES" 2>/dev/null || true
 }

@@ -127,22 +127,29 @@ std::string Hex(std::basic_string_view<Char> text) {
 
 }  // namespace
 
-void AppendUtf8(std::string& out, char32_t code) {
+char* PutUtf8(char* out, char32_t code) {
+    auto put = [&](char32_t value) { *out++ = static_cast<char>(value); };
     if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
+        put(code);
     } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        put(0xC0 | (code >> 6));
+        put(0x80 | (code & 0x3F));
     } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        put(0xE0 | (code >> 12));
+        put(0x80 | ((code >> 6) & 0x3F));
+        put(0x80 | (code & 0x3F));
     } else {
-        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        put(0xF0 | (code >> 18));
+        put(0x80 | ((code >> 12) & 0x3F));
+        put(0x80 | ((code >> 6) & 0x3F));
+        put(0x80 | (code & 0x3F));
     }
+    return out;
+}
+
+void AppendUtf8(std::string& out, char32_t code) {
+    char bytes[4];
+    out.append(bytes, static_cast<std::size_t>(PutUtf8(bytes, code) - bytes));
 }
 
 bool IsValidUtf8(std::string_view text) { return IsValid(text); }

@@ -16,6 +16,9 @@ namespace orvane {
 // Appends one code point as UTF-8 (a surrogate code point as its own three
 // bytes).
 void AppendUtf8(std::string& out, char32_t code);
+// The same into memory the caller has made room in (up to four bytes);
+// returns the end of what was written. For loops that size their output once.
+char* PutUtf8(char* out, char32_t code);
 
 // Whether `text` is valid UTF-8: no overlong forms, surrogates or code
 // points above U+10FFFF.

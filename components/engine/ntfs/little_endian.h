@@ -3,8 +3,10 @@
 // buffer yields "absent", never a read outside it.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 namespace orvane::engine::ntfs {
@@ -29,7 +31,13 @@ public:
     std::uint64_t Unsigned(std::uint64_t offset, unsigned bytes) const {
         if (!Holds(offset, bytes)) return 0;
         std::uint64_t value = 0;
-        for (unsigned i = 0; i < bytes; ++i) value |= std::uint64_t{data_[offset + i]} << (8 * i);
+        if constexpr (std::endian::native == std::endian::little) {
+            // One load once inlined: the table's millions of fields go through here.
+            std::memcpy(&value, data_ + offset, bytes);
+        } else {
+            for (unsigned i = 0; i < bytes; ++i)
+                value |= std::uint64_t{data_[offset + i]} << (8 * i);
+        }
         return value;
     }
     std::uint8_t U8(std::uint64_t offset) const {

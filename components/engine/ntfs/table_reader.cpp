@@ -64,6 +64,7 @@ private:
         if (result_.problem.empty()) result_.problem = problem;
         return false;
     }
+    bool Cancelled() const { return cancel_.load(std::memory_order_relaxed); }
     bool ReadBoot();
     bool VolumeRead(std::uint64_t offset, std::uint8_t* out, std::size_t length);
     bool ReadAligned(std::uint64_t offset, std::uint8_t* out, std::size_t length);
@@ -81,6 +82,7 @@ private:
     void ParseChunk(const ReadAhead::Chunk& chunk, TableBuilder& builder);
     void CountUsedClusters(TableBuilder& builder);
     bool InUse(std::uint64_t record) const { return (in_use_[record / 8] >> (record % 8)) & 1; }
+    std::size_t InUseCount() const;
 
     VolumeReader& volume_;
     const std::atomic<bool>& cancel_;
@@ -97,8 +99,12 @@ private:
 
 TableReadResult TableReading::Run() {
     try {
-        if (ReadBoot() && LocateTable() && ReadInUseBitmap()) {
+        if (!Cancelled() && ReadBoot() && !Cancelled() && LocateTable() && !Cancelled() &&
+            ReadInUseBitmap() && !Cancelled()) {
             TableBuilder builder(geometry_, records_);
+            // Most records in use have one name; a few have more.
+            const std::size_t in_use = InUseCount();
+            builder.ReserveNames(in_use + in_use / 8 + 64);
             if (ReadRecords(builder)) {
                 CountUsedClusters(builder);
                 result_.table = builder.Settle(cancel_);
@@ -344,6 +350,12 @@ bool TableReading::ReadInUseBitmap() {
     return true;
 }
 
+std::size_t TableReading::InUseCount() const {
+    std::size_t count = 0;
+    for (std::uint8_t byte : in_use_) count += std::popcount(byte);
+    return count;
+}
+
 bool TableReading::ReadRecords(TableBuilder& builder) {
     const std::uint32_t size = geometry_.record_size;
     const std::uint64_t per_chunk = kTableChunkBytes / size;
@@ -358,14 +370,16 @@ bool TableReading::ReadRecords(TableBuilder& builder) {
         }
     }
     const std::uint64_t table_bytes = std::uint64_t{records_} * size;
-    ReadAhead ahead(std::move(chunks), kTableChunkBytes,
-                    [&](std::uint64_t chunk, std::uint8_t* buffer) {
-                        const std::uint64_t start = chunk * kTableChunkBytes;
-                        const auto length = static_cast<std::size_t>(
-                            std::min<std::uint64_t>(kTableChunkBytes, table_bytes - start));
-                        return !cancel_.load(std::memory_order_relaxed) &&
-                               ReadTableBytes(start, buffer, length);
-                    });
+    ReadAhead ahead(
+        std::move(chunks), kTableChunkBytes,
+        [&](std::uint64_t chunk, std::uint8_t* buffer) {
+            const std::uint64_t start = chunk * kTableChunkBytes;
+            const auto length = static_cast<std::size_t>(
+                std::min<std::uint64_t>(kTableChunkBytes, table_bytes - start));
+            return !cancel_.load(std::memory_order_relaxed) &&
+                   ReadTableBytes(start, buffer, length);
+        },
+        kTableChunksAhead);
     ReadAhead::Chunk chunk;
     while (ahead.Next(chunk)) {
         if (cancel_.load(std::memory_order_relaxed)) return false;

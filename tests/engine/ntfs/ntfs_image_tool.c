@@ -156,6 +156,10 @@ static void make_compressed_and_sparse(ntfs_volume* vol, ntfs_inode* root) {
     ni = create_in(root, "sparse.bin", S_IFREG);
     write_stream(ni, NULL, 50 << 20, text, 65536);
     ntfs_inode_close_in_dir(ni, root);
+    /* Beyond 4 GiB: a logical size that needs more than 32 bits. */
+    ni = create_in(root, "sparse-5g.bin", S_IFREG);
+    write_stream(ni, NULL, (s64)5 << 30, text, 65536);
+    ntfs_inode_close_in_dir(ni, root);
 }
 
 /* Written back to front, so its clusters are not in one piece. */

@@ -238,8 +238,11 @@ TEST(FileTableVolume, NamesComeAsTheFileSystemHoldsThem) {
     EXPECT_TRUE(table.record(RecordOf(table, {"reparse", "junction"})).Has(kLinkReparse));
     EXPECT_TRUE(table.record(RecordOf(table, {"reparse", "symlink"})).Has(kLinkReparse));
     EXPECT_EQ(table.NamesIn(reparse).size(), 2u);
-    // Forty-one names of one file, its data counted once.
+    // Forty-one names of one file, its data counted once; names of 207
+    // characters come back whole.
     EXPECT_EQ(table.record(RecordOf(table, {"links", "target.bin"})).names, 41u);
+    EXPECT_TRUE(
+        Lists(table, RecordOf(table, {"links", "c"}), "39-" + std::string(200, '0') + ".lnk"));
 }
 
 std::string ScanOutput(const std::string& arguments, int& exit_code) {
@@ -270,13 +273,58 @@ TEST(ScanCliFileTable, ReadsAnImageAndRefusesWhatHoldsNone) {
     EXPECT_EQ(walked.find("as a volume"), std::string::npos) << walked;
 }
 
-TEST(FileTableVolume, ACancelledReadKeepsNoTable) {
-    StrictVolume volume(MixedImage());
-    std::atomic<bool> cancel{true};
-    TableProgress progress;
-    const TableReadResult read = ReadFileTable(volume, cancel, progress);
-    EXPECT_TRUE(read.cancelled);
-    EXPECT_FALSE(read.table);
+// Stands for a user who cancels while the table is read: the cancel comes
+// with read number `at` (0: before the first), and the reads after it are
+// counted.
+class CancellingVolume : public VolumeReader {
+public:
+    CancellingVolume(VolumeReader& volume, std::atomic<bool>& cancel, std::uint64_t at)
+        : volume_(volume), cancel_(cancel), at_(at) {
+        if (at == 0) cancel.store(true);
+    }
+    bool Read(std::uint64_t offset, void* buffer, std::size_t length) override {
+        const std::uint64_t read = ++reads_;
+        if (read == at_) cancel_.store(true);
+        if (read > at_) later_++;
+        return volume_.Read(offset, buffer, length);
+    }
+    std::uint64_t Size() const override { return volume_.Size(); }
+    std::uint64_t reads() const { return reads_; }
+    std::uint64_t later() const { return later_; }
+
+private:
+    VolumeReader& volume_;
+    std::atomic<bool>& cancel_;
+    std::uint64_t at_;
+    std::atomic<std::uint64_t> reads_{0};
+    std::atomic<std::uint64_t> later_{0};
+};
+
+// Before the first read, in the middle of the records, and with the last
+// read (the volume's bitmap, just before the table is settled): no table,
+// and not one read more.
+TEST(FileTableVolume, ACancelEndsTheReadingWhereverItComes) {
+    StrictVolume image(MixedImage());
+    std::uint64_t all_reads = 0;
+    {
+        std::atomic<bool> cancel{false};
+        CancellingVolume volume(image, cancel, UINT64_MAX);
+        TableProgress progress;
+        ASSERT_TRUE(ReadFileTable(volume, cancel, progress).table);
+        all_reads = volume.reads();
+        ASSERT_GE(all_reads, 8u);  // boot, record 0, bitmaps and several chunks of records
+    }
+    for (std::uint64_t at : {std::uint64_t{0}, all_reads / 2, all_reads}) {
+        SCOPED_TRACE(at);
+        std::atomic<bool> cancel{false};
+        CancellingVolume volume(image, cancel, at);
+        TableProgress progress;
+        const TableReadResult read = ReadFileTable(volume, cancel, progress);
+        EXPECT_TRUE(read.cancelled);
+        EXPECT_FALSE(read.table);
+        EXPECT_EQ(volume.later(), 0u);
+        EXPECT_EQ(image.refused(), 0u);
+    }
 }
 
 }  // namespace
