@@ -153,6 +153,10 @@ public:
         Key(key);
         Number(value);
     }
+    // The text, for items of the open array appended to it directly in this
+    // writer's layout; ItemsAppended then tells the writer that there are some.
+    std::string& Text() { return out_; }
+    void ItemsAppended() { first_ = false; }
     void Raw(std::string_view text) {
         Separate();
         out_ += text;
@@ -339,20 +343,98 @@ void WriteLists(JsonWriter& json, const ScanResult& result) {
     json.EndArray();
 }
 
-void WriteSums(JsonWriter& json, const FolderSums& sums) {
-    WriteSizes(json, sums.allocated_bytes, sums.apparent_bytes);
-    json.NumberField("files", sums.files);
-    json.NumberField("folders", sums.folders);
+// The tree is most of a big report, thousands of folders and tens of
+// thousands of file names: it is written line by line straight into the text,
+// in the layout the writer gives a one-line object, without its bookkeeping.
+
+// A name that needs nothing done to it (nearly every one): printable ASCII
+// without a quote or backslash, checked and copied in one pass.
+bool AppendPlainName(std::string& out, NativeStringView name) {
+    for (const NativeChar c : name) {
+        const auto unit = static_cast<std::make_unsigned_t<NativeChar>>(c);
+        if (unit < 0x20 || unit > 0x7E || unit == '"' || unit == '\\') return false;
+    }
+    out.push_back('"');
+    AppendAscii(out, name);
+    out.push_back('"');
+    return true;
 }
 
-void WriteOwnFiles(JsonWriter& json, const TreeFolder& folder) {
-    WriteFileList(json, "name", folder.largest_files,
-                  [](const TreeFile& f) -> NativeStringView { return f.name; });
-    json.Key("other_files");
-    json.BeginObject();
-    WriteSizes(json, folder.other_files.allocated_bytes, folder.other_files.apparent_bytes);
-    json.NumberField("files", folder.other_files.files);
-    json.EndObject();
+void AppendNumber(std::string& out, std::uint64_t value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end);
+}
+
+void AppendNumberField(std::string& out, std::string_view key, std::uint64_t value) {
+    out += ", \"";
+    out += key;
+    out += "\": ";
+    AppendNumber(out, value);
+}
+
+// "name": ..., and "name_raw": ... after it when the name is not valid text.
+void AppendNameField(std::string& out, NativeStringView name) {
+    out += "\"name\": ";
+    if (AppendPlainName(out, name)) return;
+    const bool valid = IsValidNativeText(name);
+    AppendJsonString(out, ToUtf8Lossy(name));
+    if (valid) return;
+    out += ", \"name_raw\": ";
+    AppendJsonString(out, NativeHex(name));
+}
+
+// The members of FolderSums, without a leading comma.
+void WriteSums(std::string& out, const FolderSums& sums) {
+    out += "\"allocated_bytes\": ";
+    AppendNumber(out, sums.allocated_bytes);
+    AppendNumberField(out, "apparent_bytes", sums.apparent_bytes);
+    AppendNumberField(out, "files", sums.files);
+    AppendNumberField(out, "folders", sums.folders);
+}
+
+// [name, allocated bytes, apparent bytes], and the name's hex as a fourth
+// item when it is not valid text: a fraction of an object's size and time.
+void AppendTreeFile(std::string& out, const TreeFile& file) {
+    out.push_back('[');
+    const bool plain = AppendPlainName(out, file.name);
+    const bool valid = plain || IsValidNativeText(file.name);
+    if (!plain) AppendJsonString(out, ToUtf8Lossy(file.name));
+    out += ", ";
+    AppendNumber(out, file.allocated_bytes);
+    out += ", ";
+    AppendNumber(out, file.apparent_bytes);
+    if (!valid) {
+        out += ", ";
+        AppendJsonString(out, NativeHex(file.name));
+    }
+    out.push_back(']');
+}
+
+void WriteOwnFiles(std::string& out, const TreeFolder& folder) {
+    out += ", \"largest_files\": [";
+    for (std::size_t i = 0; i < folder.largest_files.size(); ++i) {
+        if (i) out += ", ";
+        AppendTreeFile(out, folder.largest_files[i]);
+    }
+    out += "], \"other_files\": {\"allocated_bytes\": ";
+    AppendNumber(out, folder.other_files.allocated_bytes);
+    AppendNumberField(out, "apparent_bytes", folder.other_files.apparent_bytes);
+    AppendNumberField(out, "files", folder.other_files.files);
+    out.push_back('}');
+}
+
+void AppendTreeFolder(std::string& out, const TreeFolder& folder) {
+    out.push_back('{');
+    AppendNameField(out, folder.name);
+    if (folder.parent != TreeFolder::kNoParent) AppendNumberField(out, "parent", folder.parent);
+    out += ", ";
+    WriteSums(out, folder.subtree);
+    out += ", \"other\": {";
+    WriteSums(out, folder.other);
+    out.push_back('}');
+    WriteOwnFiles(out, folder);
+    out.push_back('}');
 }
 
 void WriteTree(JsonWriter& json, const FolderTree& tree) {
@@ -361,20 +443,13 @@ void WriteTree(JsonWriter& json, const FolderTree& tree) {
     json.NumberField("limit", tree.limit);
     json.Key("folders");
     json.BeginArray();
-    for (const TreeFolder& folder : tree.folders) {
-        json.BeginLineObject();
-        json.NativeField("name", folder.name);
-        if (folder.parent != TreeFolder::kNoParent) {
-            json.NumberField("parent", folder.parent);
-        }
-        WriteSums(json, folder.subtree);
-        json.Key("other");
-        json.BeginObject();
-        WriteSums(json, folder.other);
-        json.EndObject();
-        WriteOwnFiles(json, folder);
-        json.EndObject();
+    // The folders' lines go in as the writer would put one-line objects.
+    std::string& out = json.Text();
+    for (std::size_t i = 0; i < tree.folders.size(); ++i) {
+        out += i ? ",\n      " : "\n      ";
+        AppendTreeFolder(out, tree.folders[i]);
     }
+    if (!tree.folders.empty()) json.ItemsAppended();
     json.EndArray();
     json.EndObject();
 }
@@ -555,12 +630,12 @@ std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda) {
     // megabytes each time the text outgrows its buffer.
     std::size_t tree_files = 0;
     for (const TreeFolder& folder : result.tree.folders) tree_files += folder.largest_files.size();
-    out.reserve(16384 + 320 * result.tree.folders.size() + 96 * tree_files);
+    out.reserve(16384 + 300 * result.tree.folders.size() + 40 * tree_files);
     JsonWriter json(out);
     json.BeginObject();
     json.Key("format");
     json.String("orvane-analysis-report");
-    json.NumberField("version", 3);
+    json.NumberField("version", 4);
     json.NativeField("root", result.root);
     json.Key("status");
     json.String(StatusName(result.status));
