@@ -349,14 +349,43 @@ void WriteLists(JsonWriter& json, const ScanResult& result) {
 
 // A name that needs nothing done to it (nearly every one): printable ASCII
 // without a quote or backslash, checked and copied in one pass.
-bool AppendPlainName(std::string& out, NativeStringView name) {
+bool IsPlainName(NativeStringView name) {
     for (const NativeChar c : name) {
         const auto unit = static_cast<std::make_unsigned_t<NativeChar>>(c);
         if (unit < 0x20 || unit > 0x7E || unit == '"' || unit == '\\') return false;
     }
+    return true;
+}
+
+bool AppendPlainName(std::string& out, NativeStringView name) {
+    if (!IsPlainName(name)) return false;
     out.push_back('"');
     AppendAscii(out, name);
     out.push_back('"');
+    return true;
+}
+
+// A file of a short plain name (nearly every one) is made whole on the stack
+// and goes into the text in one append: [name, allocated, apparent].
+constexpr std::size_t kShortName = 200;
+constexpr std::size_t kDigits = 20;  // of the largest 64-bit number
+
+bool AppendShortTreeFile(std::string& out, const TreeFile& file) {
+    if (file.name.size() > kShortName || !IsPlainName(file.name)) return false;
+    char item[kShortName + 2 * kDigits + 16];  // brackets, quotes, separators
+    char* at = item;
+    *at++ = '[';
+    *at++ = '"';
+    for (const NativeChar c : file.name) *at++ = static_cast<char>(c);
+    *at++ = '"';
+    *at++ = ',';
+    *at++ = ' ';
+    at = std::to_chars(at, at + kDigits, file.allocated_bytes).ptr;
+    *at++ = ',';
+    *at++ = ' ';
+    at = std::to_chars(at, at + kDigits, file.apparent_bytes).ptr;
+    *at++ = ']';
+    out.append(item, at);
     return true;
 }
 
@@ -396,6 +425,7 @@ void WriteSums(std::string& out, const FolderSums& sums) {
 // [name, allocated bytes, apparent bytes], and the name's hex as a fourth
 // item when it is not valid text: a fraction of an object's size and time.
 void AppendTreeFile(std::string& out, const TreeFile& file) {
+    if (AppendShortTreeFile(out, file)) return;
     out.push_back('[');
     const bool plain = AppendPlainName(out, file.name);
     const bool valid = plain || IsValidNativeText(file.name);
