@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "orvane/buffered_text.h"
 #include "orvane/format.h"
 
 namespace orvane::engine {
@@ -348,7 +349,7 @@ void WriteLists(JsonWriter& json, const ScanResult& result) {
 // in the layout the writer gives a one-line object, without its bookkeeping.
 
 // A name that needs nothing done to it (nearly every one): printable ASCII
-// without a quote or backslash, checked and copied in one pass.
+// without a quote or backslash.
 bool IsPlainName(NativeStringView name) {
     for (const NativeChar c : name) {
         const auto unit = static_cast<std::make_unsigned_t<NativeChar>>(c);
@@ -357,55 +358,16 @@ bool IsPlainName(NativeStringView name) {
     return true;
 }
 
-bool AppendPlainName(std::string& out, NativeStringView name) {
-    if (!IsPlainName(name)) return false;
-    out.push_back('"');
-    AppendAscii(out, name);
-    out.push_back('"');
-    return true;
-}
-
-// A file of a short plain name (nearly every one) is made whole on the stack
-// and goes into the text in one append: [name, allocated, apparent].
-constexpr std::size_t kShortName = 200;
-constexpr std::size_t kDigits = 20;  // of the largest 64-bit number
-
-bool AppendShortTreeFile(std::string& out, const TreeFile& file) {
-    if (file.name.size() > kShortName || !IsPlainName(file.name)) return false;
-    char item[kShortName + 2 * kDigits + 16];  // brackets, quotes, separators
-    char* at = item;
-    *at++ = '[';
-    *at++ = '"';
-    for (const NativeChar c : file.name) *at++ = static_cast<char>(c);
-    *at++ = '"';
-    *at++ = ',';
-    *at++ = ' ';
-    at = std::to_chars(at, at + kDigits, file.allocated_bytes).ptr;
-    *at++ = ',';
-    *at++ = ' ';
-    at = std::to_chars(at, at + kDigits, file.apparent_bytes).ptr;
-    *at++ = ']';
-    out.append(item, at);
-    return true;
-}
-
-void AppendNumber(std::string& out, std::uint64_t value) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    out.append(digits, end);
-}
-
-void AppendNumberField(std::string& out, std::string_view key, std::uint64_t value) {
-    out += ", \"";
-    out += key;
-    out += "\": ";
-    AppendNumber(out, value);
-}
-
 // "name": ..., and "name_raw": ... after it when the name is not valid text.
-void AppendNameField(std::string& out, NativeStringView name) {
-    out += "\"name\": ";
-    if (AppendPlainName(out, name)) return;
+void WriteName(BufferedText& text, NativeStringView name) {
+    text.Append("\"name\": ");
+    if (IsPlainName(name)) {
+        text.Append('"');
+        text.AppendAscii(name);
+        text.Append('"');
+        return;
+    }
+    std::string& out = text.Flushed();
     const bool valid = IsValidNativeText(name);
     AppendJsonString(out, ToUtf8Lossy(name));
     if (valid) return;
@@ -413,58 +375,65 @@ void AppendNameField(std::string& out, NativeStringView name) {
     AppendJsonString(out, NativeHex(name));
 }
 
+// `key` holds the comma before it and the colon after it.
+void WriteField(BufferedText& text, std::string_view key, std::uint64_t value) {
+    text.Append(key);
+    text.AppendNumber(value);
+}
+
 // The members of FolderSums, without a leading comma.
-void WriteSums(std::string& out, const FolderSums& sums) {
-    out += "\"allocated_bytes\": ";
-    AppendNumber(out, sums.allocated_bytes);
-    AppendNumberField(out, "apparent_bytes", sums.apparent_bytes);
-    AppendNumberField(out, "files", sums.files);
-    AppendNumberField(out, "folders", sums.folders);
+void WriteSums(BufferedText& text, const FolderSums& sums) {
+    WriteField(text, "\"allocated_bytes\": ", sums.allocated_bytes);
+    WriteField(text, ", \"apparent_bytes\": ", sums.apparent_bytes);
+    WriteField(text, ", \"files\": ", sums.files);
+    WriteField(text, ", \"folders\": ", sums.folders);
 }
 
 // [name, allocated bytes, apparent bytes], and the name's hex as a fourth
 // item when it is not valid text: a fraction of an object's size and time.
-void AppendTreeFile(std::string& out, const TreeFile& file) {
-    if (AppendShortTreeFile(out, file)) return;
-    out.push_back('[');
-    const bool plain = AppendPlainName(out, file.name);
-    const bool valid = plain || IsValidNativeText(file.name);
-    if (!plain) AppendJsonString(out, ToUtf8Lossy(file.name));
-    out += ", ";
-    AppendNumber(out, file.allocated_bytes);
-    out += ", ";
-    AppendNumber(out, file.apparent_bytes);
-    if (!valid) {
-        out += ", ";
-        AppendJsonString(out, NativeHex(file.name));
+void WriteTreeFile(BufferedText& text, const TreeFile& file) {
+    text.Append('[');
+    const bool plain = IsPlainName(file.name);
+    if (plain) {
+        text.Append('"');
+        text.AppendAscii(NativeStringView(file.name));
+        text.Append('"');
+    } else {
+        AppendJsonString(text.Flushed(), ToUtf8Lossy(file.name));
     }
-    out.push_back(']');
+    WriteField(text, ", ", file.allocated_bytes);
+    WriteField(text, ", ", file.apparent_bytes);
+    if (!plain && !IsValidNativeText(file.name)) {
+        text.Append(", ");
+        AppendJsonString(text.Flushed(), NativeHex(file.name));
+    }
+    text.Append(']');
 }
 
-void WriteOwnFiles(std::string& out, const TreeFolder& folder) {
-    out += ", \"largest_files\": [";
+void WriteOwnFiles(BufferedText& text, const TreeFolder& folder) {
+    text.Append(", \"largest_files\": [");
     for (std::size_t i = 0; i < folder.largest_files.size(); ++i) {
-        if (i) out += ", ";
-        AppendTreeFile(out, folder.largest_files[i]);
+        if (i) text.Append(", ");
+        WriteTreeFile(text, folder.largest_files[i]);
     }
-    out += "], \"other_files\": {\"allocated_bytes\": ";
-    AppendNumber(out, folder.other_files.allocated_bytes);
-    AppendNumberField(out, "apparent_bytes", folder.other_files.apparent_bytes);
-    AppendNumberField(out, "files", folder.other_files.files);
-    out.push_back('}');
+    WriteField(text,
+               "], \"other_files\": {\"allocated_bytes\": ", folder.other_files.allocated_bytes);
+    WriteField(text, ", \"apparent_bytes\": ", folder.other_files.apparent_bytes);
+    WriteField(text, ", \"files\": ", folder.other_files.files);
+    text.Append('}');
 }
 
-void AppendTreeFolder(std::string& out, const TreeFolder& folder) {
-    out.push_back('{');
-    AppendNameField(out, folder.name);
-    if (folder.parent != TreeFolder::kNoParent) AppendNumberField(out, "parent", folder.parent);
-    out += ", ";
-    WriteSums(out, folder.subtree);
-    out += ", \"other\": {";
-    WriteSums(out, folder.other);
-    out.push_back('}');
-    WriteOwnFiles(out, folder);
-    out.push_back('}');
+void WriteTreeFolder(BufferedText& text, const TreeFolder& folder) {
+    text.Append('{');
+    WriteName(text, folder.name);
+    if (folder.parent != TreeFolder::kNoParent) WriteField(text, ", \"parent\": ", folder.parent);
+    text.Append(", ");
+    WriteSums(text, folder.subtree);
+    text.Append(", \"other\": {");
+    WriteSums(text, folder.other);
+    text.Append('}');
+    WriteOwnFiles(text, folder);
+    text.Append('}');
 }
 
 void WriteTree(JsonWriter& json, const FolderTree& tree) {
@@ -474,10 +443,12 @@ void WriteTree(JsonWriter& json, const FolderTree& tree) {
     json.Key("folders");
     json.BeginArray();
     // The folders' lines go in as the writer would put one-line objects.
-    std::string& out = json.Text();
-    for (std::size_t i = 0; i < tree.folders.size(); ++i) {
-        out += i ? ",\n      " : "\n      ";
-        AppendTreeFolder(out, tree.folders[i]);
+    {
+        BufferedText text(json.Text());
+        for (std::size_t i = 0; i < tree.folders.size(); ++i) {
+            text.Append(i ? ",\n      " : "\n      ");
+            WriteTreeFolder(text, tree.folders[i]);
+        }
     }
     if (!tree.folders.empty()) json.ItemsAppended();
     json.EndArray();

@@ -1,8 +1,7 @@
 #include "report/page_data.h"
 
-#include <charconv>
-
 #include "core/report_json.h"
+#include "orvane/buffered_text.h"
 
 namespace orvane::engine::report {
 namespace {
@@ -38,77 +37,40 @@ bool IsPlainName(NativeStringView name) {
     return true;
 }
 
-// Copies a plain name in quotes to `at`; returns where it ends.
-char* CopyPlainName(char* at, NativeStringView name) {
-    *at++ = '"';
-    for (const NativeChar c : name) *at++ = static_cast<char>(c);
-    *at++ = '"';
-    return at;
-}
-
-bool AppendPlainName(std::string& out, NativeStringView name) {
-    if (!IsPlainName(name)) return false;
-    char quoted[256];
-    if (name.size() + 2 > sizeof quoted) {
-        out += '"';
-        for (const NativeChar c : name) out += static_cast<char>(c);
-        out += '"';
-    } else {
-        out.append(quoted, CopyPlainName(quoted, name));
+void AppendName(BufferedText& text, NativeStringView name) {
+    if (IsPlainName(name)) {
+        text.Append('"');
+        text.AppendAscii(name);
+        text.Append('"');
+    } else if (!AppendValidUtf8(text.Flushed(), name)) {
+        AppendScriptSafeJsonString(text.Flushed(), ToUtf8Lossy(name));
     }
-    return true;
 }
 
-void AppendName(std::string& out, NativeStringView name) {
-    if (AppendPlainName(out, name)) return;
-    if (!AppendValidUtf8(out, name)) AppendScriptSafeJsonString(out, ToUtf8Lossy(name));
-}
-
-void AppendNumber(std::string& out, std::uint64_t value) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    out.append(digits, end);
-}
-
-// name,bytes: a short plain name (nearly every one) with its bytes made on
-// the stack and put in with one append.
-void AppendFile(std::string& out, const TreeFile& file) {
-    constexpr std::size_t kShortName = 200;
-    if (file.name.size() > kShortName || !IsPlainName(file.name)) {
-        AppendName(out, file.name);
-        out += ',';
-        AppendNumber(out, file.allocated_bytes);
-        return;
-    }
-    char item[kShortName + 32];  // quotes, comma, 20 digits
-    char* at = CopyPlainName(item, file.name);
-    *at++ = ',';
-    at = std::to_chars(at, at + 20, file.allocated_bytes).ptr;  // 20: 2^64's digits
-    out.append(item, at);
-}
-
-void AppendFolder(std::string& out, const TreeFolder& folder) {
-    out += '[';
-    AppendName(out, folder.name);
-    out += ',';
+void AppendFolder(BufferedText& text, const TreeFolder& folder) {
+    text.Append('[');
+    AppendName(text, folder.name);
     if (folder.parent == TreeFolder::kNoParent) {
-        out += "-1";
+        text.Append(",-1");
     } else {
-        AppendNumber(out, folder.parent);
+        text.Append(',');
+        text.AppendNumber(folder.parent);
     }
     for (std::uint64_t n : {folder.subtree.allocated_bytes, folder.subtree.files,
                             folder.other.allocated_bytes, folder.other.folders}) {
-        out += ',';
-        AppendNumber(out, n);
+        text.Append(',');
+        text.AppendNumber(n);
     }
-    out += ",[";
+    text.Append(",[");
     bool first = true;
     for (const TreeFile& file : folder.largest_files) {
-        if (!first) out += ',';
+        if (!first) text.Append(',');
         first = false;
-        AppendFile(out, file);
+        AppendName(text, file.name);
+        text.Append(',');
+        text.AppendNumber(file.allocated_bytes);
     }
-    out += "]]";
+    text.Append("]]");
 }
 
 // Folders the tree shows with nothing in them but one kept subfolder.
@@ -171,21 +133,27 @@ std::string PageDataJson(const ScanResult& result, NativeChar separator) {
     for (const TreeFolder& folder : result.tree.folders) files += folder.largest_files.size();
     std::string out;
     out.reserve(4096 + 64 * result.tree.folders.size() + 40 * files);
-    out += "{\"sep\":";
-    AppendName(out, NativeStringView(&separator, 1));
-    out += ",\"types\":[";
-    for (std::size_t i = 0; i < result.largest_types.size(); ++i) {
-        if (i) out += ',';
-        out += '[';
-        AppendName(out, result.largest_types[i].extension);
-        out += ',' + std::to_string(result.largest_types[i].allocated_bytes) + ']';
+    {
+        BufferedText text(out);
+        text.Append("{\"sep\":");
+        AppendName(text, NativeStringView(&separator, 1));
+        text.Append(",\"types\":[");
+        for (std::size_t i = 0; i < result.largest_types.size(); ++i) {
+            if (i) text.Append(',');
+            text.Append('[');
+            AppendName(text, result.largest_types[i].extension);
+            text.Append(',');
+            text.AppendNumber(result.largest_types[i].allocated_bytes);
+            text.Append(']');
+        }
+        text.Append("],\"f\":[");
+        for (std::size_t i = 0; i < result.tree.folders.size(); ++i) {
+            if (i) text.Append(",\n");
+            AppendFolder(text, result.tree.folders[i]);
+        }
+        text.Append("]}");
     }
-    out += "],\"f\":[";
-    for (std::size_t i = 0; i < result.tree.folders.size(); ++i) {
-        if (i) out += ",\n";
-        AppendFolder(out, result.tree.folders[i]);
-    }
-    return out + "]}";
+    return out;
 }
 
 std::vector<DistinctFolder> DistinctLargestFolders(const FolderTree& tree, std::size_t count,
