@@ -49,7 +49,8 @@ ScanResult SampleResult() {
     TreeFolder& child = result.tree.folders.emplace_back();
     child.name = kInvalidName;
     child.parent = 0;
-    child.subtree = child.other = {8192, 100, 2, 1};
+    child.subtree = {8192, 100, 2, 1};
+    child.other = {8192, 100, 2, 0};
     return result;
 }
 
@@ -124,7 +125,7 @@ TEST(ReportJson, TreeFilesAreCompactAndKeepEscapesAndExactUnits) {
     EXPECT_EQ(folders[0]["other_files"]["files"].U64(), 7u);
     EXPECT_EQ(folders[1]["name_raw"].text, kInvalidNameHex);
     EXPECT_EQ(folders[1]["parent"].U64(), 0u);
-    EXPECT_EQ(folders[1]["other"]["folders"].U64(), 1u);
+    EXPECT_EQ(folders[1]["other"]["folders"].U64(), 0u);
 }
 
 TEST(ReportJson, StatusAndRootErrorOfScansThatDidNotComplete) {
