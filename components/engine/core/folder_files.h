@@ -4,8 +4,9 @@
 //
 // A folder's listing offers every file it lists; only the few largest keep
 // their names, the rest are summed. Memory per folder is therefore bounded
-// by kLargestFilesPerFolder names, whatever the folder holds, and the sums
-// stay exact: largest + rest = every file the listing counted.
+// by kLargestFilesPerFolder names (and a few kilobytes of names pushed out,
+// let go in batches), whatever the folder holds, and the sums stay exact:
+// largest + rest = every file the listing counted.
 #pragma once
 
 #include <cstddef>
@@ -60,6 +61,7 @@ public:
     // The list, largest first, and the sums of the rest; leaves it empty.
     OwnFiles Take();
 
+private:
     // A kept candidate: its name is names_[name_at, name_at + name_size).
     struct Candidate {
         std::uint64_t allocated_bytes = 0;
@@ -70,7 +72,6 @@ public:
         std::uint64_t path_key = 0;
     };
 
-private:
     NativeStringView NameOf(const Candidate& candidate) const {
         return NativeStringView(names_.data() + candidate.name_at, candidate.name_size);
     }
