@@ -38,6 +38,15 @@ def sums_problems(report):
                 total = folder["other"][key] + sum(k[key] for k in kids) + (1 if key == "folders" else 0)
                 if total != folder[key]:
                     problems.append("folder %d: other + children %s = %d != %d" % (index, key, total, folder[key]))
+            # The folder's own files: [name, allocated, apparent(, raw)] each,
+            # and the rest summed; all of them are part of "other".
+            own = folder.get("largest_files", [])
+            rest = folder.get("other_files", {"allocated_bytes": 0, "apparent_bytes": 0, "files": 0})
+            for key, column in (("allocated_bytes", 1), ("apparent_bytes", 2)):
+                if sum(f[column] for f in own) + rest[key] > folder["other"][key]:
+                    problems.append("folder %d: own files' %s exceed other" % (index, key))
+            if len(own) + rest["files"] > folder["other"]["files"]:
+                problems.append("folder %d: own files outnumber other's files" % index)
     ledger = report.get("ledger")
     if ledger:
         explained = sum(ledger.get("explained", {}).values())

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <vector>
 
+#include "orvane/buffered_text.h"
 #include "orvane/format.h"
 #include "orvane/unique_any.h"
 
@@ -35,6 +36,32 @@ TEST(Format, SizesInUnitsOf1024NeverShow1024OfAUnit) {
 
 std::vector<long> closed;
 void Record(long value) noexcept { closed.push_back(value); }
+
+// Pieces of every size, across the buffer's edge and larger than it, land
+// in order, and text appended directly in between keeps its place.
+TEST(BufferedText, PiecesLandInOrderAcrossTheBuffersEdge) {
+    std::string out = "head:";
+    std::string expected = out;
+    {
+        BufferedText text(out);
+        for (int i = 0; i < 3000; ++i) {
+            const std::string piece(static_cast<std::size_t>(i % 23),
+                                    static_cast<char>('a' + i % 26));
+            text.Append(piece);
+            text.Append(',');
+            text.AppendNumber(~std::uint64_t{0} >> (i % 64));
+            text.AppendAscii(std::wstring_view(L"w"));
+            expected += piece + "," + std::to_string(~std::uint64_t{0} >> (i % 64)) + "w";
+            if (i % 1000 == 999) {
+                const std::string large(10000, 'L');
+                text.Append(large);
+                text.Flushed() += "direct";
+                expected += large + "direct";
+            }
+        }
+    }
+    EXPECT_EQ(out, expected);
+}
 
 TEST(UniqueAny, ClosesWhatItHoldsOnceAndNeverANoneValue) {
     closed.clear();

@@ -4,8 +4,9 @@
 //
 // A folder's listing offers every file it lists; only the few largest keep
 // their names, the rest are summed. Memory per folder is therefore bounded
-// by kLargestFilesPerFolder names, whatever the folder holds, and the sums
-// stay exact: largest + rest = every file the listing counted.
+// by kLargestFilesPerFolder names (and a few kilobytes of names pushed out,
+// let go in batches), whatever the folder holds, and the sums stay exact:
+// largest + rest = every file the listing counted.
 #pragma once
 
 #include <cstddef>
@@ -43,6 +44,11 @@ struct OwnFiles {
 };
 
 // Used by the one thread that lists the folder, then handed over once.
+//
+// Every file of every listed folder passes through Add, and most folders are
+// never kept, so a candidate costs no allocation of its own: names go into
+// one buffer per folder and the candidates are plain records pointing into
+// it. Only Take, for a folder the tree keeps, makes the names strings.
 class FileShortlist {
 public:
     explicit FileShortlist(std::size_t limit = kLargestFilesPerFolder) : limit_(limit) {}
@@ -56,8 +62,32 @@ public:
     OwnFiles Take();
 
 private:
+    // A kept candidate: its name is names_[name_at, name_at + name_size).
+    struct Candidate {
+        std::uint64_t allocated_bytes = 0;
+        std::uint64_t apparent_bytes = 0;
+        std::size_t name_at = 0;
+        std::size_t name_size = 0;
+        FileIdentity data;
+        std::uint64_t path_key = 0;
+    };
+
+    NativeStringView NameOf(const Candidate& candidate) const {
+        return NativeStringView(names_.data() + candidate.name_at, candidate.name_size);
+    }
+    bool Larger(const Candidate& a, const Candidate& b) const;
+    void Replace(const Candidate& candidate);
+    void DropDeadNames();
+
     std::size_t limit_;
-    std::vector<TreeFile> heap_;  // the smallest kept file on top
+    // Filled in the listing's order until it holds `limit_`, then a heap
+    // with the smallest kept file on top.
+    std::vector<Candidate> kept_;
+    // The kept names, and those of files pushed out since the last clean-up
+    // (dead_ units of them): cleaned up once they outweigh the live ones, so
+    // a folder listed smallest file first still holds about `limit_` names.
+    NativeString names_;
+    std::size_t dead_ = 0;
     FileSums all_;
 };
 

@@ -266,12 +266,15 @@ std::uint64_t Tally::CountFile(const FolderRef& folder, const DirEntry& entry, S
     CountType(ext, allocated, apparent);
     const FileIdentity data =
         shared_.Remembers(entry.stats) ? IdentityOf(entry.stats) : FileIdentity{};
-    const std::uint64_t key = PathKeyOf(folder->path_key, entry.name);
+    // The path key is hashed only where it is used: for data with several
+    // names, and to order the largest files.
+    std::uint64_t key = data.known() ? PathKeyOf(folder->path_key, entry.name) : 0;
     if (shared_.options().tree_folders > 0) {
         if (!folder->own_files) folder->own_files = std::make_unique<FileShortlist>();
         folder->own_files->Add(entry.name, allocated, apparent, data, key);
     }
     if (largest_files_.MayAdmit(allocated)) {
+        if (!data.known()) key = PathKeyOf(folder->path_key, entry.name);
         largest_files_.Add(
             FileCandidate{folder, NativeString(entry.name), allocated, apparent, key, data});
     }

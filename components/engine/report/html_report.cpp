@@ -1,8 +1,12 @@
 #include "report/html_report.h"
 
 #include <algorithm>
+#include <charconv>
+#include <iterator>
 #include <cmath>
 #include <cstdio>
+#include <future>
+#include <system_error>
 
 #include "core/scan_names.h"
 #include "report/report_json.h"
@@ -135,21 +139,30 @@ std::string LedgerSection(const Ledger& l) {
 
 // The path of one drawn folder. Drawn folders are few and never deep (each
 // level takes a few pixels), so only they get a path, and none is kept.
-std::string TreePath(const FolderTree& tree, std::uint32_t folder) {
-    std::vector<std::uint32_t> chain;
-    for (std::uint32_t at = folder; at != TreeFolder::kNoParent; at = tree.folders[at].parent)
-        chain.push_back(at);
-    NativeString path;
-    for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
-        if (!path.empty() && path.back() != kNativeSeparator) path.push_back(kNativeSeparator);
-        path += tree.folders[*at].name;
+void AppendTreePath(std::string& out, const FolderTree& tree, std::uint32_t folder) {
+    std::uint32_t chain[64];
+    std::vector<std::uint32_t> deeper;  // only a tree deeper than any map draws
+    std::size_t levels = 0;
+    for (std::uint32_t at = folder; at != TreeFolder::kNoParent; at = tree.folders[at].parent) {
+        if (levels < std::size(chain)) {
+            chain[levels++] = at;
+        } else {
+            deeper.push_back(at);
+        }
     }
-    return HtmlEscape(ToUtf8Lossy(path));
+    NativeString path;
+    auto add = [&](std::uint32_t at) {
+        if (!path.empty() && path.back() != kNativeSeparator) path.push_back(kNativeSeparator);
+        path += tree.folders[at].name;
+    };
+    for (auto at = deeper.rbegin(); at != deeper.rend(); ++at) add(*at);
+    for (std::size_t i = levels; i-- > 0;) add(chain[i]);
+    out += HtmlEscape(ToUtf8Lossy(path));
 }
 
 // Each top-level folder gets its own hue; deeper levels are lighter.
-std::string Fill(const FolderTree& tree, std::uint32_t index, unsigned depth,
-                 std::vector<int>& branch) {
+void AppendFill(std::string& out, const FolderTree& tree, std::uint32_t index, unsigned depth,
+                std::vector<int>& branch) {
     const TreeFolder& f = tree.folders[index];
     if (f.parent == TreeFolder::kNoParent) {
         branch[index] = -1;
@@ -158,46 +171,80 @@ std::string Fill(const FolderTree& tree, std::uint32_t index, unsigned depth,
     } else {
         branch[index] = branch[f.parent];
     }
-    if (branch[index] < 0) return "#7a8a99";
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "hsl(%d,55%%,%d%%)", (branch[index] * 67 + 200) % 360,
-                  std::min(88, 50 + 7 * static_cast<int>(depth)));
-    return buffer;
+    if (branch[index] < 0) {
+        out += "#7a8a99";
+        return;
+    }
+    out += "hsl(";
+    out += std::to_string((branch[index] * 67 + 200) % 360);
+    out += ",55%,";
+    out += std::to_string(std::min(88, 50 + 7 * static_cast<int>(depth)));
+    out += "%)";
 }
 
 // One decimal, as "%.1f" writes it but without the cost of formatting a
 // double: the map writes several per rectangle, thousands of rectangles.
-std::string Number(double value) {
+void AppendTenths(std::string& out, double value) {
     const long long tenths = std::llround(value * 10);
     const unsigned long long magnitude = tenths < 0 ? 0ull - static_cast<unsigned long long>(tenths)
                                                     : static_cast<unsigned long long>(tenths);
-    std::string out = tenths < 0 ? "-" : "";
-    out += std::to_string(magnitude / 10);
+    if (tenths < 0) out += '-';
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, magnitude / 10).ptr;
+    out.append(digits, end);
     out += '.';
     out += static_cast<char>('0' + magnitude % 10);
+}
+
+std::string Number(double value) {
+    std::string out;
+    AppendTenths(out, value);
     return out;
 }
 
-std::string CellSvg(const FolderTree& tree, const TreemapCell& cell, std::vector<int>& branch) {
+// One attribute with a coordinate: ` name="12.5"`.
+void AppendCoordinate(std::string& out, const char* name, double value) {
+    out += ' ';
+    out += name;
+    out += "=\"";
+    AppendTenths(out, value);
+    out += '"';
+}
+
+void AppendCellSvg(std::string& out, const FolderTree& tree, const TreemapCell& cell,
+                   std::vector<int>& branch) {
     const TreeFolder& f = tree.folders[cell.folder];
     const std::uint64_t bytes = cell.other ? f.other.allocated_bytes : f.subtree.allocated_bytes;
-    std::string out = cell.other      ? "<g class=\"other\">"
-                      : cell.labelled ? "<g class=\"cell l\">"
-                                      : "<g class=\"cell\">";
-    out += "<title>" + TreePath(tree, cell.folder);
+    out += cell.other      ? "<g class=\"other\"><title>"
+           : cell.labelled ? "<g class=\"cell l\"><title>"
+                           : "<g class=\"cell\"><title>";
+    AppendTreePath(out, tree, cell.folder);
     if (cell.other) out += " \u2014 files and smaller folders";
-    out += " \u2014 " + HumanSize(bytes) + " (" + CommaGroupedDigits(bytes) + " bytes)</title>";
-    out += "<rect x=\"" + Number(cell.rect.x) + "\" y=\"" + Number(cell.rect.y) + "\" width=\"" +
-           Number(cell.rect.w) + "\" height=\"" + Number(cell.rect.h) + "\"";
-    if (!cell.other) out += " fill=\"" + Fill(tree, cell.folder, cell.depth, branch) + "\"";
+    out += " \u2014 ";
+    out += HumanSize(bytes);
+    out += " (";
+    out += CommaGroupedDigits(bytes);
+    out += " bytes)</title><rect";
+    AppendCoordinate(out, "x", cell.rect.x);
+    AppendCoordinate(out, "y", cell.rect.y);
+    AppendCoordinate(out, "width", cell.rect.w);
+    AppendCoordinate(out, "height", cell.rect.h);
+    if (!cell.other) {
+        out += " fill=\"";
+        AppendFill(out, tree, cell.folder, cell.depth, branch);
+        out += '"';
+    }
     out += "/>";
     if (cell.labelled) {
         const auto chars = static_cast<std::size_t>(std::max(1.0, (cell.rect.w - 6) / 7.0));
-        const std::string name = ToUtf8Lossy(f.name);
-        out += "<text x=\"" + Number(cell.rect.x + 3) + "\" y=\"" + Number(cell.rect.y + 11) +
-               "\">" + HtmlEscape(Shortened(name, chars)) + "</text>";
+        out += "<text";
+        AppendCoordinate(out, "x", cell.rect.x + 3);
+        AppendCoordinate(out, "y", cell.rect.y + 11);
+        out += '>';
+        out += HtmlEscape(Shortened(ToUtf8Lossy(f.name), chars));
+        out += "</text>";
     }
-    return out + "</g>\n";
+    out += "</g>\n";
 }
 
 std::string TreemapSection(const ScanResult& result) {
@@ -212,7 +259,7 @@ std::string TreemapSection(const ScanResult& result) {
            Number(options.width) + " " + Number(options.height) +
            "\" role=\"img\" aria-label=\"Folder map\">\n";
     std::vector<int> branch(result.tree.folders.size(), -1);
-    for (const TreemapCell& cell : cells) out += CellSvg(result.tree, cell, branch);
+    for (const TreemapCell& cell : cells) AppendCellSvg(out, result.tree, cell, branch);
     return out + "</svg>\n</section>\n";
 }
 
@@ -367,10 +414,26 @@ std::string UnreadableSection(const ScanResult& result) {
     return out + "</table>\n</section>\n";
 }
 
+// The script's data, most of a big page, made on a thread of its own while
+// the rest of the page is: both only read the finished scan. A small tree's
+// data takes less than starting a thread, and without a thread the data is
+// made in its turn.
+std::future<std::string> PageDataAlongside(const ScanResult& result) {
+    constexpr std::size_t kFoldersWorthAThread = 1000;
+    if (result.tree.folders.size() < kFoldersWorthAThread) return {};
+    try {
+        return std::async(std::launch::async,
+                          [&result] { return PageDataJson(result, kNativeSeparator); });
+    } catch (const std::system_error&) {
+        return {};
+    }
+}
+
 }  // namespace
 
 std::string ReportHtml(const ScanResult& result, const ReportAddenda& addenda,
                        const HtmlOptions& options) {
+    std::future<std::string> data = PageDataAlongside(result);
     std::string out;
     out.reserve(65536 + 300 * result.tree.folders.size());  // map and data: about that per folder
     out += Head(result);
@@ -384,7 +447,7 @@ std::string ReportHtml(const ScanResult& result, const ReportAddenda& addenda,
     if (!result.tree.folders.empty()) {
         // Data, never markup: the script reads it and sets names as text.
         out += "<script type=\"application/json\" id=\"tree-data\">";
-        out += PageDataJson(result, kNativeSeparator);
+        out += data.valid() ? data.get() : PageDataJson(result, kNativeSeparator);
         out += "</script>\n<script>";
         out += ExploreScript();
         out += "</script>\n";

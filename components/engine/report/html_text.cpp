@@ -8,8 +8,23 @@
 #include "orvane/format.h"
 
 namespace orvane::engine::report {
+namespace {
+
+// Printable ASCII without a character that markup gives a meaning: most
+// names and every number, which go in as they are.
+bool NeedsNoEscape(std::string_view text) {
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte > 0x7E || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'')
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 std::string HtmlEscape(std::string_view utf8) {
+    if (NeedsNoEscape(utf8)) return std::string(utf8);
     std::string out;
     out.reserve(utf8.size() + 16);
     // Text copied from an earlier report may be any bytes at all.

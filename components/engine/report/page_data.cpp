@@ -3,6 +3,8 @@
 #include <charconv>
 
 #include "core/native_string.h"
+#include "orvane/buffered_text.h"
+#include "report/report_json.h"
 
 namespace orvane::engine::report {
 namespace {
@@ -26,40 +28,52 @@ bool AppendValidUtf8(std::string& out, std::basic_string_view<Char> name) {
     }
 }
 
-void AppendName(std::string& out, NativeStringView name) {
-    if (!AppendValidUtf8(out, name)) AppendScriptSafeJsonString(out, ToUtf8Lossy(name));
+// Printable ASCII that needs no escape: the page names tens of thousands of
+// folders and files, nearly all like that.
+bool IsPlainName(NativeStringView name) {
+    for (const NativeChar c : name) {
+        const auto unit = static_cast<std::make_unsigned_t<NativeChar>>(c);
+        if (unit < 0x20 || unit > 0x7E || unit == '"' || unit == '\\' || unit == '<' ||
+            unit == '>' || unit == '&')
+            return false;
+    }
+    return true;
 }
 
-void AppendNumber(std::string& out, std::uint64_t value) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    out.append(digits, end);
+void AppendName(BufferedText& text, NativeStringView name) {
+    if (IsPlainName(name)) {
+        text.Append('"');
+        text.AppendAscii(name);
+        text.Append('"');
+    } else if (!AppendValidUtf8(text.Flushed(), name)) {
+        AppendScriptSafeJsonString(text.Flushed(), ToUtf8Lossy(name));
+    }
 }
 
-void AppendFolder(std::string& out, const TreeFolder& folder) {
-    out += '[';
-    AppendName(out, folder.name);
-    out += ',';
+void AppendFolder(BufferedText& text, const TreeFolder& folder) {
+    text.Append('[');
+    AppendName(text, folder.name);
     if (folder.parent == TreeFolder::kNoParent) {
-        out += "-1";
+        text.Append(",-1");
     } else {
-        AppendNumber(out, folder.parent);
+        text.Append(',');
+        text.AppendNumber(folder.parent);
     }
     for (std::uint64_t n : {folder.subtree.allocated_bytes, folder.subtree.files,
                             folder.other.allocated_bytes, folder.other.folders}) {
-        out += ',';
-        AppendNumber(out, n);
+        text.Append(',');
+        text.AppendNumber(n);
     }
-    out += ",[";
+    text.Append(",[");
     bool first = true;
     for (const TreeFile& file : folder.largest_files) {
-        if (!first) out += ',';
+        if (!first) text.Append(',');
         first = false;
-        AppendName(out, file.name);
-        out += ',';
-        AppendNumber(out, file.allocated_bytes);
+        AppendName(text, file.name);
+        text.Append(',');
+        text.AppendNumber(file.allocated_bytes);
     }
-    out += "]]";
+    text.Append("]]");
 }
 
 // Folders the tree shows with nothing in them but one kept subfolder.
@@ -122,21 +136,27 @@ std::string PageDataJson(const ScanResult& result, NativeChar separator) {
     for (const TreeFolder& folder : result.tree.folders) files += folder.largest_files.size();
     std::string out;
     out.reserve(4096 + 64 * result.tree.folders.size() + 40 * files);
-    out += "{\"sep\":";
-    AppendName(out, NativeStringView(&separator, 1));
-    out += ",\"types\":[";
-    for (std::size_t i = 0; i < result.largest_types.size(); ++i) {
-        if (i) out += ',';
-        out += '[';
-        AppendName(out, result.largest_types[i].extension);
-        out += ',' + std::to_string(result.largest_types[i].allocated_bytes) + ']';
+    {
+        BufferedText text(out);
+        text.Append("{\"sep\":");
+        AppendName(text, NativeStringView(&separator, 1));
+        text.Append(",\"types\":[");
+        for (std::size_t i = 0; i < result.largest_types.size(); ++i) {
+            if (i) text.Append(',');
+            text.Append('[');
+            AppendName(text, result.largest_types[i].extension);
+            text.Append(',');
+            text.AppendNumber(result.largest_types[i].allocated_bytes);
+            text.Append(']');
+        }
+        text.Append("],\"f\":[");
+        for (std::size_t i = 0; i < result.tree.folders.size(); ++i) {
+            if (i) text.Append(",\n");
+            AppendFolder(text, result.tree.folders[i]);
+        }
+        text.Append("]}");
     }
-    out += "],\"f\":[";
-    for (std::size_t i = 0; i < result.tree.folders.size(); ++i) {
-        if (i) out += ",\n";
-        AppendFolder(out, result.tree.folders[i]);
-    }
-    return out + "]}";
+    return out;
 }
 
 std::vector<DistinctFolder> DistinctLargestFolders(const FolderTree& tree, std::size_t count,

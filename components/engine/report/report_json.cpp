@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "orvane/buffered_text.h"
 #include "orvane/format.h"
 
 namespace orvane::engine {
@@ -82,6 +83,10 @@ public:
         Key(key);
         Number(value);
     }
+    // The text, for items of the open array appended to it directly in this
+    // writer's layout; ItemsAppended then tells the writer that there are some.
+    std::string& Text() { return out_; }
+    void ItemsAppended() { first_ = false; }
     void Raw(std::string_view text) {
         Separate();
         out_ += text;
@@ -250,20 +255,96 @@ void WriteLists(JsonWriter& json, const ScanResult& result) {
     json.EndArray();
 }
 
-void WriteSums(JsonWriter& json, const FolderSums& sums) {
-    WriteSizes(json, sums.allocated_bytes, sums.apparent_bytes);
-    json.NumberField("files", sums.files);
-    json.NumberField("folders", sums.folders);
+// The tree is most of a big report, thousands of folders and tens of
+// thousands of file names: it is written line by line straight into the text,
+// in the layout the writer gives a one-line object, without its bookkeeping.
+
+// A name that needs nothing done to it (nearly every one): printable ASCII
+// without a quote or backslash.
+bool IsPlainName(NativeStringView name) {
+    for (const NativeChar c : name) {
+        const auto unit = static_cast<std::make_unsigned_t<NativeChar>>(c);
+        if (unit < 0x20 || unit > 0x7E || unit == '"' || unit == '\\') return false;
+    }
+    return true;
 }
 
-void WriteOwnFiles(JsonWriter& json, const TreeFolder& folder) {
-    WriteFileList(json, "name", folder.largest_files,
-                  [](const TreeFile& f) -> NativeStringView { return f.name; });
-    json.Key("other_files");
-    json.BeginObject();
-    WriteSizes(json, folder.other_files.allocated_bytes, folder.other_files.apparent_bytes);
-    json.NumberField("files", folder.other_files.files);
-    json.EndObject();
+// "name": ..., and "name_raw": ... after it when the name is not valid text.
+void WriteName(BufferedText& text, NativeStringView name) {
+    text.Append("\"name\": ");
+    if (IsPlainName(name)) {
+        text.Append('"');
+        text.AppendAscii(name);
+        text.Append('"');
+        return;
+    }
+    std::string& out = text.Flushed();
+    const bool valid = IsValidNativeText(name);
+    AppendJsonString(out, ToUtf8Lossy(name));
+    if (valid) return;
+    out += ", \"name_raw\": ";
+    AppendJsonString(out, NativeHex(name));
+}
+
+// `key` holds the comma before it and the colon after it.
+void WriteField(BufferedText& text, std::string_view key, std::uint64_t value) {
+    text.Append(key);
+    text.AppendNumber(value);
+}
+
+// The members of FolderSums, without a leading comma.
+void WriteSums(BufferedText& text, const FolderSums& sums) {
+    WriteField(text, "\"allocated_bytes\": ", sums.allocated_bytes);
+    WriteField(text, ", \"apparent_bytes\": ", sums.apparent_bytes);
+    WriteField(text, ", \"files\": ", sums.files);
+    WriteField(text, ", \"folders\": ", sums.folders);
+}
+
+// [name, allocated bytes, apparent bytes], and the name's hex as a fourth
+// item when it is not valid text: a fraction of an object's size and time.
+void WriteTreeFile(BufferedText& text, const TreeFile& file) {
+    text.Append('[');
+    const bool plain = IsPlainName(file.name);
+    if (plain) {
+        text.Append('"');
+        text.AppendAscii(NativeStringView(file.name));
+        text.Append('"');
+    } else {
+        AppendJsonString(text.Flushed(), ToUtf8Lossy(file.name));
+    }
+    WriteField(text, ", ", file.allocated_bytes);
+    WriteField(text, ", ", file.apparent_bytes);
+    if (!plain && !IsValidNativeText(file.name)) {
+        text.Append(", ");
+        AppendJsonString(text.Flushed(), NativeHex(file.name));
+    }
+    text.Append(']');
+}
+
+void WriteOwnFiles(BufferedText& text, const TreeFolder& folder) {
+    text.Append(", \"largest_files\": [");
+    for (std::size_t i = 0; i < folder.largest_files.size(); ++i) {
+        if (i) text.Append(", ");
+        WriteTreeFile(text, folder.largest_files[i]);
+    }
+    WriteField(text,
+               "], \"other_files\": {\"allocated_bytes\": ", folder.other_files.allocated_bytes);
+    WriteField(text, ", \"apparent_bytes\": ", folder.other_files.apparent_bytes);
+    WriteField(text, ", \"files\": ", folder.other_files.files);
+    text.Append('}');
+}
+
+void WriteTreeFolder(BufferedText& text, const TreeFolder& folder) {
+    text.Append('{');
+    WriteName(text, folder.name);
+    if (folder.parent != TreeFolder::kNoParent) WriteField(text, ", \"parent\": ", folder.parent);
+    text.Append(", ");
+    WriteSums(text, folder.subtree);
+    text.Append(", \"other\": {");
+    WriteSums(text, folder.other);
+    text.Append('}');
+    WriteOwnFiles(text, folder);
+    text.Append('}');
 }
 
 void WriteTree(JsonWriter& json, const FolderTree& tree) {
@@ -272,20 +353,15 @@ void WriteTree(JsonWriter& json, const FolderTree& tree) {
     json.NumberField("limit", tree.limit);
     json.Key("folders");
     json.BeginArray();
-    for (const TreeFolder& folder : tree.folders) {
-        json.BeginLineObject();
-        json.NativeField("name", folder.name);
-        if (folder.parent != TreeFolder::kNoParent) {
-            json.NumberField("parent", folder.parent);
+    // The folders' lines go in as the writer would put one-line objects.
+    {
+        BufferedText text(json.Text());
+        for (std::size_t i = 0; i < tree.folders.size(); ++i) {
+            text.Append(i ? ",\n      " : "\n      ");
+            WriteTreeFolder(text, tree.folders[i]);
         }
-        WriteSums(json, folder.subtree);
-        json.Key("other");
-        json.BeginObject();
-        WriteSums(json, folder.other);
-        json.EndObject();
-        WriteOwnFiles(json, folder);
-        json.EndObject();
     }
+    if (!tree.folders.empty()) json.ItemsAppended();
     json.EndArray();
     json.EndObject();
 }
@@ -399,12 +475,12 @@ std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda) {
     // megabytes each time the text outgrows its buffer.
     std::size_t tree_files = 0;
     for (const TreeFolder& folder : result.tree.folders) tree_files += folder.largest_files.size();
-    out.reserve(16384 + 320 * result.tree.folders.size() + 96 * tree_files);
+    out.reserve(16384 + 300 * result.tree.folders.size() + 40 * tree_files);
     JsonWriter json(out);
     json.BeginObject();
     json.Key("format");
     json.String("orvane-analysis-report");
-    json.NumberField("version", 3);
+    json.NumberField("version", 4);
     json.NativeField("root", result.root);
     json.Key("status");
     json.String(StatusName(result.status));

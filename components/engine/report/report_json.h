@@ -18,9 +18,9 @@
 
 namespace orvane::engine {
 
-// Version 3 of the format: version 1's fields, then the tree, and the ledger
+// Version 4 of the format: version 1's fields, then the tree, and the ledger
 // and the changes when `addenda` has them (version 3 says what each change
-// is).
+// is; version 4 lists a kept folder's files as arrays, not objects).
 std::string ReportJson(const ScanResult& result, const ReportAddenda& addenda = {});
 
 // "2026-12-07T20:22:34Z".

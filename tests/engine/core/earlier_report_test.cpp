@@ -169,6 +169,43 @@ TEST(ReportSnapshot, ADamagedReportIsRefusedWithItsReason) {
         Replaced(sound, "\"threads\"", "\"x\": " + deep + ", \"threads\"")));
 }
 
+// Version 3 listed a kept folder's files as objects; such reports stay in
+// the reports folder and are compared with, so they read as this version's.
+TEST(ReportSnapshot, AReportOfTheObjectFileFormReadsAsThisVersionsDoes) {
+    const std::string now = SoundReport();
+    std::string former = Replaced(now, "\"version\": 4", "\"version\": 3");
+    former = Replaced(former, "[\"f.bin\", 8192, 8000]",
+                      "{\"name\": \"f.bin\", \"allocated_bytes\": 8192, \"apparent_bytes\": 8000}");
+    former = Replaced(former, "[\"g.bin\", 4096, 4000]",
+                      "{\"name\": \"g.bin\", \"allocated_bytes\": 4096, \"apparent_bytes\": 4000}");
+    std::string why;
+    const auto read = report::ReadReportSnapshot(former, false, &why);
+    ASSERT_TRUE(read) << why;
+    const auto expected = report::ReadReportSnapshot(now);
+    ASSERT_TRUE(expected);
+    ASSERT_EQ(read->tree.folders.size(), expected->tree.folders.size());
+    for (std::size_t i = 0; i < read->tree.folders.size(); ++i) {
+        EXPECT_EQ(read->tree.folders[i].name, expected->tree.folders[i].name);
+        EXPECT_EQ(read->tree.folders[i].subtree.allocated_bytes,
+                  expected->tree.folders[i].subtree.allocated_bytes);
+    }
+    ASSERT_EQ(read->largest_files.size(), 2u);
+    EXPECT_EQ(read->largest_files[0].path, expected->largest_files[0].path);
+    FakeReader grown;
+    grown.root.AddFolder(N("a")).AddFolder(N("b")).AddFile(N("f.bin"), 16384, 16000);
+    grown.root.AddFolder(N("c")).AddFile(N("g.bin"), 4096, 4000);
+    const ScanResult after = Scan(grown);
+    const ReportChanges from_former = report::ComputeChanges(*read, after, "");
+    const ReportChanges from_now = report::ComputeChanges(*expected, after, "");
+    ASSERT_FALSE(from_now.largest_changes.empty());
+    ASSERT_EQ(from_former.largest_changes.size(), from_now.largest_changes.size());
+    for (std::size_t i = 0; i < from_now.largest_changes.size(); ++i) {
+        EXPECT_EQ(from_former.largest_changes[i].path, from_now.largest_changes[i].path);
+        EXPECT_EQ(from_former.largest_changes[i].allocated_before,
+                  from_now.largest_changes[i].allocated_before);
+    }
+}
+
 TEST(ReportSnapshot, TextCopiedFromAnEarlierReportStaysValidWhereverItGoes) {
     ReportChanges changes;
     changes.previous.started_at = "2026-12-07T20:22:34Z";

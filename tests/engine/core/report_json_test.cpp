@@ -37,6 +37,20 @@ ScanResult SampleResult() {
     result.largest_types.push_back({N("txt"), 10, 4096, 20});
     result.largest_types.push_back({N(""), 2, 0, 0});
     result.unreadable.push_back({N("/data/locked"), OpenError::kAccessDenied});
+    result.tree.limit = 5;
+    TreeFolder& root = result.tree.folders.emplace_back();
+    root.name = N("/data");
+    root.subtree = {40960, 12345, 12, 3};
+    root.other = {32768, 12245, 10, 1};
+    root.largest_files = {{N("quote\"back\\slash\nnew\x01line"), 4096, 10, {}, 0},
+                          {kInvalidName, 4096, 9, {}, 0},
+                          {N("caf\u00e9.txt"), 4096, 8, {}, 0}};
+    root.other_files = {4096, 100, 7};
+    TreeFolder& child = result.tree.folders.emplace_back();
+    child.name = kInvalidName;
+    child.parent = 0;
+    child.subtree = {8192, 100, 2, 1};
+    child.other = {8192, 100, 2, 0};
     return result;
 }
 
@@ -44,7 +58,7 @@ TEST(ReportJson, EveryFieldIsPresentAndTheTotalsAreExact) {
     testing::KeepForSchemaCheck(ReportJson(SampleResult()), "sample");
     JsonValue report = JsonReader::Parse(ReportJson(SampleResult()));
     EXPECT_EQ(report["format"].text, "orvane-analysis-report");
-    EXPECT_EQ(report["version"].U64(), 3u);
+    EXPECT_EQ(report["version"].U64(), 4u);
     EXPECT_TRUE(report["tree"].Has("folders"));
     EXPECT_FALSE(report.Has("ledger")) << "a scan without a volume has no ledger";
     EXPECT_FALSE(report.Has("changes")) << "nothing to compare with";
@@ -91,6 +105,27 @@ TEST(ReportJson, NamesAreEscapedAndInvalidOnesKeepTheirExactUnits) {
 #endif
     // The raw field holds the whole path, so it alone gives the name back.
     EXPECT_EQ(bad["path_raw"].text, NativeHex(N("/data/")) + kInvalidNameHex);
+}
+
+// A kept folder's files are [name, allocated, apparent], and the name's hex
+// fourth when it is not valid text; the folder itself keeps "name_raw".
+TEST(ReportJson, TreeFilesAreCompactAndKeepEscapesAndExactUnits) {
+    JsonValue report = JsonReader::Parse(ReportJson(SampleResult()));
+    const JsonValue& folders = report["tree"]["folders"];
+    const JsonValue& files = folders[0]["largest_files"];
+    ASSERT_EQ(files.items.size(), 3u);
+    EXPECT_EQ(files[0][0].text, "quote\"back\\slash\nnew\x01line");
+    EXPECT_EQ(files[0].items.size(), 3u);
+    EXPECT_EQ(files[0][1].U64(), 4096u);
+    EXPECT_EQ(files[0][2].U64(), 10u);
+    ASSERT_EQ(files[1].items.size(), 4u);
+    EXPECT_EQ(files[1][2].U64(), 9u);
+    EXPECT_EQ(files[1][3].text, kInvalidNameHex);
+    EXPECT_EQ(files[2][0].text, "caf\xC3\xA9.txt");
+    EXPECT_EQ(folders[0]["other_files"]["files"].U64(), 7u);
+    EXPECT_EQ(folders[1]["name_raw"].text, kInvalidNameHex);
+    EXPECT_EQ(folders[1]["parent"].U64(), 0u);
+    EXPECT_EQ(folders[1]["other"]["folders"].U64(), 0u);
 }
 
 TEST(ReportJson, StatusAndRootErrorOfScansThatDidNotComplete) {

@@ -204,6 +204,62 @@ const FakeNode& NodeOf(const FakeReader& reader, const FolderTree& tree, std::ui
     return *node;
 }
 
+// A folder's listing may come in any order, the worst for a shortlist being
+// smallest first (every file gets in and pushes one out): the kept files and
+// the sums are the same for each, and the names pushed out are let go.
+TEST(FileShortlist, KeepsTheLargestInAnyOrderAndSumsTheRestExactly) {
+    std::vector<TreeFile> files;
+    for (int i = 0; i < 3000; ++i) {
+        NativeString name = Name('f', i);
+        name.append(static_cast<std::size_t>(i % 37), NativeChar('x'));
+        // Few distinct sizes, so ties at the cut are settled by the name.
+        const std::uint64_t allocated = static_cast<std::uint64_t>(i % 50) * 4096;
+        files.push_back({name,
+                         allocated,
+                         allocated + static_cast<std::uint64_t>(i % 3),
+                         {1, static_cast<std::uint64_t>(i) + 1},
+                         static_cast<std::uint64_t>(i)});
+    }
+    auto larger = [](const TreeFile& a, const TreeFile& b) {
+        return std::tie(b.allocated_bytes, b.apparent_bytes, a.name) <
+               std::tie(a.allocated_bytes, a.apparent_bytes, b.name);
+    };
+    std::vector<TreeFile> expected = files;
+    std::sort(expected.begin(), expected.end(), larger);
+    expected.resize(kLargestFilesPerFolder);
+    std::vector<TreeFile> ascending = files;
+    std::sort(ascending.begin(), ascending.end(),
+              [&](const TreeFile& a, const TreeFile& b) { return larger(b, a); });
+    std::vector<TreeFile> descending(ascending.rbegin(), ascending.rend());
+    for (const auto* order : {&files, &ascending, &descending}) {
+        FileShortlist shortlist;
+        FileSums all;
+        for (const TreeFile& file : *order) {
+            shortlist.Add(file.name, file.allocated_bytes, file.apparent_bytes, file.data,
+                          file.path_key);
+            all.files++;
+            all.allocated_bytes += file.allocated_bytes;
+            all.apparent_bytes += file.apparent_bytes;
+        }
+        const OwnFiles own = shortlist.Take();
+        ASSERT_EQ(own.largest.size(), expected.size());
+        FileSums listed;
+        for (std::size_t k = 0; k < expected.size(); ++k) {
+            EXPECT_EQ(own.largest[k].name, expected[k].name) << k;
+            EXPECT_EQ(own.largest[k].apparent_bytes, expected[k].apparent_bytes) << k;
+            EXPECT_EQ(own.largest[k].path_key, expected[k].path_key) << k;
+            EXPECT_EQ(own.largest[k].data.id, expected[k].data.id) << k;
+            listed.files++;
+            listed.allocated_bytes += own.largest[k].allocated_bytes;
+            listed.apparent_bytes += own.largest[k].apparent_bytes;
+        }
+        EXPECT_EQ(own.rest.files + listed.files, all.files);
+        EXPECT_EQ(own.rest.allocated_bytes + listed.allocated_bytes, all.allocated_bytes);
+        EXPECT_EQ(own.rest.apparent_bytes + listed.apparent_bytes, all.apparent_bytes);
+        EXPECT_TRUE(shortlist.Take().largest.empty()) << "taken once";
+    }
+}
+
 TEST(FolderTree, EachKeptFolderKeepsItsLargestFilesAndSumsTheRestExactly) {
     FakeReader reader;
     reader.batch_size = 3;
