@@ -22,7 +22,7 @@ void DriveTable::Join() {
 bool DriveTable::Read(const std::wstring& drive_root, HANDLE cancel) {
     if (source_) source_->Cancel();  // a cancelled read of the last drive
     Join();
-    reader_.reset();
+    walks_ = nullptr;
     method_ = {};
     source_ = std::make_unique<ntfs::FileTableSource>();
     done_.ResetEvent();
@@ -38,7 +38,7 @@ bool DriveTable::Read(const std::wstring& drive_root, HANDLE cancel) {
         return false;
     }
     Join();
-    reader_ = source_->CreateReader();
+    walks_ = source_->Walks();
     method_ = source_->Method();
     return true;
 }
@@ -49,7 +49,7 @@ std::uint64_t DriveTable::records_read() const {
 
 std::optional<Ledger> DriveTable::LedgerFor(const ScanResult& result) const {
     ntfs::TableVolumeFigures figures;
-    if (!reader_ || result.status != ScanStatus::kCompleted || !source_->Figures(figures))
+    if (!walks_ || result.status != ScanStatus::kCompleted || !source_->Figures(figures))
         return std::nullopt;
     const report::VolumeInfo volume{figures.volume_bytes, figures.free_bytes, figures.serial};
     return report::MakeLedger(volume, result.totals, figures.explained);

@@ -12,7 +12,6 @@
 #include <string>
 #include <thread>
 
-#include "core/directory_reader.h"
 #include "core/report_addenda.h"
 #include "core/scanner.h"
 #include "ntfs/file_table_source.h"
@@ -34,8 +33,8 @@ public:
     bool reading() const { return reading_.load(); }
     std::uint64_t records_read() const;
 
-    // The table as folders to list, or null when the drive is walked.
-    DirectoryReader* reader() const { return reader_.get(); }
+    // The scanner's sources over the table; empty when the drive is walked.
+    const SourceMaker& walks() const { return walks_; }
     const ScanMethodNote& method() const { return method_; }
     // The volume's own ledger, where the table was read.
     std::optional<Ledger> LedgerFor(const ScanResult& result) const;
@@ -44,7 +43,7 @@ private:
     void Join();
 
     std::unique_ptr<ntfs::FileTableSource> source_;
-    std::unique_ptr<DirectoryReader> reader_;
+    SourceMaker walks_;
     ScanMethodNote method_;
     unique_event done_;
     std::thread thread_;
