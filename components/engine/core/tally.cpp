@@ -278,14 +278,19 @@ std::uint64_t Tally::CountFile(const FolderRef& folder, const DirEntry& entry, S
     return counted;
 }
 
+// The files of a folder mostly share a few types, so the last one met is
+// tried before the map (whose elements never move).
 void Tally::CountType(NativeStringView ext, std::uint64_t allocated, std::uint64_t apparent) {
-    auto found = types_.find(ext);
-    if (found == types_.end()) {
-        found = types_.emplace(NativeString(ext), FileTypeSize{NativeString(ext)}).first;
+    if (!last_type_ || last_type_->extension != ext) {
+        auto found = types_.find(ext);
+        if (found == types_.end()) {
+            found = types_.emplace(NativeString(ext), FileTypeSize{NativeString(ext)}).first;
+        }
+        last_type_ = &found->second;
     }
-    found->second.files++;
-    AddSaturating(found->second.allocated_bytes, allocated);
-    AddSaturating(found->second.apparent_bytes, apparent);
+    last_type_->files++;
+    AddSaturating(last_type_->allocated_bytes, allocated);
+    AddSaturating(last_type_->apparent_bytes, apparent);
 }
 
 bool Tally::SettleKind(FolderNode& entry, OpenError error) {

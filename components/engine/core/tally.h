@@ -206,6 +206,7 @@ private:
     TopList<FileCandidate> largest_files_;
     TopList<FolderCandidate> largest_folders_;
     TypeMap types_;
+    FileTypeSize* last_type_ = nullptr;  // in types_
 };
 
 }  // namespace orvane::engine
