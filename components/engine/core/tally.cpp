@@ -271,7 +271,7 @@ std::uint64_t Tally::CountFile(const FolderRef& folder, const DirEntry& entry, S
         if (!folder->own_files) folder->own_files = std::make_unique<FileShortlist>();
         folder->own_files->Add(entry.name, allocated, apparent, data, key);
     }
-    if (largest_files_.MayAdmit(allocated)) {
+    if (largest_files_.Admits(allocated, apparent, key)) {
         largest_files_.Add(
             FileCandidate{folder, NativeString(entry.name), allocated, apparent, key, data});
     }
@@ -334,7 +334,7 @@ void Tally::SubtreeComplete(const FolderRef& folder) {
     // An entry listed without a type that turned out a file is no folder.
     if (folders > 0) {
         try {
-            if (largest_folders_.MayAdmit(allocated))
+            if (largest_folders_.Admits(allocated, apparent, folder->path_key))
                 largest_folders_.Add(
                     FolderCandidate{folder, allocated, apparent, files, folders, folder->path_key});
             // Keyed by the node, which lives while any subfolder still
