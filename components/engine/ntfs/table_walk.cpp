@@ -18,8 +18,7 @@ EntryKind KindOf(const TableRecord& record) {
 }
 
 // Sizes as a Windows listing gives them, the link count as the table has it.
-EntryStats StatsOf(const FileTable& table, std::uint32_t number) {
-    const TableRecord& record = table.record(number);
+EntryStats StatsOf(const FileTable& table, std::uint32_t number, const TableRecord& record) {
     EntryStats stats;
     stats.allocated_bytes = record.data_allocated;
     stats.apparent_bytes = record.data_size;
@@ -47,7 +46,8 @@ bool TableWalk::Begin(const NativeString& root, ScanFeed& feed) {
     }
     try {
         tally_ = &feed.AddTally();
-        FolderRef folder = feed.Root(*tally_, root, StatsOf(table_, kRootRecord));
+        FolderRef folder =
+            feed.Root(*tally_, root, StatsOf(table_, kRootRecord, table_.record(kRootRecord)));
         thread_ = std::thread([this, folder = std::move(folder)]() mutable { Walk(folder); });
     } catch (const std::system_error&) {
         feed.Stop(ScanStatus::kNoWorkerThread);  // only the root is counted
@@ -112,9 +112,10 @@ std::uint64_t TableWalk::CountNames(const FolderRef& folder, std::span<const Tab
     std::uint64_t allocated = 0;
     DirEntry entry;
     for (const TableName& name : names) {
+        const TableRecord record = table_.record(name.record);
         entry.name = table_.Text(name);
-        entry.kind = KindOf(table_.record(name.record));
-        entry.stats = StatsOf(table_, name.record);
+        entry.kind = KindOf(record);
+        entry.stats = StatsOf(table_, name.record, record);
         AddSaturating(allocated, tally_->CountEntry(folder, entry, own, subfolders_));
     }
     return allocated;
