@@ -25,7 +25,11 @@ FolderWalk::~FolderWalk() {
 
 bool FolderWalk::Begin(const NativeString& root, ScanFeed& feed) {
     try {
-        run_ = std::make_unique<Run>(*this, reader_, feed);
+        auto run = std::make_unique<Run>(*this, reader_, feed);
+        {
+            std::lock_guard lock(run_mutex_);
+            run_ = std::move(run);
+        }
         return OpenRootAndStart(root);
     } catch (const std::bad_alloc&) {
         // No worker has started: the walk ends before it began.
@@ -36,6 +40,7 @@ bool FolderWalk::Begin(const NativeString& root, ScanFeed& feed) {
 }
 
 void FolderWalk::Wake() {
+    std::lock_guard lock(run_mutex_);
     if (!run_) return;
     run_->scheduler.WakeAll();
     run_->opener.open_folders().WakeWaiters();

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "core/directory_reader.h"
@@ -57,6 +58,7 @@ private:
                     Sums& own, Worker& worker);
 
     DirectoryReader& reader_;
+    std::mutex run_mutex_;  // a Wake from another thread meets Begin making the run
     std::unique_ptr<Run> run_;
 };
 
