@@ -1,9 +1,10 @@
 // Totals what a folder tree occupies: a facade over one scan's source (how
 // entries are found: the parallel folder walk over a DirectoryReader, or
 // another ScanSource) and its feed (how they are counted), core/scan_source.h
-// being the seam between them. Memory grows with the number of folders being worked on and
-// with bounded top-N lists, never with the number of files (apart from the
-// identities of hard-linked files, which must be remembered to count them once).
+// being the seam between them. Memory grows with the number of folders being
+// worked on and with bounded top-N lists, never with the number of files
+// (apart from the identities of hard-linked files, which must be remembered
+// to count them once).
 //
 // Counting rules (docs/report-format.md has the full story):
 // - files: every entry that is not a folder (files, links, others), each hard
