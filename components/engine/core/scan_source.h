@@ -11,9 +11,11 @@
 // Lifetimes: both are made for one scan (Scanner makes them in Start) and
 // live until its result is taken or the scanner goes. The feed outlives the
 // source: Join has returned before the source is destroyed, and the source
-// before the feed. The Tallies belong to the feed; a source holds references
-// to them while it runs. A FolderNode the source keeps after End must hold no
-// DirectoryHandle (the walk drops them folder by folder).
+// before the feed. The Tallies belong to the feed (until End, which merges
+// and frees them); a source holds references to them while it runs. The
+// FolderNodes a tally keeps may outlive the source, so a source lets go of
+// whatever of its own a node refers to (the walk's parent_handle) before it
+// completes the folder.
 //
 // Threading: Begin, Join and the feed's Wait, Finished and TakeResult belong
 // to the controlling thread; Cancel and Wake may come from any thread, also
