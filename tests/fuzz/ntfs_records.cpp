@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "core/scanner.h"
-#include "ntfs/table_directory_reader.h"
 #include "ntfs/table_reader.h"
+#include "ntfs/table_walk.h"
 
 namespace {
 
@@ -43,10 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ntfs::TableProgress progress;
     ntfs::TableReadResult read = ntfs::ReadFileTable(volume, cancel, progress);
     if (!read.table) return 0;
-    auto reader = ntfs::CreateTableDirectoryReader(*read.table);
     ScanOptions options;
     options.threads = 1;
-    Scanner scanner(*reader, options);
+    Scanner scanner(ntfs::TableWalk::Maker(*read.table), options);
     scanner.Run(ORVANE_NATIVE("X:"));
     return 0;
 }

@@ -458,7 +458,7 @@ int Run(const Arguments& args) {
     const bool show_progress = !args.quiet && StderrIsTerminal();
     ScanSource source = ChooseScanSource(args.path, args.method, show_progress);
     if (StopRequested()) return Stopped();
-    if (!source.reader) {
+    if (!source.walks) {
         std::fprintf(stderr, "orvane-scan: cannot scan %s: %s\n", DisplayText(args.path).c_str(),
                      source.error.c_str());
         return kExitPathUnscannable;
@@ -470,7 +470,7 @@ int Run(const Arguments& args) {
     // Where listings give no link counts (Windows), count hard-linked data
     // once by file id, as the component does: both front ends then agree.
     options.unknown_link_count = UnknownLinkCount::kRememberFileId;
-    Scanner scanner(*source.reader, options);
+    Scanner scanner(source.walks, options);
     ScanResult result;
     {
         const CancelOnStop cancel_on_stop(scanner);

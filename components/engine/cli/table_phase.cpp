@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "cli/stop_requests.h"
+#include "core/folder_walk.h"
 
 namespace orvane::engine::cli {
 namespace {
@@ -55,7 +56,7 @@ ScanSource ChooseScanSource(const NativeString& path, MethodChoice choice, bool 
     if (choice != MethodChoice::kWalk && volume) {
         source.table = std::make_unique<ntfs::FileTableSource>();
         if (ReadTable(*source.table, path, show)) {
-            source.reader = source.table->CreateReader();
+            source.walks = source.table->Walks();
             source.facts = source.table->Facts();
             return source;
         }
@@ -67,6 +68,7 @@ ScanSource ChooseScanSource(const NativeString& path, MethodChoice choice, bool 
         source.facts.method.table_unavailable = source.table->problem();
     }
     source.reader = CreatePlatformDirectoryReader();
+    source.walks = [reader = source.reader.get()] { return std::make_unique<FolderWalk>(*reader); };
     return source;
 }
 

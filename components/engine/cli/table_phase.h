@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/directory_reader.h"
+#include "core/scanner.h"
 #include "core/source_facts.h"
 #include "ntfs/file_table_source.h"
 
@@ -15,9 +16,10 @@ enum class MethodChoice { kAuto, kWalk, kFileTable };
 
 struct ScanSource {
     std::unique_ptr<ntfs::FileTableSource> table;  // when the table was tried
-    std::unique_ptr<DirectoryReader> reader;       // null: PATH cannot be scanned as asked
+    std::unique_ptr<DirectoryReader> reader;       // when PATH is walked
+    SourceMaker walks;  // the scanner's sources; empty: PATH cannot be scanned as asked
     SourceFacts facts;
-    std::string error;  // why not, when reader is null (and no stop was requested)
+    std::string error;  // why not, when walks is empty (and no stop was requested)
 };
 
 // Reads PATH's table when `choice` and PATH allow, showing progress on the

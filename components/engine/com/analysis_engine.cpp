@@ -190,8 +190,8 @@ void AnalysisEngine::StartScanner() {
     // links once, which is what the drive's used space does.
     options.unknown_link_count = UnknownLinkCount::kRememberFileId;
     options.on_finished = [done = scan_done_.get()] { ::SetEvent(done); };
-    DirectoryReader& reader = table_.reader() ? *table_.reader() : *reader_;
-    auto scanner = std::make_unique<Scanner>(reader, std::move(options));
+    auto scanner = table_.walks() ? std::make_unique<Scanner>(table_.walks(), std::move(options))
+                                  : std::make_unique<Scanner>(*reader_, std::move(options));
     {
         std::lock_guard lock(mutex_);
         scanner_ = std::move(scanner);

@@ -21,7 +21,7 @@ void DriveTable::Join() {
 bool DriveTable::Read(const std::wstring& drive_root, HANDLE cancel) {
     if (source_) source_->Cancel();  // a cancelled read of the last drive
     Join();
-    reader_.reset();
+    walks_ = nullptr;
     facts_ = {};
     source_ = std::make_unique<ntfs::FileTableSource>();
     done_.ResetEvent();
@@ -37,7 +37,7 @@ bool DriveTable::Read(const std::wstring& drive_root, HANDLE cancel) {
         return false;
     }
     Join();
-    reader_ = source_->CreateReader();
+    walks_ = source_->Walks();
     facts_ = source_->Facts();
     return true;
 }

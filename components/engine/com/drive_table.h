@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "core/directory_reader.h"
+#include "core/scanner.h"
 #include "core/source_facts.h"
 #include "ntfs/file_table_source.h"
 #include "orvane/win32_handles.h"
@@ -32,8 +32,8 @@ public:
     bool reading() const { return reading_.load(); }
     std::uint64_t records_read() const;
 
-    // The table as folders to list, or null when the drive is walked.
-    DirectoryReader* reader() const { return reader_.get(); }
+    // The scanner's sources over the table; empty when the drive is walked.
+    const SourceMaker& walks() const { return walks_; }
     // How the drive was scanned, with the volume's own figures where its
     // table was read.
     const SourceFacts& facts() const { return facts_; }
@@ -42,7 +42,7 @@ private:
     void Join();
 
     std::unique_ptr<ntfs::FileTableSource> source_;
-    std::unique_ptr<DirectoryReader> reader_;
+    SourceMaker walks_;
     SourceFacts facts_;
     unique_event done_;
     std::thread thread_;

@@ -1,7 +1,10 @@
-// A parallel, iterative walk over a DirectoryReader that totals what a folder
-// tree occupies. Memory grows with the number of folders being worked on and
-// with bounded top-N lists, never with the number of files (apart from the
-// identities of hard-linked files, which must be remembered to count them once).
+// Totals what a folder tree occupies: a facade over one scan's source (how
+// entries are found: the parallel folder walk over a DirectoryReader, or
+// another ScanSource) and its feed (how they are counted), core/scan_source.h
+// being the seam between them. Memory grows with the number of folders being
+// worked on and with bounded top-N lists, never with the number of files
+// (apart from the identities of hard-linked files, which must be remembered
+// to count them once).
 //
 // Counting rules (docs/report-format.md has the full story):
 // - files: every entry that is not a folder (files, links, others), each hard
@@ -32,6 +35,8 @@
 #include "core/native_string.h"
 
 namespace orvane::engine {
+
+struct ProgressBoard;
 
 // What to do with files whose link count the backend cannot tell (0).
 enum class UnknownLinkCount : std::uint8_t {
@@ -145,10 +150,16 @@ struct ScanProgress {
     bool running = false;
 };
 
+class ScanSource;
+// Makes the source of one scan; called once per Start.
+using SourceMaker = std::function<std::unique_ptr<ScanSource>()>;
+
 class Scanner {
 public:
-    // `reader` must outlive the scanner.
+    // Walks the folders through `reader`, which must outlive the scanner.
     explicit Scanner(DirectoryReader& reader, ScanOptions options = {});
+    // Finds the entries through the sources `make_source` makes.
+    explicit Scanner(SourceMaker make_source, ScanOptions options = {});
     ~Scanner();  // cancels and waits for the workers
     Scanner(const Scanner&) = delete;
     Scanner& operator=(const Scanner&) = delete;
@@ -179,15 +190,14 @@ public:
     ScanProgress Progress() const;
 
 private:
-    class Walk;  // the state of one scan
-    struct ProgressState;
+    struct Scan;  // one scan's source and feed
 
-    DirectoryReader& reader_;
+    SourceMaker make_source_;
     ScanOptions options_;
-    std::unique_ptr<ProgressState> progress_;
-    mutable std::mutex walk_mutex_;  // guards walk_ against Cancel from another thread
-    std::unique_ptr<Walk> walk_;
-    bool start_out_of_memory_ = false;  // Start found no memory for a walk
+    std::unique_ptr<ProgressBoard> board_;
+    mutable std::mutex scan_mutex_;  // guards scan_ against Cancel from another thread
+    std::unique_ptr<Scan> scan_;
+    bool start_out_of_memory_ = false;  // Start found no memory for a scan
 };
 
 }  // namespace orvane::engine

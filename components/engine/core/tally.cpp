@@ -273,22 +273,28 @@ std::uint64_t Tally::CountFile(const FolderRef& folder, const DirEntry& entry, S
         if (!folder->own_files) folder->own_files = std::make_unique<FileShortlist>();
         folder->own_files->Add(entry.name, allocated, apparent, data, key);
     }
-    if (largest_files_.MayAdmit(allocated)) {
-        if (!data.known()) key = PathKeyOf(folder->path_key, entry.name);
+    if (!data.known() && largest_files_.MayAdmit(allocated))
+        key = PathKeyOf(folder->path_key, entry.name);
+    if (largest_files_.Admits(allocated, apparent, key)) {
         largest_files_.Add(
             FileCandidate{folder, NativeString(entry.name), allocated, apparent, key, data});
     }
     return counted;
 }
 
+// The files of a folder mostly share a few types, so the last one met is
+// tried before the map (whose elements never move).
 void Tally::CountType(NativeStringView ext, std::uint64_t allocated, std::uint64_t apparent) {
-    auto found = types_.find(ext);
-    if (found == types_.end()) {
-        found = types_.emplace(NativeString(ext), FileTypeSize{NativeString(ext)}).first;
+    if (!last_type_ || last_type_->extension != ext) {
+        auto found = types_.find(ext);
+        if (found == types_.end()) {
+            found = types_.emplace(NativeString(ext), FileTypeSize{NativeString(ext)}).first;
+        }
+        last_type_ = &found->second;
     }
-    found->second.files++;
-    AddSaturating(found->second.allocated_bytes, allocated);
-    AddSaturating(found->second.apparent_bytes, apparent);
+    last_type_->files++;
+    AddSaturating(last_type_->allocated_bytes, allocated);
+    AddSaturating(last_type_->apparent_bytes, apparent);
 }
 
 bool Tally::SettleKind(FolderNode& entry, OpenError error) {
@@ -332,7 +338,7 @@ void Tally::SubtreeComplete(const FolderRef& folder) {
     // An entry listed without a type that turned out a file is no folder.
     if (folders > 0) {
         try {
-            if (largest_folders_.MayAdmit(allocated))
+            if (largest_folders_.Admits(allocated, apparent, folder->path_key))
                 largest_folders_.Add(
                     FolderCandidate{folder, allocated, apparent, files, folders, folder->path_key});
             // Keyed by the node, which lives while any subfolder still

@@ -43,10 +43,22 @@ class TopList {
 public:
     explicit TopList(std::size_t limit) : limit_(limit) {}
 
-    // False when an item of this size cannot be admitted, whatever its key.
+    // False when an item of this size cannot be admitted, whatever its key:
+    // the key need not be made then.
     bool MayAdmit(std::uint64_t allocated) const {
         return limit_ > 0 &&
                (items_.size() < limit_ || allocated >= items_.front().allocated_bytes);
+    }
+    // Whether an item of these sizes and key would be kept now: asked before
+    // an item is built, since most are turned away (a tree's many files of
+    // one small size tie with the smallest kept one).
+    bool Admits(std::uint64_t allocated, std::uint64_t apparent, std::uint64_t key) const {
+        if (limit_ == 0) return false;
+        if (items_.size() < limit_) return true;
+        const Item& smallest = items_.front();
+        if (allocated != smallest.allocated_bytes) return allocated > smallest.allocated_bytes;
+        if (apparent != smallest.apparent_bytes) return apparent > smallest.apparent_bytes;
+        return key > smallest.path_key;
     }
     void Add(Item item);
     std::vector<Item>& items() { return items_; }
@@ -206,6 +218,7 @@ private:
     TopList<FileCandidate> largest_files_;
     TopList<FolderCandidate> largest_folders_;
     TypeMap types_;
+    FileTypeSize* last_type_ = nullptr;  // in types_
 };
 
 }  // namespace orvane::engine

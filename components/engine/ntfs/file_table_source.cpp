@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "ntfs/table_directory_reader.h"
+#include "ntfs/table_walk.h"
 
 namespace orvane::engine::ntfs {
 
@@ -18,8 +18,8 @@ bool FileTableSource::Read(const NativeString& path) {
     return table_ != nullptr;
 }
 
-std::unique_ptr<DirectoryReader> FileTableSource::CreateReader() const {
-    return table_ ? CreateTableDirectoryReader(*table_) : nullptr;
+SourceMaker FileTableSource::Walks() const {
+    return table_ ? TableWalk::Maker(*table_) : SourceMaker();
 }
 
 ScanMethodNote FileTableSource::Method() const {

@@ -1,6 +1,6 @@
 // What a front end needs to scan a volume through its file table instead of
 // walking its folders: reading the table (cancellable, with progress), then
-// a DirectoryReader over it for the scanner, and the figures the report's
+// the scanner's source over it (ntfs/table_walk.h), and the figures the report's
 // method note and ledger take from it.
 #pragma once
 
@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "core/directory_reader.h"
+#include "core/scanner.h"
 #include "core/source_facts.h"
 #include "ntfs/table_reader.h"
 
@@ -31,8 +31,9 @@ public:
     const std::string& problem() const { return problem_; }
     const TableProgress& progress() const { return progress_; }
 
-    // Over the table Read produced; valid while this source lives.
-    std::unique_ptr<DirectoryReader> CreateReader() const;
+    // Walks of the table Read produced, for a Scanner; valid while this
+    // object lives. Empty when there is no table.
+    SourceMaker Walks() const;
     // How the scan is made (or why the table could not be read), and the
     // volume's own figures where its cluster bitmap could be read.
     SourceFacts Facts() const;

@@ -12,8 +12,8 @@
 
 #include "core/scanner.h"
 #include "ntfs/file_record.h"
-#include "ntfs/table_directory_reader.h"
 #include "ntfs/table_reader.h"
+#include "ntfs/table_walk.h"
 #include "../core/json_value.h"
 #include "test_volumes.h"
 
@@ -39,10 +39,9 @@ TableScan ScanVolume(VolumeReader& volume) {
     TableProgress progress;
     out.read = ReadFileTable(volume, cancel, progress);
     if (!out.read.table) return out;
-    auto reader = CreateTableDirectoryReader(*out.read.table);
     ScanOptions options;
     options.threads = 2;
-    Scanner scanner(*reader, options);
+    Scanner scanner(TableWalk::Maker(*out.read.table), options);
     out.scan = scanner.Run(ORVANE_NATIVE("X:"));
     return out;
 }
