@@ -286,7 +286,9 @@ sweep_slow_device() {
 # One volume made once: TABLE_FILES empty files, 1,000 to a folder, as an
 # NTFS image (made by ntfs-3g's library) and as the same tree on this
 # machine's own file system. orvane-scan reads the image's file table; du and
-# gdu walk the tree. The physical limit is reading the table's bytes alone.
+# gdu walk the tree. The physical limit is reading the table's bytes alone,
+# the pieces record 0 lists in the order they lie on the volume (a table
+# made by adding files grows in pieces across the volume).
 
 TABLE_TOOL="$ROOT/build/native/bin/ntfs_image_tool"
 
@@ -318,39 +320,18 @@ PY
     TABLE_TREE="$tree"
 }
 
-# table_extent IMAGE: "OFFSET LENGTH" of the table's bytes (one piece on a
-# volume made at once).
-table_extent() {
-    python3 - "$1" <<'PY'
-import struct, sys
-with open(sys.argv[1], "rb") as f:
-    boot = f.read(512)
-    sector, per_cluster = struct.unpack_from("<HB", boot, 0x0B)
-    cluster = sector * per_cluster
-    start = struct.unpack_from("<Q", boot, 0x30)[0] * cluster
-    f.seek(start)
-    record = f.read(1024)
-offset = struct.unpack_from("<H", record, 0x14)[0]
-while struct.unpack_from("<I", record, offset)[0] != 0x80:
-    offset += struct.unpack_from("<I", record, offset + 4)[0]
-print(start, struct.unpack_from("<Q", record, offset + 0x30)[0])
-PY
-}
-
 bench_file_table() {
     make_table_volume
-    local extent offset length
-    extent="$(table_extent "$TABLE_IMAGE")"
-    offset="${extent% *}"
-    length="${extent#* }"
-    echo "file table: $TABLE_FILES files; the table is $length bytes at $offset of $TABLE_IMAGE"
+    local pieces
+    pieces="$(python3 "$TOOLS/read_table_extents.py" --list "$TABLE_IMAGE")"
+    echo "file table: $TABLE_FILES files; the table is" \
+         "$(awk '{ s += $2 } END { print s }' <<<"$pieces") bytes in $(wc -l <<<"$pieces") pieces of $TABLE_IMAGE"
     "$SCAN" --quiet --method file-table --json "$BENCH/table.json" "$TABLE_IMAGE" >/dev/null
     python3 -c 'import json,sys; r=json.load(open(sys.argv[1])); print("  entries %d, records in use %d, ledger remainder %d" % (r["totals"]["entries"], r["file_table"]["records_in_use"], r["ledger"]["remainder_bytes"]))' "$BENCH/table.json"
     local args=(orvane-scan -- "$SCAN" --quiet --method file-table "$TABLE_IMAGE"
                 "du -s" -- du -s "$TABLE_TREE"
                 "gdu" -- gdu --non-interactive --no-progress --summarize "$TABLE_TREE"
-                "table bytes" -- dd if="$TABLE_IMAGE" of=/dev/null bs=2M iflag=skip_bytes,count_bytes
-                    skip="$offset" count="$length")
+                "table bytes" -- python3 "$TOOLS/read_table_extents.py" "$TABLE_IMAGE")
     log "timing the file table ($ROUNDS rounds)"
     python3 "$TOOLS/bench_run.py" --rounds "$ROUNDS" --warmup 1 \
         --save "$BENCH/table.warm.json" "${args[@]}"

@@ -6,6 +6,7 @@
 #include <functional>
 #include <new>
 #include <system_error>
+#include <utility>
 
 #include "ntfs/file_record.h"
 #include "ntfs/read_ahead.h"
@@ -69,6 +70,8 @@ private:
     bool VolumeRead(std::uint64_t offset, std::uint8_t* out, std::size_t length);
     bool ReadAligned(std::uint64_t offset, std::uint8_t* out, std::size_t length);
     bool ReadTableBytes(std::uint64_t offset, std::uint8_t* out, std::size_t length);
+    std::uint64_t WhereOnVolume(std::uint64_t offset) const;
+    void InVolumeOrder(std::vector<std::uint64_t>& chunks) const;
     bool ReadStream(const std::vector<Extent>& runs, std::uint64_t size,
                     const std::function<void(const std::uint8_t*, std::size_t)>& take);
     bool ReadRecordZero(std::vector<Attribute>& attributes, AlignedBuffer& record);
@@ -184,6 +187,33 @@ bool TableReading::ReadTableBytes(std::uint64_t offset, std::uint8_t* out, std::
         length -= piece;
     }
     return true;
+}
+
+// Where the table's byte at `offset` lies on the volume; 0 for a byte the
+// runs do not place (a sparse or missing piece: nothing is read there).
+std::uint64_t TableReading::WhereOnVolume(std::uint64_t offset) const {
+    const std::uint64_t cluster = geometry_.cluster_size;
+    const std::uint64_t vcn = offset / cluster;
+    const auto& runs = data_.runs;
+    auto run = std::upper_bound(runs.begin(), runs.end(), vcn,
+                                [](std::uint64_t v, const Extent& e) { return v < e.vcn; });
+    if (run == runs.begin()) return 0;
+    --run;
+    if (vcn - run->vcn >= run->length || run->sparse) return 0;
+    return run->lcn * cluster + (offset - run->vcn * cluster);
+}
+
+// A table that grew with its volume lies in pieces all over it, in no order;
+// read in the table's own order, every piece is a seek across the disk. The
+// records may be handed to the builder in any order, so the chunks are read
+// in the order they lie on the volume instead: one sweep.
+void TableReading::InVolumeOrder(std::vector<std::uint64_t>& chunks) const {
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> placed;
+    placed.reserve(chunks.size());
+    for (std::uint64_t chunk : chunks)
+        placed.emplace_back(WhereOnVolume(chunk * kTableChunkBytes), chunk);
+    std::sort(placed.begin(), placed.end());
+    for (std::size_t i = 0; i < chunks.size(); ++i) chunks[i] = placed[i].second;
 }
 
 // `size` bytes of a non-resident attribute, handed to `take` a chunk at a time.
@@ -369,6 +399,7 @@ bool TableReading::ReadRecords(TableBuilder& builder) {
             }
         }
     }
+    InVolumeOrder(chunks);
     const std::uint64_t table_bytes = std::uint64_t{records_} * size;
     ReadAhead ahead(
         std::move(chunks), kTableChunkBytes,
