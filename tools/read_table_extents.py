@@ -10,7 +10,7 @@ mostly sequential ones. The pieces come from record 0's $DATA run list
 is.
 
   read_table_extents.py IMAGE            reads the table's pieces
-  read_table_extents.py --list IMAGE     prints "OFFSET LENGTH" per piece
+  read_table_extents.py --list IMAGE     prints "OFFSET LENGTH" per piece, in the table's order
 """
 import struct
 import sys
