@@ -70,6 +70,7 @@ private:
     bool VolumeRead(std::uint64_t offset, std::uint8_t* out, std::size_t length);
     bool ReadAligned(std::uint64_t offset, std::uint8_t* out, std::size_t length);
     bool ReadTableBytes(std::uint64_t offset, std::uint8_t* out, std::size_t length);
+    const Extent* RunAt(std::uint64_t vcn) const;
     std::uint64_t WhereOnVolume(std::uint64_t offset) const;
     void InVolumeOrder(std::vector<std::uint64_t>& chunks) const;
     bool ReadStream(const std::vector<Extent>& runs, std::uint64_t size,
@@ -163,17 +164,22 @@ bool TableReading::ReadAligned(std::uint64_t offset, std::uint8_t* out, std::siz
     return true;
 }
 
+// The table's run holding virtual cluster `vcn`; null where no run does.
+const Extent* TableReading::RunAt(std::uint64_t vcn) const {
+    const auto& runs = data_.runs;
+    auto run = std::upper_bound(runs.begin(), runs.end(), vcn,
+                                [](std::uint64_t v, const Extent& e) { return v < e.vcn; });
+    if (run == runs.begin()) return nullptr;
+    --run;
+    return vcn - run->vcn < run->length ? &*run : nullptr;
+}
+
 // Bytes of the table, by their offset within it, through its runs.
 bool TableReading::ReadTableBytes(std::uint64_t offset, std::uint8_t* out, std::size_t length) {
     const std::uint64_t cluster = geometry_.cluster_size;
-    const auto& runs = data_.runs;
     while (length > 0) {
-        const std::uint64_t vcn = offset / cluster;
-        auto run = std::upper_bound(runs.begin(), runs.end(), vcn,
-                                    [](std::uint64_t v, const Extent& e) { return v < e.vcn; });
-        if (run == runs.begin()) return false;
-        --run;
-        if (vcn - run->vcn >= run->length) return false;
+        const Extent* run = RunAt(offset / cluster);
+        if (!run) return false;
         const std::uint64_t within = offset - run->vcn * cluster;
         const std::size_t piece = static_cast<std::size_t>(
             std::min<std::uint64_t>(run->length * cluster - within, length));
@@ -193,13 +199,8 @@ bool TableReading::ReadTableBytes(std::uint64_t offset, std::uint8_t* out, std::
 // runs do not place (a sparse or missing piece: nothing is read there).
 std::uint64_t TableReading::WhereOnVolume(std::uint64_t offset) const {
     const std::uint64_t cluster = geometry_.cluster_size;
-    const std::uint64_t vcn = offset / cluster;
-    const auto& runs = data_.runs;
-    auto run = std::upper_bound(runs.begin(), runs.end(), vcn,
-                                [](std::uint64_t v, const Extent& e) { return v < e.vcn; });
-    if (run == runs.begin()) return 0;
-    --run;
-    if (vcn - run->vcn >= run->length || run->sparse) return 0;
+    const Extent* run = RunAt(offset / cluster);
+    if (!run || run->sparse) return 0;
     return run->lcn * cluster + (offset - run->vcn * cluster);
 }
 
